@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test suite.
+#   ./test.sh           build/       (release with debug info)
+#   ./test.sh --asan    build-asan/  (AddressSanitizer + UndefinedBehaviorSanitizer)
+#   ./test.sh --tsan    build-tsan/  (ThreadSanitizer)
+# Extra arguments after the mode go to ctest (for example: ./test.sh -L seq).
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")"
+
+build_dir=build
+sanitize=""
+case "${1:-}" in
+    --asan) build_dir=build-asan; sanitize=address; shift ;;
+    --tsan) build_dir=build-tsan; sanitize=thread; shift ;;
+esac
+
+./scripts/install-deps.sh
+./scripts/build.sh "$build_dir" "$sanitize"
+
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
+ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" "$@"
