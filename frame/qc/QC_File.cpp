@@ -1,0 +1,48 @@
+#include "qc/QC_File.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+std::uint32_t QC_DropCarriageReturns(char* bytes, std::uint32_t count)
+{
+    std::uint32_t kept = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (bytes[i] == '\r' && i + 1 < count && bytes[i + 1] == '\n')
+            continue;
+        bytes[kept++] = bytes[i];
+    }
+    return kept;
+}
+
+bool QC_ReadFile(const char* path, QC_String& text)
+{
+    // Binary mode: this C library's text mode keeps CR, so the line-end rule is applied below.
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+
+    // A directory opens on this platform but has no usable size and fails to read; a file of
+    // 4 GiB or more does not fit a string. Both count as unreadable.
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0)
+        size = std::ftell(file);
+    if (size < 0 || std::uint64_t(size) >= UINT32_MAX || std::fseek(file, 0, SEEK_SET) != 0) {
+        std::fclose(file);
+        return false;
+    }
+
+    char* buffer = static_cast<char*>(std::malloc(size ? static_cast<std::size_t>(size) : 1));
+    QC_ASSERT(buffer != nullptr, "Out of memory.");
+    const std::size_t read = std::fread(buffer, 1, static_cast<std::size_t>(size), file);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        std::free(buffer);
+        return false;
+    }
+
+    const std::uint32_t kept = QC_DropCarriageReturns(buffer, static_cast<std::uint32_t>(read));
+    text = QC_String(buffer, kept);
+    std::free(buffer);
+    return true;
+}

@@ -1,0 +1,111 @@
+#include "qc/QC_Image.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <lodepng.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+TEST(QC_Image, NewImageIsZeroAndFillSetsEveryPixel)
+{
+    QC_Ptr<QC_Image> image(new QC_Image(2, 2));
+    EXPECT_EQ(image->Width(), 2u);
+    EXPECT_EQ(image->Height(), 2u);
+    EXPECT_EQ(image->ByteSize(), 16u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(image->Pixels()[i], 0u);
+
+    image->Fill(0xFF336699u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(image->Pixels()[i], 0xFF336699u) << "pixel " << i;
+
+    image->Clear();
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(image->Pixels());
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(bytes[i], 0) << "byte " << i;
+}
+
+TEST(QC_Image, ConstructionCopiesTheData)
+{
+    std::vector<unsigned char> rgba(3 * 2 * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i)
+        rgba[i] = static_cast<unsigned char>(i * 7 + 1);
+    QC_Ptr<QC_Image> image(new QC_Image(3, 2, rgba.data()));
+    rgba[0] = 0;
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(image->Pixels());
+    EXPECT_EQ(bytes[0], 1);
+    EXPECT_EQ(std::memcmp(bytes + 1, rgba.data() + 1, rgba.size() - 1), 0);
+}
+
+TEST(QC_Image, EmptyImageHasAUsableBuffer)
+{
+    QC_Ptr<QC_Image> image(new QC_Image(0, 5));
+    EXPECT_EQ(image->ByteSize(), 0u);
+    EXPECT_NE(image->Pixels(), nullptr);
+    image->Fill(1);
+    image->Clear();
+}
+
+TEST(QC_LoadPng, RoundTripKeepsSizeAndRgbaBytesInRowOrder)
+{
+    TempDir dir;
+    const unsigned width = 3;
+    const unsigned height = 2;
+    std::vector<unsigned char> rgba(width * height * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i)
+        rgba[i] = static_cast<unsigned char>(i * 13 + 5);
+    unsigned char* png = nullptr;
+    std::size_t pngSize = 0;
+    ASSERT_EQ(lodepng_encode32(&png, &pngSize, rgba.data(), width, height), 0u);
+    const std::string path = dir.Write("small.png", std::string(reinterpret_cast<char*>(png), pngSize));
+    std::free(png);
+
+    QC_Ptr<QC_Image> previous(new QC_Image(1, 1));
+    QC_Ptr<QC_Image> image = previous;
+    EXPECT_EQ(previous->RefCount(), 2);
+    ASSERT_TRUE(QC_LoadPng(path.c_str(), image));
+    ASSERT_TRUE(image);
+    EXPECT_NE(image.Get(), previous.Get());
+    EXPECT_EQ(previous->RefCount(), 1) << "the old image is released";
+    EXPECT_EQ(image->Width(), width);
+    EXPECT_EQ(image->Height(), height);
+    EXPECT_EQ(std::memcmp(image->Pixels(), rgba.data(), rgba.size()), 0);
+}
+
+TEST(QC_LoadPng, GreyPngIsExpandedToRgba)
+{
+    TempDir dir;
+    const unsigned char grey[4] = {0, 85, 170, 255};
+    unsigned char* png = nullptr;
+    std::size_t pngSize = 0;
+    ASSERT_EQ(lodepng_encode_memory(&png, &pngSize, grey, 2, 2, LCT_GREY, 8), 0u);
+    const std::string path = dir.Write("grey.png", std::string(reinterpret_cast<char*>(png), pngSize));
+    std::free(png);
+
+    QC_Ptr<QC_Image> image;
+    ASSERT_TRUE(QC_LoadPng(path.c_str(), image));
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(image->Pixels());
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(bytes[i * 4 + 0], grey[i]);
+        EXPECT_EQ(bytes[i * 4 + 1], grey[i]);
+        EXPECT_EQ(bytes[i * 4 + 2], grey[i]);
+        EXPECT_EQ(bytes[i * 4 + 3], 255);
+    }
+}
+
+TEST(QC_LoadPng, MissingOrBrokenFileGivesFalseAndNullImage)
+{
+    TempDir dir;
+    QC_Ptr<QC_Image> image(new QC_Image(1, 1));
+    EXPECT_FALSE(QC_LoadPng(dir.File("missing.png").c_str(), image));
+    EXPECT_FALSE(image);
+
+    image = new QC_Image(1, 1);
+    const std::string broken = dir.Write("broken.png", "\x89PNG\r\n\x1a\n not really");
+    EXPECT_FALSE(QC_LoadPng(broken.c_str(), image));
+    EXPECT_FALSE(image);
+}
