@@ -1,0 +1,97 @@
+// vc-shader: the shader author's checker.
+//
+//   vc-shader [--stage vertex|pixel] FILE.qcs
+//
+// Parses FILE and prints the generated HLSL of the named stage (both, vertex first, when none is
+// named) to standard output; log lines go to standard error. Exit status: 0 when nothing was
+// reported at level 2 or above, 1 otherwise, 2 for a wrong command line or an unreadable file.
+// A fatal error ends the tool like any process, with the fatal exit code.
+
+#include "qc/QC_File.h"
+#include "qc/QC_Log.h"
+#include "qc/QC_String.h"
+#include "qr/QR_ShaderGenerator_HLSL.h"
+#include "qr/QR_ShaderParser.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+constexpr int kExitClean = 0;
+constexpr int kExitReported = 1;
+constexpr int kExitUnusable = 2;
+
+// Counts the reports of level 2 and above; the log owns it.
+class ErrorCounter : public QC_LogBackend
+{
+public:
+    explicit ErrorCounter(int* target) : count(target) {}
+    void Write(int level, std::uint32_t, const char*, const char*, int) override
+    {
+        if (level >= QC_LOG_ERROR)
+            ++*count;
+    }
+
+private:
+    int* count;
+};
+
+void PrintUsage()
+{
+    std::fputs("usage: vc-shader [--stage vertex|pixel] FILE.qcs\n", stderr);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    bool wantVertex = true;
+    bool wantPixel = true;
+    const char* path = nullptr;
+
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--stage") == 0 && i + 1 < argc) {
+            const char* stage = argv[++i];
+            wantVertex = std::strcmp(stage, "vertex") == 0;
+            wantPixel = std::strcmp(stage, "pixel") == 0;
+            if (!wantVertex && !wantPixel) {
+                PrintUsage();
+                return kExitUnusable;
+            }
+        } else if (!path && argv[i][0] != '-') {
+            path = argv[i];
+        } else {
+            PrintUsage();
+            return kExitUnusable;
+        }
+    }
+    if (!path) {
+        PrintUsage();
+        return kExitUnusable;
+    }
+
+    int errorCount = 0;
+    QC_Log* log = QC_CreateLog(QC_LogConfig{});
+    log->AddBackend(new ErrorCounter(&errorCount));
+
+    QC_String source;
+    if (!QC_ReadFile(path, source)) {
+        QC_ERROR("Failed to read %s.", path);
+        QC_DestroyLog();
+        return kExitUnusable;
+    }
+
+    QR_ShaderParser parser;
+    parser.Parse(source);
+
+    QC_String text;
+    if (wantVertex)
+        QR_ShaderGenerator_HLSL::GenerateVertexShader(parser.Description(), text);
+    if (wantPixel)
+        QR_ShaderGenerator_HLSL::GeneratePixelShader(parser.Description(), text);
+    std::fwrite(text.CStr(), 1, text.Length(), stdout);
+    std::fflush(stdout);
+
+    QC_DestroyLog();
+    return errorCount > 0 ? kExitReported : kExitClean;
+}
