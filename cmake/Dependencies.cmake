@@ -1,3 +1,11 @@
 # Libraries that frame/ links privately, beyond SDL2 and LodePNG. Each layer that needs a
 # Debian package finds it here and appends its imported target to VC_FRAME_LIBRARIES.
 set(VC_FRAME_LIBRARIES "")
+
+# Audio (frame/qa): the Ogg Vorbis decoder is stb_vorbis from libstb-dev, whose single header
+# carries the implementation; frame/qa/QA_StbVorbis.cpp compiles it, so nothing is linked.
+# libvorbisenc writes the Ogg files that the audio tests and benchmark decode: it is a test and
+# benchmark dependency only, never linked into frame.
+pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
+set(VC_TEST_LIBRARIES_audio PkgConfig::VORBISENC)
+set(VC_BENCH_LIBRARIES_audio PkgConfig::VORBISENC)

@@ -1,0 +1,112 @@
+#include "qa/QA_Audio.h"
+
+#include "qc/QC_Log.h"
+#include "qp/QP_System.h"
+
+#include <cstdlib>
+
+namespace
+{
+QA_Audio* gAudio = nullptr;
+}
+
+QA_Audio* QA_CreateAudio(const QA_AudioSettings& settings)
+{
+    QC_ASSERT(gAudio == nullptr, "Audio device created twice.");
+    gAudio = new QA_Audio(settings);
+    return gAudio;
+}
+
+void QA_DestroyAudio()
+{
+    delete gAudio;
+    gAudio = nullptr;
+}
+
+QA_Audio* QA_GetAudio()
+{
+    return gAudio;
+}
+
+QA_Audio::QA_Audio(const QA_AudioSettings& settings)
+    : enabled(settings.enabled), mainThreadId(QP_GetCurrentThreadId())
+{
+    // The device opens even when audio is disabled, as the demo's start-up expects it to.
+    if (!device.Open()) {
+        QC_ERROR("%s", device.ErrorText());
+        QC_FATAL("Failed to create direct sounds.");
+    }
+}
+
+QA_Audio::~QA_Audio()
+{
+    // Close first: after it the mixer thread is gone and the playing buffer may be freed.
+    for (std::size_t i = 0; i < mixerHeldFor.size(); ++i)
+        device.UnlockSource();
+    mixerHeldFor.clear();
+    device.Close();
+    playing = nullptr;
+}
+
+void QA_Audio::AssertMainThread() const
+{
+    QC_ASSERT(QP_GetCurrentThreadId() == mainThreadId, "Audio used off the main thread.");
+}
+
+QC_Ptr<QA_SoundBuffer> QA_Audio::CreateSoundBuffer(std::uint32_t size)
+{
+    AssertMainThread();
+    auto* memory = size ? static_cast<std::uint8_t*>(std::calloc(size, 1)) : nullptr;
+    if (!memory)
+        QC_FATAL("Failed to create sound buffer.");
+    return QC_Ptr<QA_SoundBuffer>(new QA_SoundBuffer(memory, size));
+}
+
+void* QA_Audio::Lock(QA_SoundBuffer* buffer)
+{
+    AssertMainThread();
+    QC_ASSERT(buffer, "Failed to lock buffer.");
+    void* pointer = buffer->Lock();
+    if (buffer == playing.Get())
+        HoldMixerFor(buffer);
+    return pointer;
+}
+
+void QA_Audio::Unlock(QA_SoundBuffer* buffer, void* pointer)
+{
+    AssertMainThread();
+    QC_ASSERT(buffer, "Failed to unlock buffer.");
+    buffer->Unlock(pointer);
+    for (auto held = mixerHeldFor.begin(); held != mixerHeldFor.end(); ++held) {
+        if (held->Get() == buffer) {
+            mixerHeldFor.erase(held);
+            device.UnlockSource();
+            break;
+        }
+    }
+}
+
+void QA_Audio::HoldMixerFor(QA_SoundBuffer* buffer)
+{
+    for (const QC_Ptr<QA_SoundBuffer>& held : mixerHeldFor) {
+        if (held.Get() == buffer)
+            return;
+    }
+    device.LockSource();
+    mixerHeldFor.push_back(buffer);
+}
+
+void QA_Audio::Play(QA_SoundBuffer* buffer)
+{
+    if (!enabled)
+        return;
+    AssertMainThread();
+    QC_ASSERT(buffer, "Failed to play buffer.");
+    // Switch the mixer to the new block before the old reference goes, so the mixer never
+    // reads a buffer that has been freed.
+    QC_Ptr<QA_SoundBuffer> previous = playing;
+    playing = buffer;
+    if (buffer->IsLocked())
+        HoldMixerFor(buffer);
+    device.Play(buffer->Pcm(), buffer->Size());
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The audio device: plays the demo's music, one static sound buffer, once, from its start.
+//
+//   QA_CreateAudio({ .enabled = true });               // start-up; no device is fatal
+//   QC_Ptr<QA_SoundBuffer> music = QA_GetAudio()->CreateSoundBuffer(pcm->Size());
+//   void* bytes = QA_GetAudio()->Lock(music.Get());
+//   std::memcpy(bytes, pcm->Data(), pcm->Size());
+//   QA_GetAudio()->Unlock(music.Get(), bytes);
+//   QA_GetAudio()->Play(music.Get());                  // restarts from offset 0 when repeated
+//   QA_DestroyAudio();                                 // shut-down
+//
+// The playback position is never read: the demo's clock is the synchronisation's, started in
+// the frame that starts the music. Nothing here runs per frame. Main thread only (the Ogg
+// loader, which runs on workers, touches no part of this).
+
+#include "qa/QA_SoundBuffer.h"
+#include "qc/QC_Ptr.h"
+#include "qp/QP_AudioDevice.h"
+
+#include <cstdint>
+#include <vector>
+
+struct QA_AudioSettings
+{
+    // When false the device is still created but Play does nothing.
+    bool enabled = true;
+};
+
+class QA_Audio
+{
+public:
+    // A new static buffer of size bytes (whole frames of the fixed format are played).
+    QC_Ptr<QA_SoundBuffer> CreateSoundBuffer(std::uint32_t size);
+
+    // The whole buffer's memory for writing size bytes of PCM, until Unlock.
+    void* Lock(QA_SoundBuffer* buffer);
+    void Unlock(QA_SoundBuffer* buffer, void* pointer);
+
+    // Starts buffer from its beginning at full volume, without looping, replacing what was
+    // playing. Returns at once when audio is disabled.
+    void Play(QA_SoundBuffer* buffer);
+
+    bool IsEnabled() const { return enabled; }
+    // The buffer last handed to Play (kept alive while the device lives), or null.
+    QA_SoundBuffer* Playing() const { return playing.Get(); }
+
+private:
+    friend QA_Audio* QA_CreateAudio(const QA_AudioSettings& settings);
+    friend void QA_DestroyAudio();
+
+    explicit QA_Audio(const QA_AudioSettings& settings);
+    ~QA_Audio();
+    QA_Audio(const QA_Audio&) = delete;
+    QA_Audio& operator=(const QA_Audio&) = delete;
+
+    void AssertMainThread() const;
+    void HoldMixerFor(QA_SoundBuffer* buffer);
+
+    bool enabled;
+    std::uint32_t mainThreadId;
+    QP_AudioDevice device;
+    QC_Ptr<QA_SoundBuffer> playing;
+    // Locked buffers that are (or were, while locked) the one being played: for each, the
+    // mixer is held off until its Unlock, so it never reads PCM while it is being rewritten.
+    std::vector<QC_Ptr<QA_SoundBuffer>> mixerHeldFor;
+};
+
+// Creates the single device (fatal "Failed to create direct sounds." when none opens).
+QA_Audio* QA_CreateAudio(const QA_AudioSettings& settings);
+// Stops playback, closes the device and drops the playing buffer. Safe without a device.
+void QA_DestroyAudio();
+QA_Audio* QA_GetAudio();

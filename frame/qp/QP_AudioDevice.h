@@ -1,0 +1,59 @@
+#pragma once
+// The platform's audio output: one device playing one static block of PCM.
+//
+//   QP_AudioDevice device;
+//   if (!device.Open()) report(device.ErrorText());   // 44100 Hz, signed 16-bit, stereo
+//   device.Play(pcm, bytes);                           // from its first byte, once
+//   device.Close();                                    // also done by the destructor
+//
+// The block is played exactly as given: no mixing, no volume change, no looping; after its
+// end the device plays silence. The caller keeps the block alive and unchanged until another
+// Play, Stop or Close, except between LockSource and UnlockSource, where the mixer waits.
+// Main thread only. Nothing outside frame/qp includes a platform header; this file includes
+// none either.
+
+#include <cstdint>
+
+class QP_AudioDevice
+{
+public:
+    static constexpr int SampleRate = 44100;
+    static constexpr int Channels = 2;
+    static constexpr std::uint32_t BytesPerFrame = 4;
+
+    QP_AudioDevice() = default;
+    ~QP_AudioDevice();
+    QP_AudioDevice(const QP_AudioDevice&) = delete;
+    QP_AudioDevice& operator=(const QP_AudioDevice&) = delete;
+
+    // Opens the default output device in the fixed format (the platform converts if the
+    // hardware wants another). False, with ErrorText set, when no device can be opened.
+    bool Open();
+    void Close();
+    bool IsOpen() const { return deviceId != 0; }
+
+    // Starts bytes of PCM (rounded down to whole frames) from the start, replacing whatever
+    // was playing. Playing the same block again restarts it.
+    void Play(const void* pcm, std::uint32_t bytes);
+    // Silence from the next mixer period on; the block is no longer read afterwards.
+    void Stop();
+    // While held, the mixer reads no PCM, so the playing block may be rewritten.
+    void LockSource();
+    void UnlockSource();
+
+    const char* ErrorText() const { return errorText; }
+
+    // Called by the platform's mixer thread: fills one period of output.
+    void Fill(std::uint8_t* output, std::uint32_t bytes);
+
+private:
+    void SetError(const char* context);
+
+    std::uint32_t deviceId = 0;
+    bool subsystemStarted = false;
+    // The block being played and the next byte to play; written under the mixer lock.
+    const std::uint8_t* source = nullptr;
+    std::uint32_t sourceSize = 0;
+    std::uint32_t position = 0;
+    char errorText[256] = {};
+};
