@@ -1,0 +1,6 @@
+#include "qd/QD_SequencerConst.h"
+
+float QD_SequencerConst::GetFloat(float) const
+{
+    return value;
+}

@@ -1,0 +1,365 @@
+#include "qd/QD_Sequencer_QCS.h"
+
+// Sections: tokenizer; token classes and readings; body parsers; the statement loop; file
+// entry point.
+
+#include "qc/QC_File.h"
+#include "qc/QC_Log.h"
+#include "qc/QC_String.h"
+#include "qd/QD_SequencerBeat.h"
+#include "qd/QD_SequencerConst.h"
+#include "qd/QD_SequencerSpline.h"
+
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace
+{
+// ---- tokenizer ------------------------------------------------------------------------
+
+// A token is a view into the script text; end is set when the text is exhausted.
+struct Token
+{
+    const char* text = "";
+    std::uint32_t length = 0;
+    bool end = true;
+};
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+// ASCII only: bytes above 127 are one-character tokens, whatever the locale.
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool IsWordCharacter(char c)
+{
+    return IsLetter(c) || IsDigit(c) || c == '_';
+}
+
+class Tokenizer
+{
+public:
+    Tokenizer(const char* scriptText, std::uint32_t scriptLength) : text(scriptText), length(scriptLength) {}
+
+    Token Next()
+    {
+        SkipBlanksAndComments();
+        if (position >= length)
+            return Token{};
+        const std::uint32_t start = position;
+        const char first = text[position++];
+        if (first == '-' || IsDigit(first)) {
+            // A number: digits, letters, '_' and at most one '.'; a second '.' ends it.
+            bool seenDot = false;
+            while (position < length) {
+                const char c = text[position];
+                if (IsWordCharacter(c)) {
+                    ++position;
+                } else if (c == '.' && !seenDot) {
+                    seenDot = true;
+                    ++position;
+                } else {
+                    break;
+                }
+            }
+        } else if (IsLetter(first) || first == '_') {
+            while (position < length && IsWordCharacter(text[position]))
+                ++position;
+            // A word that runs into the end of the text is not a token: the text simply ends.
+            if (position >= length)
+                return Token{};
+        }
+        return Token{text + start, position - start, false};
+    }
+
+private:
+    void SkipBlanksAndComments()
+    {
+        while (position < length) {
+            const char c = text[position];
+            if (IsBlank(c)) {
+                ++position;
+            } else if (c == '/' && position + 1 < length && text[position + 1] == '/') {
+                // Up to and with the next LF, and a CR directly after it.
+                position += 2;
+                while (position < length && text[position] != '\n')
+                    ++position;
+                if (position < length)
+                    ++position;
+                if (position < length && text[position] == '\r')
+                    ++position;
+            } else if (c == '/' && position + 1 < length && text[position + 1] == '*') {
+                // Not nested; an unclosed one runs to the end of the text.
+                position += 2;
+                while (position < length && !(text[position] == '*' && position + 1 < length && text[position + 1] == '/'))
+                    ++position;
+                position = position < length ? position + 2 : length;
+            } else {
+                return;
+            }
+        }
+    }
+
+    const char* text;
+    std::uint32_t length;
+    std::uint32_t position = 0;
+};
+
+// ---- token classes and readings -------------------------------------------------------
+
+bool Is(const Token& token, const char* literal)
+{
+    const std::size_t literalLength = std::strlen(literal);
+    return !token.end && token.length == literalLength && std::memcmp(token.text, literal, literalLength) == 0;
+}
+
+bool IsDigitsOnly(const Token& token)
+{
+    if (token.end || token.length == 0)
+        return false;
+    for (std::uint32_t i = 0; i < token.length; ++i) {
+        if (!IsDigit(token.text[i]))
+            return false;
+    }
+    return true;
+}
+
+// An optional '-', digits, optionally '.' and digits, nothing else: "-1", "2.", "-.5", "0.25",
+// and also a lone "-" or "." (both read as 0).
+bool IsFloatConstant(const Token& token)
+{
+    if (token.end)
+        return false;
+    std::uint32_t i = 0;
+    if (i < token.length && token.text[i] == '-')
+        ++i;
+    while (i < token.length && IsDigit(token.text[i]))
+        ++i;
+    if (i < token.length && token.text[i] == '.') {
+        ++i;
+        while (i < token.length && IsDigit(token.text[i]))
+            ++i;
+    }
+    return i == token.length;
+}
+
+// The C library's decimal reading narrowed to a 32-bit float. Values beyond the float range
+// become what IEEE rounding gives (the largest float or an infinity) instead of an undefined
+// narrowing.
+float ReadFloatConstant(const Token& token)
+{
+    const std::string digits(token.text, token.length);
+    const double value = std::strtod(digits.c_str(), nullptr);
+    const double magnitude = std::fabs(value);
+    if (magnitude > double(FLT_MAX)) {
+        // Halfway between FLT_MAX and 2^128 and above rounds to infinity.
+        const double overflowThreshold = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+        const float rounded = magnitude >= overflowThreshold ? INFINITY : FLT_MAX;
+        return value < 0.0 ? -rounded : rounded;
+    }
+    return static_cast<float>(value);
+}
+
+// The channel number of a digits-only token. Numbers beyond the channel range, however many
+// digits they have, are refused rather than read with overflow.
+bool ReadChannelNumber(const Token& token, std::uint32_t* number)
+{
+    std::uint64_t value = 0;
+    for (std::uint32_t i = 0; i < token.length; ++i) {
+        value = value * 10 + std::uint64_t(token.text[i] - '0');
+        if (value > INT32_MAX)
+            break;
+    }
+    if (value > QD_SEQUENCER_MAX_CHANNEL) {
+        if (value <= INT32_MAX)
+            QC_ERROR("Channel %d is out of range.", static_cast<int>(value));
+        else
+            QC_ERROR("Channel %.*s is out of range.", static_cast<int>(token.length), token.text);
+        return false;
+    }
+    *number = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+int PrintLength(const Token& token)
+{
+    return token.end ? 0 : static_cast<int>(token.length);
+}
+
+// ---- body parsers ---------------------------------------------------------------------
+// Each reads tokens after the body's keyword. On failure it reports its own message and
+// leaves in current the token at which it stopped (an end token when the text ran out).
+
+bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD_SequencerChannel>& channel)
+{
+    current = tokens.Next();
+    if (!Is(current, "(")) {
+        QC_ERROR("Expected (.");
+        return false;
+    }
+    std::vector<QD_SequencerKey> keys;
+    for (;;) {
+        current = tokens.Next();
+        // The text ending where a key's position is awaited ends the spline with the keys so
+        // far; the statement then fails for want of its ';'.
+        if (current.end)
+            break;
+        float beat;
+        if (Is(current, "+")) {
+            current = tokens.Next();
+            if (!IsFloatConstant(current)) {
+                QC_ERROR("Expected float for beat in spline.");
+                return false;
+            }
+            // Relative to the previous key of this spline; the first key is relative to 0.
+            beat = (keys.empty() ? 0.0f : keys.back().beat) + ReadFloatConstant(current);
+        } else if (IsFloatConstant(current)) {
+            beat = ReadFloatConstant(current);
+        } else {
+            QC_ERROR("Expected float for beat in spline.");
+            return false;
+        }
+        current = tokens.Next();
+        if (!Is(current, ":")) {
+            QC_ERROR("Expected : after spline beat.");
+            return false;
+        }
+        current = tokens.Next();
+        if (!IsFloatConstant(current)) {
+            QC_ERROR("Expected float for value in spline.");
+            return false;
+        }
+        keys.push_back(QD_SequencerKey{beat, ReadFloatConstant(current)});
+        current = tokens.Next();
+        if (Is(current, ")"))
+            break;
+        if (!Is(current, ",")) {
+            QC_ERROR(", or ) for end of spline.");
+            return false;
+        }
+    }
+    channel = new QD_SequencerSpline(type, std::move(keys));
+    return true;
+}
+
+bool ParseBeat(Tokenizer& tokens, Token& current, QC_Ptr<QD_SequencerChannel>& channel)
+{
+    current = tokens.Next();
+    if (!Is(current, "(")) {
+        QC_ERROR("Expected ( after beat.");
+        return false;
+    }
+    current = tokens.Next();
+    if (!IsFloatConstant(current)) {
+        QC_ERROR("Expected amplifier for beat.");
+        return false;
+    }
+    const float amplifier = ReadFloatConstant(current);
+    current = tokens.Next();
+    if (!Is(current, ")")) {
+        QC_ERROR("Expected ) after beattrigger arguments.");
+        return false;
+    }
+    channel = new QD_SequencerBeat(amplifier);
+    return true;
+}
+
+// ---- the statement loop ---------------------------------------------------------------
+
+// Parses the body that starts at token; false after reporting.
+bool ParseBody(Tokenizer& tokens, const Token& token, QC_Ptr<QD_SequencerChannel>& channel)
+{
+    if (IsFloatConstant(token)) {
+        channel = new QD_SequencerConst(ReadFloatConstant(token));
+        return true;
+    }
+    Token current = token;
+    bool parsed;
+    if (Is(token, "linear"))
+        parsed = ParseSpline(tokens, QD_SPLINE_LINEAR, current, channel);
+    else if (Is(token, "constant"))
+        parsed = ParseSpline(tokens, QD_SPLINE_CONSTANT, current, channel);
+    else if (Is(token, "catmullrom"))
+        parsed = ParseSpline(tokens, QD_SPLINE_CATMULLROM, current, channel);
+    else if (Is(token, "beat"))
+        parsed = ParseBeat(tokens, current, channel);
+    else
+        parsed = false;
+    if (!parsed)
+        QC_ERROR("No channel of type %.*s.", PrintLength(current), current.text);
+    return parsed;
+}
+
+bool ParseStatements(Tokenizer& tokens, QD_Sequencer& sequencer)
+{
+    for (;;) {
+        Token token = tokens.Next();
+        if (token.end)
+            return true;
+        if (!IsDigitsOnly(token)) {
+            QC_ERROR("Expected number constant for channel.");
+            return false;
+        }
+        std::uint32_t number = 0;
+        if (!ReadChannelNumber(token, &number))
+            return false;
+        const int channelNumber = static_cast<int>(number);
+
+        token = tokens.Next();
+        if (!Is(token, "=")) {
+            QC_ERROR("Expected = to assign channel %d a value.", channelNumber);
+            return false;
+        }
+        token = tokens.Next();
+        if (token.end) {
+            QC_ERROR("Expected assigned to channel %d.", channelNumber);
+            return false;
+        }
+        QC_Ptr<QD_SequencerChannel> channel;
+        if (!ParseBody(tokens, token, channel))
+            return false;
+        token = tokens.Next();
+        if (!Is(token, ";")) {
+            QC_ERROR("Expected ; at end of channel %d assignment.", channelNumber);
+            return false;
+        }
+        sequencer.SetChannel(channel.Get(), number);
+    }
+}
+} // namespace
+
+// ---- entry points ---------------------------------------------------------------------
+
+bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer)
+{
+    // Built aside and handed out only whole: a script with an error never yields a partial
+    // sequencer, and the caller's stays in use.
+    QC_Ptr<QD_Sequencer> built(new QD_Sequencer);
+    Tokenizer tokens(text, length);
+    if (!ParseStatements(tokens, *built))
+        return false;
+    sequencer = built;
+    return true;
+}
+
+bool QD_ParseSequencerScript(const char* path, QC_Ptr<QD_Sequencer>& sequencer)
+{
+    const QC_StaticString<1024> filePath(path);
+    QC_String text;
+    if (!QC_ReadFile(filePath.CStr(), text))
+        return false;
+    return QD_ParseSequencerText(text.CStr(), text.Length(), sequencer);
+}

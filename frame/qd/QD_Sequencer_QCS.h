@@ -1,0 +1,29 @@
+#pragma once
+// Sequencer scripts: the text format that assigns constants, splines and beat ramps to
+// numbered channels.
+//
+//   10 = 0.5;                                   // constant
+//   11 = linear(0:0, 16:1, +16:0);              // spline: beat:value keys, '+' = relative beat
+//   12 = catmullrom(0 : 1.0, 4 : -2, 8 : 1);    // also "constant" (steps)
+//   14 = beat(0.25);                            // ramp: song position × 0.25
+//   /* block comments */ and // line comments
+//
+// Channel numbers run from 0 to QD_SEQUENCER_MAX_CHANNEL. Every error is reported at level 2
+// with the line of the check; the parse then stops and the caller's sequencer stays as it was,
+// so a broken script never replaces a working one.
+//
+//   QC_Ptr<QD_Sequencer> sequencer;
+//   if (QD_ParseSequencerScript("assets/scene.qcs", sequencer)) ...
+
+#include "qc/QC_Ptr.h"
+#include "qd/QD_Sequencer.h"
+
+#include <cstdint>
+
+// Reads the file (text mode) and parses it. True: sequencer is replaced by the new one. False:
+// the file cannot be read (nothing reported) or the script has an error (reported); sequencer
+// is left untouched. A path of 1024 characters or more is fatal.
+bool QD_ParseSequencerScript(const char* path, QC_Ptr<QD_Sequencer>& sequencer);
+
+// The same for a text in memory (length bytes; NUL bytes are ordinary characters).
+bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer);
