@@ -9,3 +9,7 @@ set(VC_FRAME_LIBRARIES "")
 pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
 set(VC_TEST_LIBRARIES_audio PkgConfig::VORBISENC)
 set(VC_BENCH_LIBRARIES_audio PkgConfig::VORBISENC)
+
+# MIDI input (frame/qp/QP_MidiInput only): RtMidi, opened on the ALSA sequencer.
+pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
+list(APPEND VC_FRAME_LIBRARIES PkgConfig::RTMIDI)
