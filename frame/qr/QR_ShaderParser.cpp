@@ -254,9 +254,16 @@ bool QR_ShaderParser::ParseFunction(QR_ShaderStage& stage, const char* stageName
         return false;
 
     // Parameters: only main's are read; an ordinary function's are skipped up to ")".
+    const std::uint32_t listStart = position;
+    if (!isEntry && listStart >= unclosedListFrom) {
+        QC_ERROR("Expected )");
+        return false;
+    }
     for (;;) {
         if (!NextToken()) {
             QC_ERROR("Expected )");
+            if (!isEntry && listStart < unclosedListFrom)
+                unclosedListFrom = listStart;
             return false;
         }
         if (TokenIs(')'))
@@ -317,7 +324,10 @@ QR_ShaderParser::ParameterEnd QR_ShaderParser::ParseEntryParameter(QR_ShaderStag
             parameter->semantic = semantic;
             parameter->name = name;
         } else {
-            QC_ERROR("Too many %s of %s main.", isInput ? "inputs" : "outputs", stageName);
+            bool& reported = overflowReported[&stage == &description.vertexStage ? 0 : 1][isInput ? 0 : 1];
+            if (!reported)
+                QC_ERROR("Too many %s of %s main.", isInput ? "inputs" : "outputs", stageName);
+            reported = true;
         }
     }
 

@@ -65,5 +65,13 @@ private:
     QC_String token;
     // The semantic keyword of the parameter being read, kept for its error message.
     QC_String semanticWord;
+    // Every scan starts on a boundary of one and the same token sequence (a failed function item
+    // goes back to a boundary it passed), so once the parameter list of an ordinary function
+    // starting here ran into the end of the text, any list starting at or after it does too.
+    // Remembering that keeps text full of unclosed "(" linear instead of quadratic.
+    std::uint32_t unclosedListFrom = UINT32_MAX;
+    // A full input or output list of a stage is reported once: failed items re-read the same
+    // parameters, and each reading would report again. [vertex, pixel][inputs, outputs]
+    bool overflowReported[2][2] = {};
     bool parsed = false;
 };

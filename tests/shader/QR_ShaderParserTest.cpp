@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -318,4 +319,27 @@ TEST_F(QR_ShaderParserTest, NamesOf128CharactersAreFatal)
     for (const std::string& source : sources) {
         EXPECT_EXIT(Parse(source), testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "\\[FATAL\\] Buffer overflow\\.");
     }
+}
+
+TEST_F(QR_ShaderParserTest, FailedItemsReReadingTheSameTextKeepTheirReportsInBounds)
+{
+    // Every "(" after the first starts a parameter list that never closes: each is reported, and
+    // the stage block still closes at the last "}".
+    std::string unclosed = "vertex { ";
+    for (int i = 0; i < 50; ++i)
+        unclosed += "(f";
+    const QR_ShaderDescription& d = Parse(unclosed + " }");
+    EXPECT_EQ(TakeMessages(), Messages(49, "Expected )"));
+    EXPECT_EQ(std::string(d.vertexStage.code.CStr()), unclosed.substr(8) + " ");
+
+    // Unclosed mains re-read the parameters after them: the full input list is reported once.
+    std::string mains = "vertex { ";
+    for (int i = 0; i < 40; ++i)
+        mains += "void main(in QR_Position p" + std::to_string(i) + ", ";
+    // (How the words line up as qualifier, semantic and name shifts from one reading to the next,
+    // so which parameters land in the list is of no interest here.)
+    const QR_ShaderDescription& e = Parse(mains + "}");
+    const Messages messages = TakeMessages();
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), "Too many inputs of vertex main."), 1);
+    EXPECT_EQ(e.vertexStage.inputs.Count(), 16u);
 }
