@@ -143,16 +143,6 @@ TEST(QC_Matrix, CompositionAppliesInCallOrder)
     EXPECT_NEAR(matrix[13], 1.0f, 1e-6f);
 }
 
-TEST(QC_Matrix, SinCosAndCot)
-{
-    float s = 0.0f;
-    float c = 0.0f;
-    QC_SinCos(0.5f, &s, &c);
-    EXPECT_FLOAT_EQ(s, static_cast<float>(std::sin(0.5)));
-    EXPECT_FLOAT_EQ(c, static_cast<float>(std::cos(0.5)));
-    EXPECT_FLOAT_EQ(QC_Cot(0.25f), static_cast<float>(1.0 / std::tan(0.25)));
-}
-
 TEST(QC_MatrixDeathTest, PerspectiveRefusesAnAspectNotAboveZero)
 {
     QC_Matrix matrix;
