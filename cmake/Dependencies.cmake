@@ -13,3 +13,14 @@ set(VC_BENCH_LIBRARIES_audio PkgConfig::VORBISENC)
 # MIDI input (frame/qp/QP_MidiInput only): RtMidi, opened on the ALSA sequencer.
 pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
 list(APPEND VC_FRAME_LIBRARIES PkgConfig::RTMIDI)
+
+# Graphics (frame/qp): GL entry points through libepoxy (which loads libEGL/libGL itself), the
+# HLSL front end (glslang; its CMake package also names glslang-tools' validator), the SPIR-V
+# validator (SPIRV-Tools) and the GLSL writer (SPIRV-Cross, its static C++ libraries).
+pkg_check_modules(EPOXY REQUIRED IMPORTED_TARGET epoxy)
+find_package(glslang REQUIRED CONFIG)
+find_package(SPIRV-Tools REQUIRED CONFIG)
+find_package(spirv_cross_core REQUIRED CONFIG)
+find_package(spirv_cross_glsl REQUIRED CONFIG)
+list(APPEND VC_FRAME_LIBRARIES PkgConfig::EPOXY glslang::glslang glslang::HLSL glslang::SPIRV
+    glslang::glslang-default-resource-limits SPIRV-Tools-static spirv-cross-glsl spirv-cross-core ${CMAKE_DL_LIBS})

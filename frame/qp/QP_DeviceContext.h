@@ -1,0 +1,164 @@
+#pragma once
+// The immediate context: every command of the device, with Direct3D's meaning. Bindings are
+// recorded when set and pushed to GL at the next draw, only where they changed; the context
+// keeps a reference to everything bound. Viewports and scissor rectangles take top-left
+// coordinates, and every render target holds row 0 at the top of the picture.
+//
+// Constant buffers live in CPU memory: Map with WRITE_DISCARD (or UpdateSubresource) writes
+// there, and a draw hands the contents to each program whose copy is out of date.
+// Per-draw work allocates nothing.
+
+#include "qc/QC_Ptr.h"
+#include "qp/QP_DeviceChild.h"
+#include "qp/QP_GraphicsTypes.h"
+
+#include <cstdint>
+
+class QP_GLContext;
+
+class QP_DeviceContext final : public QC_RefCounted
+{
+public:
+    ~QP_DeviceContext() override;
+
+    // --- output ---
+    void ClearRenderTargetView(QP_RenderTargetView* view, const float colour[4]);
+    void ClearDepthStencilView(QP_DepthStencilView* view, std::uint32_t clearFlags, float depth, std::uint8_t stencil);
+    void OMSetRenderTargets(std::uint32_t viewCount, QP_RenderTargetView* const* views, QP_DepthStencilView* depthView);
+    // A null factor means all ones; the sample mask is accepted and ignored.
+    void OMSetBlendState(QP_BlendState* state, const float blendFactor[4], std::uint32_t sampleMask);
+    void OMSetDepthStencilState(QP_DepthStencilState* state, std::uint32_t stencilRef);
+    void RSSetState(QP_RasterizerState* state);
+    void RSSetViewports(std::uint32_t count, const QP_Viewport* viewports);
+    void RSSetScissorRects(std::uint32_t count, const QP_Rect* rects);
+
+    // --- input ---
+    void IASetInputLayout(QP_InputLayout* layout);
+    void IASetVertexBuffers(std::uint32_t startSlot, std::uint32_t count, QP_Buffer* const* buffers,
+                            const std::uint32_t* strides, const std::uint32_t* offsets);
+    // Format R16_UINT or R32_UINT.
+    void IASetIndexBuffer(QP_Buffer* buffer, QP_Format format, std::uint32_t offset);
+    void IASetPrimitiveTopology(QP_PrimitiveTopology topology);
+
+    // --- shaders and their resources ---
+    void VSSetShader(QP_VertexShader* shader);
+    void PSSetShader(QP_PixelShader* shader);
+    void VSSetConstantBuffers(std::uint32_t startSlot, std::uint32_t count, QP_Buffer* const* buffers);
+    void PSSetConstantBuffers(std::uint32_t startSlot, std::uint32_t count, QP_Buffer* const* buffers);
+    void VSSetShaderResources(std::uint32_t startSlot, std::uint32_t count, QP_ShaderResourceView* const* views);
+    void PSSetShaderResources(std::uint32_t startSlot, std::uint32_t count, QP_ShaderResourceView* const* views);
+    void VSSetSamplers(std::uint32_t startSlot, std::uint32_t count, QP_SamplerState* const* samplers);
+    void PSSetSamplers(std::uint32_t startSlot, std::uint32_t count, QP_SamplerState* const* samplers);
+
+    // --- drawing ---
+    void Draw(std::uint32_t vertexCount, std::uint32_t startVertex);
+    void DrawIndexed(std::uint32_t indexCount, std::uint32_t startIndex, std::int32_t baseVertex);
+    void DrawInstanced(std::uint32_t vertexCountPerInstance, std::uint32_t instanceCount, std::uint32_t startVertex,
+                       std::uint32_t startInstance);
+    void DrawIndexedInstanced(std::uint32_t indexCountPerInstance, std::uint32_t instanceCount,
+                              std::uint32_t startIndex, std::int32_t baseVertex, std::uint32_t startInstance);
+    void Flush();
+
+    // --- resource contents ---
+    // Buffers: subresource 0; DYNAMIC with CPU write access for WRITE_DISCARD/WRITE_NO_OVERWRITE.
+    QP_Result Map(QP_Buffer* buffer, std::uint32_t subresource, QP_Map mapType, std::uint32_t mapFlags,
+                  QP_MappedSubresource* mapped);
+    void Unmap(QP_Buffer* buffer, std::uint32_t subresource);
+    // A null box writes the whole resource. Texture rows are rowPitch bytes apart in data.
+    void UpdateSubresource(QP_Buffer* buffer, std::uint32_t subresource, const QP_Box* box, const void* data,
+                           std::uint32_t rowPitch, std::uint32_t depthPitch);
+    void UpdateSubresource(QP_Texture2D* texture, std::uint32_t subresource, const QP_Box* box, const void* data,
+                           std::uint32_t rowPitch, std::uint32_t depthPitch);
+
+    // --- queries ---
+    void Begin(QP_Query* query);
+    void End(QP_Query* query);
+    // QP_OK with the data, QP_FALSE while not ready. Timestamps in nanoseconds; the disjoint
+    // query reports a frequency of 1 GHz.
+    QP_Result GetData(QP_Query* query, void* data, std::uint32_t dataSize, std::uint32_t flags);
+
+    // Unbinds everything and returns every state to its default.
+    void ClearState();
+
+    // Counters for tests and benchmarks: GL draw calls issued and constant uploads made.
+    std::uint64_t DrawCallCount() const { return drawCalls; }
+    std::uint64_t ConstantUploadCount() const { return constantUploads; }
+
+private:
+    friend class QP_Device;
+    explicit QP_DeviceContext(QP_GLContext* context);
+
+    enum Stage
+    {
+        VertexStage = 0,
+        PixelStage = 1,
+        StageCount = 2,
+    };
+    struct StageBindings
+    {
+        QC_Ptr<QP_Buffer> constantBuffers[QP_CONSTANT_BUFFER_SLOT_COUNT];
+        QC_Ptr<QP_ShaderResourceView> views[QP_SHADER_RESOURCE_SLOT_COUNT];
+        QC_Ptr<QP_SamplerState> samplers[QP_SAMPLER_SLOT_COUNT];
+    };
+
+    bool PrepareDraw();
+    void ApplyFramebuffer();
+    void ApplyStates();
+    void ApplyInput();
+    void ApplyShaderResources(Stage stage, QP_Shader* shader);
+    void UploadConstants(Stage stage, QP_Shader* shader);
+    void SetConstantBuffers(Stage stage, std::uint32_t startSlot, std::uint32_t count, QP_Buffer* const* buffers);
+    void SetShaderResources(Stage stage, std::uint32_t startSlot, std::uint32_t count,
+                            QP_ShaderResourceView* const* views);
+    void SetSamplers(Stage stage, std::uint32_t startSlot, std::uint32_t count, QP_SamplerState* const* samplers);
+    // Clears obey the scissor test and write masks in GL but not in Direct3D.
+    void PrepareClear();
+
+    QC_Ptr<QP_GLContext> glContext;
+
+    // Bound objects.
+    QC_Ptr<QP_RenderTargetView> renderTargets[QP_SIMULTANEOUS_RENDER_TARGET_COUNT];
+    std::uint32_t renderTargetCount = 0;
+    QC_Ptr<QP_DepthStencilView> depthStencil;
+    QC_Ptr<QP_BlendState> blendState;
+    float blendFactor[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    QC_Ptr<QP_DepthStencilState> depthStencilState;
+    std::uint32_t stencilRef = 0;
+    QC_Ptr<QP_RasterizerState> rasterizerState;
+    QP_Viewport viewport;
+    bool viewportSet = false;
+    QP_Rect scissor;
+    QC_Ptr<QP_InputLayout> inputLayout;
+    QC_Ptr<QP_Buffer> vertexBuffers[QP_INPUT_ASSEMBLER_SLOT_COUNT];
+    std::uint32_t vertexStrides[QP_INPUT_ASSEMBLER_SLOT_COUNT] = {};
+    std::uint32_t vertexOffsets[QP_INPUT_ASSEMBLER_SLOT_COUNT] = {};
+    QC_Ptr<QP_Buffer> indexBuffer;
+    QP_Format indexFormat = QP_FORMAT_R32_UINT;
+    std::uint32_t indexOffset = 0;
+    QP_PrimitiveTopology topology = QP_PRIMITIVE_TOPOLOGY_UNDEFINED;
+    QC_Ptr<QP_VertexShader> vertexShader;
+    QC_Ptr<QP_PixelShader> pixelShader;
+    StageBindings stages[StageCount];
+
+    // What GL holds now; a draw pushes only the differences.
+    bool framebufferDirty = true;
+    bool statesDirty = true;
+    bool viewportDirty = true;
+    bool scissorDirty = true;
+    bool pipelineVertexDirty = true;
+    bool pipelinePixelDirty = true;
+    std::uint32_t glFramebuffer = 0;
+    std::uint32_t glPipeline = 0;
+    std::uint32_t glEmptyVertexArray = 0;
+    // Caches hold references: a GL name freed by a deleted object may come back for a new one,
+    // so a cache of names could match an object it never saw.
+    QC_Ptr<QP_InputLayout> boundLayout;
+    bool emptyVertexArrayBound = false;
+    QC_Ptr<QP_Texture2D> unitTextures[2 * QP_MAX_SAMPLER_COMBINATIONS];
+    QC_Ptr<QP_SamplerState> unitSamplers[2 * QP_MAX_SAMPLER_COMBINATIONS];
+    QC_Ptr<QP_Texture2D> attachedColour[QP_SIMULTANEOUS_RENDER_TARGET_COUNT];
+    QC_Ptr<QP_Texture2D> attachedDepth;
+
+    std::uint64_t drawCalls = 0;
+    std::uint64_t constantUploads = 0;
+};

@@ -1,0 +1,359 @@
+// The compile chain: HLSL -> SPIR-V (front end) -> validated -> GLSL 4.50 (cross compiler).
+// Sections: process start, front end, validation, GLSL writer, the public operation.
+// Every library error (messages, exceptions) becomes the error blob's text; nothing escapes.
+
+#include "qp/QP_ShaderCompiler.h"
+
+#include "qc/QC_Log.h"
+#include "qp/QP_ShaderCode.h"
+
+// The library is built with its HLSL front end; its header shows that part only on request.
+#define ENABLE_HLSL 1
+#include <glslang/Public/ResourceLimits.h>
+#include <glslang/Public/ShaderLang.h>
+#include <glslang/SPIRV/GlslangToSpv.h>
+#include <spirv-tools/libspirv.hpp>
+#include <spirv_cross/spirv_glsl.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <string>
+
+namespace {
+
+std::int64_t NowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+QC_Ptr<QP_Blob> MakeTextBlob(const std::string& text)
+{
+    std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    bytes.push_back('\0');
+    return QC_Ptr<QP_Blob>(new QP_Blob(std::move(bytes)));
+}
+
+// --- process start -----------------------------------------------------------------------------
+std::once_flag frontEndStarted;
+
+void StartFrontEnd()
+{
+    // The front end keeps process-wide tables; they live until the process ends.
+    std::call_once(frontEndStarted, [] { glslang::InitializeProcess(); });
+}
+
+// --- front end ---------------------------------------------------------------------------------
+bool StageOfProfile(const char* profile, QP_ShaderStage* stage, EShLanguage* language)
+{
+    static const char* const vertexProfiles[] = {"vs_4_0", "vs_4_1", "vs_5_0"};
+    static const char* const pixelProfiles[] = {"ps_4_0", "ps_4_1", "ps_5_0"};
+    for (const char* name : vertexProfiles) {
+        if (std::strcmp(profile, name) == 0) {
+            *stage = QP_SHADER_STAGE_VERTEX;
+            *language = EShLangVertex;
+            return true;
+        }
+    }
+    for (const char* name : pixelProfiles) {
+        if (std::strcmp(profile, name) == 0) {
+            *stage = QP_SHADER_STAGE_PIXEL;
+            *language = EShLangFragment;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CompileToSpirv(const char* source, std::size_t length, const char* sourceName, const char* entryPoint,
+                    EShLanguage language, std::vector<std::uint32_t>& spirv, std::string& errors)
+{
+    glslang::TShader shader(language);
+    const char* strings[] = {source};
+    const int lengths[] = {static_cast<int>(length)};
+    const char* names[] = {sourceName && sourceName[0] ? sourceName : "0"};
+    shader.setStringsWithLengthsAndNames(strings, lengths, names, 1);
+    shader.setEntryPoint(entryPoint);
+    shader.setSourceEntryPoint(entryPoint);
+    shader.setEnvInput(glslang::EShSourceHlsl, language, glslang::EShClientVulkan, 100);
+    shader.setEnvClient(glslang::EShClientVulkan, glslang::EShTargetVulkan_1_0);
+    shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
+    // Keeps every semantic as a decoration: stage inputs and outputs are placed by it later.
+    shader.setEnvTargetHlslFunctionality1();
+    // Register numbers (t3, s1, b0) become the binding numbers read back below.
+    shader.setHlslIoMapping(true);
+    shader.setAutoMapLocations(true);
+    const EShMessages messages = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl |
+                                                          EShMsgHlslOffsets);
+    if (!shader.parse(GetDefaultResources(), 100, false, messages)) {
+        errors = shader.getInfoLog();
+        return false;
+    }
+    glslang::TProgram program;
+    program.addShader(&shader);
+    if (!program.link(messages) || !program.mapIO()) {
+        errors = program.getInfoLog();
+        return false;
+    }
+    glslang::SpvOptions options;
+    options.disableOptimizer = true;
+    options.validate = false;
+    spv::SpvBuildLogger logger;
+    glslang::GlslangToSpv(*program.getIntermediate(language), spirv, &logger, &options);
+    if (spirv.empty()) {
+        errors = "SPIR-V generation failed: " + logger.getAllMessages();
+        return false;
+    }
+    return true;
+}
+
+// --- validation --------------------------------------------------------------------------------
+bool ValidateSpirv(const std::vector<std::uint32_t>& spirv, std::string& errors)
+{
+    spvtools::SpirvTools tools(SPV_ENV_VULKAN_1_0);
+    tools.SetMessageConsumer([&errors](spv_message_level_t, const char*, const spv_position_t& position,
+                                       const char* message) {
+        char prefix[64];
+        std::snprintf(prefix, sizeof(prefix), "SPIR-V validation (word %zu): ", position.index);
+        errors += prefix;
+        errors += message;
+        errors += '\n';
+    });
+    spvtools::ValidatorOptions options;
+    // Constant buffers follow HLSL packing (vectors may start inside a 16-byte row); the
+    // flattened GLSL reads them by those offsets, so the block layout rules do not apply.
+    options.SetSkipBlockLayout(true);
+    return tools.Validate(spirv.data(), spirv.size(), options);
+}
+
+// --- GLSL writer -------------------------------------------------------------------------------
+bool PlaceStageVariables(spirv_cross::CompilerGLSL& compiler, const spirv_cross::SmallVector<spirv_cross::Resource>& variables,
+                         QP_ShaderStage stage, bool inputs, QP_ShaderInterface& shaderInterface, std::string& errors)
+{
+    for (const spirv_cross::Resource& variable : variables) {
+        const std::string& semantic = compiler.get_decoration_string(variable.id, spv::DecorationHlslSemanticGOOGLE);
+        char name[QP_SHADER_NAME_SIZE];
+        std::uint32_t index = 0;
+        if (semantic.empty() || !QP_SplitSemantic(semantic.c_str(), name, sizeof(name), &index)) {
+            errors += "Stage variable '" + variable.name + "' has no usable semantic '" + semantic + "'.\n";
+            return false;
+        }
+        std::uint32_t location = 0;
+        bool known = false;
+        if (stage == QP_SHADER_STAGE_VERTEX && inputs) {
+            known = QP_VertexInputLocation(name, index, &location);
+        } else if (stage == QP_SHADER_STAGE_PIXEL && !inputs) {
+            // Render target n: SV_TARGETn, or COLORn in the older spelling.
+            known = (std::strcmp(name, "SV_TARGET") == 0 || std::strcmp(name, "SV_Target") == 0 ||
+                     std::strcmp(name, "COLOR") == 0) &&
+                    index < QP_SIMULTANEOUS_RENDER_TARGET_COUNT;
+            location = index;
+        } else {
+            known = QP_VaryingLocation(name, index, &location);
+        }
+        if (!known) {
+            errors += "Semantic '" + semantic + "' of '" + variable.name + "' is not supported here.\n";
+            return false;
+        }
+        compiler.set_decoration(variable.id, spv::DecorationLocation, location);
+        if (stage == QP_SHADER_STAGE_VERTEX && inputs) {
+            if (shaderInterface.inputCount >= QP_MAX_INPUT_ELEMENTS) {
+                errors += "Too many vertex inputs.\n";
+                return false;
+            }
+            QP_ShaderInput& input = shaderInterface.inputs[shaderInterface.inputCount++];
+            input.location = location;
+            input.semanticIndex = index;
+            std::snprintf(input.semanticName, sizeof(input.semanticName), "%s", name);
+        }
+    }
+    return true;
+}
+
+bool CrossCompile(std::vector<std::uint32_t>&& spirv, QP_ShaderStage stage, QP_ShaderInterface& shaderInterface,
+                  std::string& glsl, std::string& errors)
+{
+    spirv_cross::CompilerGLSL compiler(std::move(spirv));
+    spirv_cross::CompilerGLSL::Options options;
+    options.version = 450;
+    options.es = false;
+    options.vulkan_semantics = false;
+    // Each stage is its own GL program joined in a pipeline: gl_PerVertex must be declared.
+    options.separate_shader_objects = true;
+    options.enable_420pack_extension = false;
+    // SV_InstanceID counts from 0 within each draw, as gl_InstanceID does.
+    options.vertex.support_nonzero_base_instance = false;
+    compiler.set_common_options(options);
+
+    // The stage code's own function "main" would clash with the GLSL entry point.
+    for (std::uint32_t id = 1; id < compiler.get_current_id_bound(); ++id) {
+        const std::string& name = compiler.get_name(id);
+        if (name == "main" || name.rfind("main(", 0) == 0)
+            compiler.set_name(id, "QP_StageMain");
+    }
+
+    const spirv_cross::ShaderResources resources = compiler.get_shader_resources();
+
+    // Constant buffers: plain vec4 arrays, read by HLSL offsets.
+    for (const spirv_cross::Resource& block : resources.uniform_buffers) {
+        if (shaderInterface.constantBlockCount >= QP_CONSTANT_BUFFER_SLOT_COUNT) {
+            errors += "Too many constant buffers.\n";
+            return false;
+        }
+        const std::uint32_t slot = compiler.get_decoration(block.id, spv::DecorationBinding);
+        const std::size_t size = compiler.get_declared_struct_size(compiler.get_type(block.base_type_id));
+        if (slot >= QP_CONSTANT_BUFFER_SLOT_COUNT || size > QP_MAX_CONSTANT_BUFFER_BYTES) {
+            errors += "Constant buffer '" + block.name + "' is outside the constant buffer slots or too large.\n";
+            return false;
+        }
+        for (std::uint32_t i = 0; i < shaderInterface.constantBlockCount; ++i) {
+            if (shaderInterface.constantBlocks[i].slot == slot) {
+                errors += "Two constant buffers share register b" + std::to_string(slot) + ".\n";
+                return false;
+            }
+        }
+        QP_ShaderConstantBlock& entry = shaderInterface.constantBlocks[shaderInterface.constantBlockCount++];
+        entry.slot = slot;
+        entry.vectorCount = static_cast<std::uint32_t>((size + 15) / 16);
+        std::snprintf(entry.uniformName, sizeof(entry.uniformName), "QP_Constants%u", slot);
+        // The flattened array takes the name of the block's type.
+        compiler.set_name(block.base_type_id, entry.uniformName);
+        compiler.unset_decoration(block.id, spv::DecorationBinding);
+        compiler.unset_decoration(block.id, spv::DecorationDescriptorSet);
+        compiler.flatten_buffer_block(block.id);
+    }
+    if (!resources.storage_buffers.empty() || !resources.storage_images.empty()) {
+        errors += "Read-write buffers and textures are not supported.\n";
+        return false;
+    }
+
+    // Texture/sampler pairs: one texture unit each. The pixel stage uses units from 0, the
+    // vertex stage from QP_MAX_SAMPLER_COMBINATIONS, so both can be bound at once.
+    const spirv_cross::VariableID dummySampler = compiler.build_dummy_sampler_for_combined_images();
+    compiler.build_combined_image_samplers();
+    const std::uint32_t firstUnit = stage == QP_SHADER_STAGE_PIXEL ? 0 : QP_MAX_SAMPLER_COMBINATIONS;
+    for (const spirv_cross::CombinedImageSampler& combination : compiler.get_combined_image_samplers()) {
+        if (shaderInterface.samplerCount >= QP_MAX_SAMPLER_COMBINATIONS) {
+            errors += "Too many texture and sampler combinations.\n";
+            return false;
+        }
+        QP_ShaderSamplerCombination& entry = shaderInterface.samplers[shaderInterface.samplerCount];
+        entry.unit = shaderInterface.samplerCount;
+        entry.textureSlot = compiler.get_decoration(combination.image_id, spv::DecorationBinding);
+        entry.samplerSlot = combination.sampler_id == dummySampler
+                                ? QP_NO_SAMPLER_SLOT
+                                : compiler.get_decoration(combination.sampler_id, spv::DecorationBinding);
+        if (entry.textureSlot >= QP_SHADER_RESOURCE_SLOT_COUNT ||
+            (entry.samplerSlot != QP_NO_SAMPLER_SLOT && entry.samplerSlot >= QP_SAMPLER_SLOT_COUNT)) {
+            errors += "A texture or sampler register is outside the 16 slots.\n";
+            return false;
+        }
+        char name[QP_SHADER_NAME_SIZE];
+        std::snprintf(name, sizeof(name), "QP_Sampler%u", entry.unit);
+        compiler.set_name(combination.combined_id, name);
+        compiler.set_decoration(combination.combined_id, spv::DecorationBinding, firstUnit + entry.unit);
+        ++shaderInterface.samplerCount;
+    }
+
+    if (!PlaceStageVariables(compiler, resources.stage_inputs, stage, true, shaderInterface, errors) ||
+        !PlaceStageVariables(compiler, resources.stage_outputs, stage, false, shaderInterface, errors))
+        return false;
+
+    glsl = compiler.compile();
+    return true;
+}
+
+} // namespace
+
+// --- the public operation ----------------------------------------------------------------------
+const char* QP_BlobText(const QP_Blob* blob)
+{
+    if (!blob || blob->GetBufferSize() == 0)
+        return "";
+    const char* text = static_cast<const char*>(blob->GetBufferPointer());
+    return text[blob->GetBufferSize() - 1] == '\0' ? text : "";
+}
+
+const char* QP_ShaderCodeText(const QP_Blob* code)
+{
+    QP_ShaderInterface shaderInterface;
+    const char* text = nullptr;
+    if (!code || !QP_ParseShaderCode(code->GetBufferPointer(), code->GetBufferSize(), &shaderInterface, &text))
+        return nullptr;
+    return text;
+}
+
+QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
+                     const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings)
+{
+    if (code)
+        code->Reset();
+    if (errors)
+        errors->Reset();
+    std::string messages;
+    QP_ShaderStage stage = QP_SHADER_STAGE_VERTEX;
+    EShLanguage language = EShLangVertex;
+    if (!source || !entryPoint || !profile || !StageOfProfile(profile, &stage, &language) ||
+        sourceLength > 0x7FFFFFFF) {
+        if (errors)
+            *errors = MakeTextBlob(std::string("Invalid source, entry point or profile '") + (profile ? profile : "") +
+                                   "'.\n");
+        return QP_E_INVALIDARG;
+    }
+    // The front end reads up to a NUL or the length, whichever comes first; a NUL inside the
+    // text would silently cut it, so it is an error here.
+    if (std::memchr(source, '\0', sourceLength) != nullptr) {
+        if (errors)
+            *errors = MakeTextBlob("The source text contains a NUL character.\n");
+        return QP_E_FAIL;
+    }
+    StartFrontEnd();
+
+    QP_ShaderInterface shaderInterface;
+    std::memset(&shaderInterface, 0, sizeof(shaderInterface));
+    shaderInterface.stage = stage;
+    std::string glsl;
+    bool compiled = false;
+    try {
+        std::int64_t start = NowNs();
+        std::vector<std::uint32_t> spirv;
+        compiled = CompileToSpirv(source, sourceLength, sourceName, entryPoint, language, spirv, messages);
+        std::int64_t frontEnd = NowNs();
+        if (timings)
+            timings->frontEndNs = frontEnd - start;
+        if (compiled)
+            compiled = ValidateSpirv(spirv, messages);
+        std::int64_t validated = NowNs();
+        if (timings)
+            timings->validateNs = validated - frontEnd;
+        if (compiled)
+            compiled = CrossCompile(std::move(spirv), stage, shaderInterface, glsl, messages);
+        if (timings)
+            timings->crossNs = NowNs() - validated;
+    } catch (const std::exception& exception) {
+        messages += std::string("Shader translation failed: ") + exception.what() + "\n";
+        compiled = false;
+    } catch (...) {
+        messages += "Shader translation failed.\n";
+        compiled = false;
+    }
+    if (!compiled) {
+        if (messages.empty())
+            messages = "Shader compilation failed.\n";
+        if (errors)
+            *errors = MakeTextBlob(messages);
+        return QP_E_FAIL;
+    }
+    if (code) {
+        std::vector<std::uint8_t> bytes;
+        QP_WriteShaderCode(shaderInterface, glsl.data(), glsl.size(), bytes);
+        *code = QC_Ptr<QP_Blob>(new QP_Blob(std::move(bytes)));
+    }
+    // Warnings of a successful compile are handed back like the platform compiler does.
+    if (errors && !messages.empty())
+        *errors = MakeTextBlob(messages);
+    return QP_OK;
+}

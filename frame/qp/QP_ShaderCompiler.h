@@ -1,0 +1,56 @@
+#pragma once
+// The shader compiler: HLSL text of one stage in, code for the graphics device or an error text
+// out, like the platform compiler it stands in for. It needs no graphics context, so tools and
+// fuzzers run it anywhere.
+//
+//   QC_Ptr<QP_Blob> code, errors;
+//   if (QP_Failed(QP_Compile(text, length, nullptr, "QR_Main", "ps_4_0", &code, &errors)))
+//       QC_ERROR("Shader stage compilation failed, D3D message is \"%s\"", QP_BlobText(errors));
+//   device->CreatePixelShader(code->GetBufferPointer(), code->GetBufferSize(), &shader);
+//
+// Chain: the HLSL front end writes SPIR-V (HLSL cbuffer offsets and semantics kept), the SPIR-V
+// is validated, and GLSL 4.50 is written from it with constant buffers flattened to vec4 arrays
+// (HLSL packing byte for byte), each texture/sampler pair combined on a texture unit of its own,
+// stage inputs and outputs at fixed locations by semantic and instance ids counted from 0.
+// Error texts are the front end's messages with their line numbers ("ERROR: 0:12: ...").
+// Thread-safe: the front end's process initialisation runs once, on first use.
+
+#include "qc/QC_Ptr.h"
+#include "qp/QP_GraphicsTypes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// A counted byte buffer: compiled code or a NUL-terminated message text.
+class QP_Blob : public QC_RefCounted
+{
+public:
+    explicit QP_Blob(std::vector<std::uint8_t>&& bytes) : bytes(std::move(bytes)) {}
+    const void* GetBufferPointer() const { return bytes.data(); }
+    std::size_t GetBufferSize() const { return bytes.size(); }
+
+private:
+    std::vector<std::uint8_t> bytes;
+};
+
+// A message blob's text ("" for none).
+const char* QP_BlobText(const QP_Blob* blob);
+
+// Nanoseconds spent in each step of the last QP_Compile call that was given this record.
+struct QP_CompileTimings
+{
+    std::int64_t frontEndNs = 0;  // HLSL to SPIR-V
+    std::int64_t validateNs = 0;  // SPIR-V validation
+    std::int64_t crossNs = 0;     // SPIR-V to GLSL
+};
+
+// Profiles: vs_4_0, vs_4_1, vs_5_0 and ps_4_0, ps_4_1, ps_5_0. sourceName may be empty; it
+// then reads as "0" in messages. Returns QP_OK with *code set, or QP_E_FAIL with *errors set to
+// the message text (either out pointer may be null).
+QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
+                     const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
+                     QP_CompileTimings* timings = nullptr);
+
+// The GLSL text inside compiled code (for tools and tests), or null when the bytes are not code.
+const char* QP_ShaderCodeText(const QP_Blob* code);

@@ -1,0 +1,128 @@
+// The compile chain without a GL context: HLSL in, GLSL code or the front end's messages out.
+
+#include "qp/QP_ShaderCompiler.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+QP_Result CompileText(const char* text, const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
+                      const char* entry = "QR_Main")
+{
+    return QP_Compile(text, std::strlen(text), nullptr, entry, profile, code, errors);
+}
+
+// As the shader generator writes a stage: prelude macros, a block struct inside a cbuffer,
+// texture/sampler pairs, and a main called by the entry point.
+const char* const generatedPixelStage = R"(#define QR_Position float4
+#define QR_TexCoord0 float2
+#define QR_Colour float4
+#define QR_Target float4
+#define QR_Sample(aSampler, aTexCoords) aSampler##_texture.Sample(aSampler##_state, aTexCoords);
+struct QR_ConstantBlockStruct0
+{
+float4x4 projection;
+float fade;
+float3 tint;
+};
+cbuffer QR_ConstantBlock0:register(b0)
+{
+  QR_ConstantBlockStruct0 custom;
+};
+Texture2D scene_texture:register(t0);
+SamplerState scene_state:register(s0);
+Texture2D noise_texture:register(t1);
+SamplerState noise_state:register(s1);
+struct QR_Input
+{
+  QR_Position inPosition : SV_POSITION;
+  QR_TexCoord0 inTexCoord : TEXCOORD0;
+  QR_Colour inColour : COLOR;
+};
+struct QR_Output
+{
+  QR_Target outColour : SV_TARGET;
+};
+
+void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, in QR_Colour inColour, out QR_Target outColour)
+{
+  float4 s = QR_Sample(scene, inTexCoord)
+  float4 n = QR_Sample(noise, inTexCoord)
+  outColour = s * n * inColour * custom.fade + float4(custom.tint, 0);
+}
+
+QR_Output QR_Main(QR_Input input){
+QR_Output output;
+main(input.inPosition,input.inTexCoord,input.inColour,output.outColour);
+return output;
+}
+)";
+
+} // namespace
+
+TEST(ShaderCompiler, GeneratedStageBecomesGlslWithFlatConstantsCombinedSamplersAndSemanticLocations)
+{
+    QC_Ptr<QP_Blob> code, errors;
+    ASSERT_EQ(CompileText(generatedPixelStage, "ps_4_0", &code, &errors), QP_OK) << QP_BlobText(errors.Get());
+    const char* glsl = QP_ShaderCodeText(code.Get());
+    ASSERT_NE(glsl, nullptr);
+    const std::string text = glsl;
+    EXPECT_NE(text.find("#version 450"), std::string::npos);
+    // 80 bytes of HLSL packing: matrix rows 0-3, fade and tint sharing row 4.
+    EXPECT_NE(text.find("uniform vec4 QP_Constants0[5];"), std::string::npos) << text;
+    EXPECT_NE(text.find("QP_Constants0[4].yzw"), std::string::npos) << text;
+    EXPECT_NE(text.find("layout(binding = 0) uniform sampler2D QP_Sampler0;"), std::string::npos) << text;
+    EXPECT_NE(text.find("layout(binding = 1) uniform sampler2D QP_Sampler1;"), std::string::npos) << text;
+    EXPECT_NE(text.find("layout(location = 0) in vec2"), std::string::npos) << "TEXCOORD0 at 0: " << text;
+    EXPECT_NE(text.find("layout(location = 8) in vec4"), std::string::npos) << "COLOR at 8: " << text;
+    // The stage's own main must not clash with GLSL's entry point.
+    EXPECT_EQ(text.find("void main(vec4"), std::string::npos) << text;
+
+    // The entry point is the caller's: one the text lacks is an error.
+    EXPECT_EQ(CompileText(generatedPixelStage, "ps_4_0", &code, &errors, "NoSuchEntry"), QP_E_FAIL);
+    EXPECT_FALSE(code);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("Entry point not found"), std::string::npos) << QP_BlobText(errors.Get());
+}
+
+TEST(ShaderCompiler, ErrorTextNamesTheLine)
+{
+    const char* broken = "float4 QR_Main(float4 position : SV_POSITION) : SV_TARGET\n"
+                         "{\n"
+                         "    float4 colour = float4(1, 0, 0, 1);\n"
+                         "    return colour * undeclaredThing;\n"
+                         "}\n";
+    QC_Ptr<QP_Blob> code, errors;
+    EXPECT_EQ(CompileText(broken, "ps_4_0", &code, &errors), QP_E_FAIL);
+    EXPECT_FALSE(code);
+    const std::string message = QP_BlobText(errors.Get());
+    EXPECT_NE(message.find("ERROR: 0:4:"), std::string::npos) << message;
+    EXPECT_NE(message.find("undeclaredThing"), std::string::npos) << message;
+
+    // A source name takes the place of the 0.
+    EXPECT_EQ(QP_Compile(broken, std::strlen(broken), "post.qcs", "QR_Main", "ps_4_0", &code, &errors), QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("post.qcs:4:"), std::string::npos) << QP_BlobText(errors.Get());
+}
+
+TEST(ShaderCompiler, RefusesBadArgumentsAndSemanticsWithoutALocation)
+{
+    const char* pixel = "float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return p; }";
+    QC_Ptr<QP_Blob> code, errors;
+    EXPECT_EQ(CompileText(pixel, "gs_4_0", &code, &errors), QP_E_INVALIDARG);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("gs_4_0"), std::string::npos);
+    EXPECT_EQ(QP_Compile(nullptr, 0, nullptr, "QR_Main", "ps_4_0", &code, &errors), QP_E_INVALIDARG);
+
+    // A NUL inside the length would silently cut the text.
+    const char withNul[] = "float4 QR_Main() : SV_TARGET { return 1; }\0garbage";
+    EXPECT_EQ(QP_Compile(withNul, sizeof(withNul) - 1, nullptr, "QR_Main", "ps_4_0", &code, &errors), QP_E_FAIL);
+
+    // Stages meet by semantic: one without a fixed location cannot be linked, so it is refused.
+    const char* oddSemantic = "float4 QR_Main(float4 p : SV_POSITION, float4 c : FOGGY) : SV_TARGET { return c; }";
+    EXPECT_EQ(CompileText(oddSemantic, "ps_4_0", &code, &errors), QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("FOGGY"), std::string::npos) << QP_BlobText(errors.Get());
+
+    // Code bytes that are not compiled code give no text.
+    EXPECT_EQ(QP_ShaderCodeText(errors.Get()), nullptr);
+}
