@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <bit>
 #include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -30,10 +32,144 @@ constexpr std::uint32_t kMaxRequestFrames = 1u << 20;
 // Room beyond the exact scaled length for the converter's rounding at the edges.
 constexpr std::uint64_t kConversionSlackFrames = 1024;
 
-struct DecoderCloser
+// The decoder takes all its memory, setup and per-frame scratch alike, from one arena that the
+// loader owns: malformed setup headers make the decoder return without freeing what it had
+// allocated, and its scratch would otherwise come from the worker's stack (alloca). Freeing
+// the arena reclaims everything, and its size caps what a hostile header can ask for.
+constexpr std::size_t kArenaSizes[] = {std::size_t(1) << 20, std::size_t(32) << 20};
+// Comment headers (tags, embedded cover art) larger than this are refused.
+constexpr std::uint32_t kMaxCommentPacketBytes = 16u << 20;
+
+// Reads the little-endian 32-bit value at offset, if the four bytes lie inside size.
+bool ReadU32(const unsigned char* data, std::size_t size, std::size_t offset, std::uint32_t& value)
 {
-    stb_vorbis* decoder;
-    ~DecoderCloser() { stb_vorbis_close(decoder); }
+    if (offset > size || size - offset < 4)
+        return false;
+    value = std::uint32_t(data[offset]) | std::uint32_t(data[offset + 1]) << 8 | std::uint32_t(data[offset + 2]) << 16 |
+            std::uint32_t(data[offset + 3]) << 24;
+    return true;
+}
+
+enum class CommentCheck
+{
+    Safe,        // the comment packet is whole and every length in it fits inside it
+    NotReached,  // the decoder rejects the stream before it reads the comments
+    Unsafe,      // refused here: the decoder would act on lengths the packet cannot hold
+};
+
+// The decoder sizes its comment allocations from the lengths written in the comment header
+// without checking them against the packet, and on a failed allocation it frees a comment
+// list it never allocated (a null dereference), or writes before a zero-sized vendor string.
+// This check walks the first two packets exactly as the decoder frames them (the 30-byte
+// identification packet alone on the first page, the comment packet from the next page on,
+// continued pages flagged) and accepts the comment header only when it is whole and every
+// length fits. Then the vendor string and the comment list, the allocations before the one
+// whose failure the decoder mishandles, take at most three times the packet size, which the
+// arena always adds on top of its base size.
+CommentCheck CheckCommentHeader(const unsigned char* data, std::size_t size, std::uint32_t& packetBytes)
+{
+    auto isPageAt = [&](std::size_t at) {
+        return at <= size && size - at >= 27 && std::memcmp(data + at, "OggS", 4) == 0 && data[at + 4] == 0;
+    };
+    // First page: one segment of 30 bytes, or the decoder stops there.
+    if (!isPageAt(0) || data[26] != 1 || size < 28 || data[27] != 30)
+        return CommentCheck::NotReached;
+    std::size_t page = 27 + 1 + 30;
+    if (!isPageAt(page) || (data[page + 5] & 0x01) != 0)
+        return CommentCheck::NotReached;
+
+    std::vector<unsigned char> packet;
+    bool first = true;
+    for (;;) {
+        if (!isPageAt(page) || (!first && (data[page + 5] & 0x01) == 0))
+            return CommentCheck::Unsafe; // cut short, or a continuation the decoder refuses
+        const std::size_t segments = data[page + 26];
+        const std::size_t bodyAt = page + 27 + segments;
+        if (segments == 0 || bodyAt > size)
+            return CommentCheck::Unsafe;
+        std::size_t offset = bodyAt;
+        bool complete = false;
+        for (std::size_t i = 0; i < segments && !complete; ++i) {
+            const std::size_t lacing = data[page + 27 + i];
+            if (offset > size || size - offset < lacing)
+                return CommentCheck::Unsafe;
+            packet.insert(packet.end(), data + offset, data + offset + lacing);
+            if (packet.size() > kMaxCommentPacketBytes)
+                return CommentCheck::Unsafe;
+            offset += lacing;
+            complete = lacing < 255;
+        }
+        if (complete)
+            break;
+        // Every segment was full: the packet goes on from the page that follows this body.
+        page = offset;
+        first = false;
+    }
+
+    const unsigned char* bytes = packet.data();
+    const std::size_t length = packet.size();
+    if (length < 7 || bytes[0] != 3 || std::memcmp(bytes + 1, "vorbis", 6) != 0)
+        return CommentCheck::NotReached; // the decoder refuses the packet type itself
+    std::size_t at = 7;
+    std::uint32_t vendor = 0, count = 0;
+    if (!ReadU32(bytes, length, at, vendor) || vendor > length - at - 4)
+        return CommentCheck::Unsafe;
+    at += 4 + vendor;
+    if (!ReadU32(bytes, length, at, count) || count > (length - at - 4) / 4)
+        return CommentCheck::Unsafe;
+    at += 4;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t comment = 0;
+        if (!ReadU32(bytes, length, at, comment) || comment > length - at - 4)
+            return CommentCheck::Unsafe;
+        at += 4 + comment;
+    }
+    if (at >= length)
+        return CommentCheck::Unsafe; // no framing byte
+    packetBytes = std::uint32_t(length);
+    return CommentCheck::Safe;
+}
+
+struct OpenDecoder
+{
+    stb_vorbis* decoder = nullptr;
+    void* arena = nullptr;
+
+    OpenDecoder() = default;
+    OpenDecoder(const OpenDecoder&) = delete;
+    OpenDecoder& operator=(const OpenDecoder&) = delete;
+    ~OpenDecoder()
+    {
+        if (decoder)
+            stb_vorbis_close(decoder); // frees nothing itself: everything lives in the arena
+        std::free(arena);
+    }
+
+    // Opens the stream, retrying with the larger arena when the smaller one is too small.
+    // Three times commentBytes (the comment packet's size) is added, so the comment list is
+    // always allocated (see CheckCommentHeader).
+    // Returns false with the decoder's error code.
+    bool Open(const unsigned char* data, int size, std::uint32_t commentBytes, int& error)
+    {
+        for (const std::size_t baseSize : kArenaSizes) {
+            const std::size_t arenaSize = baseSize + 3 * std::size_t(commentBytes);
+            arena = std::malloc(arenaSize);
+            if (!arena) {
+                error = VORBIS_outofmem;
+                return false;
+            }
+            stb_vorbis_alloc memory{static_cast<char*>(arena), static_cast<int>(arenaSize)};
+            error = 0;
+            decoder = stb_vorbis_open_memory(data, size, &error, &memory);
+            if (decoder)
+                return true;
+            std::free(arena);
+            arena = nullptr;
+            if (error != VORBIS_outofmem)
+                return false;
+        }
+        return false;
+    }
 };
 
 // Decodes up to frames frames straight into the buffer. Returns the frames decoded.
@@ -110,10 +246,9 @@ bool DecodeConverted(stb_vorbis* decoder, std::uint32_t frames, std::uint32_t sa
     return true;
 }
 
-// Decodes an opened stream into a new buffer. Closes the decoder in every case.
+// Decodes an opened stream into a new buffer.
 bool Decode(stb_vorbis* decoder, const char* name, QC_Ptr<QA_Buffer>& result)
 {
-    DecoderCloser closer{decoder};
     const stb_vorbis_info info = stb_vorbis_get_info(decoder);
     if (info.sample_rate < MinSampleRate || info.sample_rate > MaxSampleRate) {
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorSampleRate);
@@ -173,7 +308,7 @@ bool Load(const char* path, QC_Ptr<QA_Buffer>& result)
         QC_ERROR("Failed to open ogg %s. Error is %d.", path, VORBIS_file_open_failure);
         return false;
     }
-    // The size is checked before the decoder sees a byte; a folder or device is no file.
+    // The size is checked before a byte is read; a folder or device is no file.
     std::error_code error;
     const bool regular = std::filesystem::is_regular_file(path, error);
     const std::uintmax_t size = regular ? std::filesystem::file_size(path, error) : 0;
@@ -187,14 +322,20 @@ bool Load(const char* path, QC_Ptr<QA_Buffer>& result)
         QC_ERROR("Failed to open ogg %s. Error is %d.", path, ErrorFileTooLarge);
         return false;
     }
-    int decoderError = 0;
-    // Owns the file from here on, failure included.
-    stb_vorbis* decoder = stb_vorbis_open_file(file, 1, &decoderError, nullptr);
-    if (!decoder) {
-        QC_ERROR("Failed to open ogg %s. Error is %d.", path, decoderError);
+    // The whole file is read first (a few MB for music; at most MaxFileBytes), so that a file
+    // and a block in memory go through one decoding path.
+    auto* bytes = static_cast<unsigned char*>(std::malloc(size ? size : 1));
+    const bool read = bytes && std::fread(bytes, 1, size, file) == size;
+    std::fclose(file);
+    if (!read) {
+        const int failure = bytes ? int(VORBIS_file_open_failure) : int(ErrorOutOfMemory);
+        std::free(bytes);
+        QC_ERROR("Failed to open ogg %s. Error is %d.", path, failure);
         return false;
     }
-    return Decode(decoder, path, result);
+    const bool loaded = LoadFromMemory(bytes, size, path, result);
+    std::free(bytes);
+    return loaded;
 }
 
 bool LoadFromMemory(const void* data, std::size_t size, const char* name, QC_Ptr<QA_Buffer>& result)
@@ -204,13 +345,18 @@ bool LoadFromMemory(const void* data, std::size_t size, const char* name, QC_Ptr
         return false;
     }
     static_assert(MaxFileBytes <= INT_MAX);
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    std::uint32_t commentBytes = 0;
+    if (CheckCommentHeader(bytes, size, commentBytes) == CommentCheck::Unsafe) {
+        QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorHeader);
+        return false;
+    }
+    OpenDecoder opened;
     int decoderError = 0;
-    stb_vorbis* decoder =
-        stb_vorbis_open_memory(static_cast<const unsigned char*>(data), static_cast<int>(size), &decoderError, nullptr);
-    if (!decoder) {
+    if (!opened.Open(bytes, static_cast<int>(size), commentBytes, decoderError)) {
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, decoderError);
         return false;
     }
-    return Decode(decoder, name, result);
+    return Decode(opened.decoder, name, result);
 }
 } // namespace QA_Buffer_OGG

@@ -10,7 +10,10 @@
 // another sample rate are converted to 44100 Hz. A file that decodes to fewer frames than its
 // stated length keeps what was decoded. Refused as a failed open, with the decoder's error
 // code or one of the codes below: files over 256 MB, streams stated longer than one hour,
-// sample rates outside 8000-192000 Hz, and streams with no stated length or no audio.
+// sample rates outside 8000-192000 Hz, streams with no stated length or no audio, and comment
+// headers that are cut short, state lengths they do not hold or exceed 16 MB. The
+// decoder works in an arena of at most 32 MB owned by the loader; a stream whose setup needs
+// more is refused with the decoder's out-of-memory code (3).
 
 #include "qa/QA_Buffer.h"
 #include "qc/QC_Ptr.h"
@@ -35,6 +38,7 @@ enum Error : int
     ErrorNoAudio = 104,        // no frame could be decoded
     ErrorOutOfMemory = 105,    // the PCM buffer could not be allocated
     ErrorConversion = 106,     // the sample-rate converter failed
+    ErrorHeader = 107,         // the comment header is cut short or states impossible lengths
 };
 
 // Decodes the file at path. True with a new buffer in result, or false (result untouched)

@@ -272,3 +272,58 @@ TEST(QA_Buffer_OGG, LoadFromMemoryDecodesTheSameAsFromFile)
     EXPECT_FALSE(QA_Buffer_OGG::LoadFromMemory(nullptr, 0, "nothing", fromMemory));
     EXPECT_EQ(log.CountAtLevel(QC_LOG_ERROR), 2);
 }
+
+TEST(QA_Buffer_OGG, CommentHeaderIsCheckedBeforeTheDecoderTrustsItsLengths)
+{
+    CapturedLog log;
+    TempFolder folder;
+
+    // A long tag spans many pages and is accepted.
+    OggWriteOptions tagged;
+    tagged.frames = 4410;
+    tagged.sample = Tone(440.0, 440.0, 44100.0);
+    tagged.comment = std::string(300000, 'x');
+    const std::string taggedPath = folder.File("tagged.ogg");
+    ASSERT_TRUE(WriteOgg(taggedPath, tagged));
+    QC_Ptr<QA_Buffer> pcm;
+    ASSERT_TRUE(QA_Buffer_OGG::Load(taggedPath.c_str(), pcm));
+    EXPECT_EQ(pcm->Size(), 4410u * 4);
+
+    // The same header stating more comments than it holds is refused before decoding. The
+    // count follows "\x03vorbis", the vendor length and the vendor string on the second page.
+    std::vector<std::uint8_t> bytes = ReadBytes(WriteTone(folder, "plain.ogg", 2, 44100, 4410, 440.0, 440.0));
+    const std::size_t page = 58, packet = page + 27 + bytes[page + 26];
+    std::uint32_t vendor = 0;
+    std::memcpy(&vendor, &bytes[packet + 7], 4);
+    const std::size_t countAt = packet + 7 + 4 + vendor;
+    const std::uint32_t huge = 0x20000000;
+    std::memcpy(&bytes[countAt], &huge, 4);
+    RewritePageCrc(bytes, page);
+    const std::string lying = folder.File("lying.ogg");
+    WriteBytes(lying, bytes);
+    EXPECT_FALSE(QA_Buffer_OGG::Load(lying.c_str(), pcm));
+    ExpectOpenFailure(log, lying, QA_Buffer_OGG::ErrorHeader);
+}
+
+// Inputs that crashed or leaked inside the decoder before the loader's guards (the comment
+// header check and the loader-owned arena); each must now fail softly and leak nothing.
+TEST(QA_Buffer_OGG, InputsThatBrokeTheDecoderFailSoftly)
+{
+    CapturedLog log;
+    int checked = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(VC_SOURCE_DIR "/tests/fuzz/crashers")) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("ogg_loader-", 0) != 0)
+            continue;
+        QC_Ptr<QA_Buffer> pcm;
+        const std::string path = entry.path().string();
+        if (QA_Buffer_OGG::Load(path.c_str(), pcm)) {
+            EXPECT_GT(pcm->Size(), 0u) << name;
+            EXPECT_EQ(pcm->Size() % 4, 0u) << name;
+        } else {
+            EXPECT_EQ(log.lines.back().message.rfind("Failed to open ogg " + path + ". Error is ", 0), 0u) << name;
+        }
+        ++checked;
+    }
+    EXPECT_GE(checked, 2);
+}

@@ -27,6 +27,8 @@ struct OggWriteOptions
     std::uint64_t frames = 44100;
     float quality = 0.4f; // libvorbisenc's VBR quality, -0.1 to 1.0
     std::int64_t lastGranuleShift = 0;
+    // A COMMENT tag of this text (long ones make the comment header span several pages).
+    std::string comment;
     // Sample value in [-1, 1] of one channel at one frame.
     std::function<float(std::uint64_t frame, int channel)> sample;
 };
@@ -46,6 +48,8 @@ inline bool WriteOgg(const std::string& path, const OggWriteOptions& options)
     }
     vorbis_comment comment;
     vorbis_comment_init(&comment);
+    if (!options.comment.empty())
+        vorbis_comment_add_tag(&comment, "COMMENT", options.comment.c_str());
     vorbis_dsp_state dsp;
     vorbis_analysis_init(&dsp, &info);
     vorbis_block block;
