@@ -61,8 +61,8 @@ enum class CommentCheck
 // without checking them against the packet, and on a failed allocation it frees a comment
 // list it never allocated (a null dereference), or writes before a zero-sized vendor string.
 // This check walks the first two packets exactly as the decoder frames them (the 30-byte
-// identification packet alone on the first page, the comment packet from the next page on,
-// continued pages flagged) and accepts the comment header only when it is whole and every
+// identification packet alone on the first page, the comment packet from the start of the
+// next page, each further page of it flagged as a continuation) and accepts the comment header only when it is whole and every
 // length fits. Then the vendor string and the comment list, the allocations before the one
 // whose failure the decoder mishandles, take at most three times the packet size, which the
 // arena always adds on top of its base size.
@@ -74,8 +74,10 @@ CommentCheck CheckCommentHeader(const unsigned char* data, std::size_t size, std
     // First page: one segment of 30 bytes, or the decoder stops there.
     if (!isPageAt(0) || data[26] != 1 || size < 28 || data[27] != 30)
         return CommentCheck::NotReached;
+    // The comment packet starts on the next page, whatever that page's flags say (the decoder
+    // checks the continuation flag only on the pages after it).
     std::size_t page = 27 + 1 + 30;
-    if (!isPageAt(page) || (data[page + 5] & 0x01) != 0)
+    if (!isPageAt(page))
         return CommentCheck::NotReached;
 
     std::vector<unsigned char> packet;
