@@ -296,6 +296,7 @@ QP_Result QP_Device::CreateShader(const void* code, std::size_t codeSize, std::u
         QC_ERROR("The GL driver refused a compiled shader stage: %s", log);
         return QP_E_FAIL;
     }
+    shader->glslText.assign(text, text + std::strlen(text) + 1);
     for (std::uint32_t i = 0; i < shader->shaderInterface.constantBlockCount; ++i) {
         const QP_ShaderConstantBlock& block = shader->shaderInterface.constantBlocks[i];
         shader->constantLocations[i] = glGetUniformLocation(shader->glProgram, block.uniformName);

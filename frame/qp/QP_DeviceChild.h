@@ -153,6 +153,8 @@ class QP_Shader : public QP_DeviceChild
 {
 public:
     ~QP_Shader() override;
+    // The GLSL the stage was made from (for tools that show what the compiler produced).
+    const char* GetGlslText() const { return glslText.empty() ? "" : glslText.data(); }
 
 protected:
     friend class QP_Device;
@@ -160,6 +162,7 @@ protected:
     explicit QP_Shader(QP_GLContext* context) : QP_DeviceChild(context) {}
 
     QP_ShaderInterface shaderInterface = {};
+    std::vector<char> glslText; // with its NUL
     std::uint32_t glProgram = 0;
     std::int32_t constantLocations[QP_CONSTANT_BUFFER_SLOT_COUNT] = {};
     // The constant buffer contents (version) last given to the program, per block.

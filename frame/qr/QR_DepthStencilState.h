@@ -1,0 +1,11 @@
+#pragma once
+// A depth-stencil state made by the renderer from a QR_DepthStencilDesc.
+
+#include "qc/QC_Ptr.h"
+
+
+class QR_DepthStencilState : public QC_RefCounted
+{
+public:
+    ~QR_DepthStencilState() override = default;
+};

@@ -1,0 +1,18 @@
+#pragma once
+// A pixel shader on the platform device. Created empty, filled by one Compile, never changed
+// afterwards. Its platform shader is released when it dies.
+
+#include "qc/QC_Ptr.h"
+#include "qc/QC_String.h"
+#include "qp/QP_Device.h"
+#include "qr/QR_PixelShader.h"
+
+class QR_PixelShader_DX10 : public QR_PixelShader
+{
+public:
+    // Compiles the HLSL text with entry "QR_Main" and profile, and makes the platform shader.
+    // Failures are reported at level 2 and leave platformShader empty.
+    void Compile(QP_Device* device, const QC_StringBase& text, const char* profile);
+
+    QC_Ptr<QP_PixelShader> platformShader;
+};

@@ -1,0 +1,37 @@
+#include "qr/QR_Renderer.h"
+
+#include "qc/QC_Log.h"
+#include "qr/QR_Renderer_DX10.h"
+#include "qr/QR_Renderer_DX11.h"
+
+namespace {
+// Owned here: the renderer is not reference counted.
+QR_Renderer* globalRenderer = nullptr;
+} // namespace
+
+void QR_CreateRenderer(const QR_RendererSettings& settings)
+{
+    QC_ASSERT(!globalRenderer, "The renderer already exists.");
+    switch (settings.backend) {
+    case QR_Backend::DX10:
+        globalRenderer = new QR_Renderer_DX10(settings);
+        break;
+    case QR_Backend::DX11:
+        globalRenderer = new QR_Renderer_DX11(settings);
+        break;
+    case QR_Backend::OpenGL:
+        QC_FATAL("OpenGL backend not supported.");
+    default:
+        QC_FATAL("Unknown backend %d.", static_cast<int>(settings.backend));
+    }
+}
+
+QR_Renderer* QR_GetRenderer() { return globalRenderer; }
+
+void QR_DestroyRenderer()
+{
+    // Cleared rather than left dangling: a late caller finds no renderer instead of freed memory.
+    QR_Renderer* renderer = globalRenderer;
+    globalRenderer = nullptr;
+    delete renderer;
+}

@@ -1,0 +1,77 @@
+#pragma once
+// The Direct3D 10 backend of the renderer, on the platform graphics layer: the complete one,
+// which the demo selects. QR_Renderer_DX11 derives from it and overrides where Direct3D 11
+// differs; everything both share is here, and the per-backend data (translation tables and
+// compiler profiles) comes from the backend's QR_ConstantSet.
+
+#include "qc/QC_Ptr.h"
+#include "qp/QP_Device.h"
+#include "qp/QP_DeviceContext.h"
+#include "qp/QP_Factory.h"
+#include "qr/QR_ConstantSet.h"
+#include "qr/QR_RenderContext_DX10.h"
+#include "qr/QR_Renderer.h"
+
+#include <utility>
+
+class QR_Renderer_DX10 : public QR_Renderer
+{
+public:
+    // Fatal when the platform offers no adapter, output, description, device or mode list.
+    explicit QR_Renderer_DX10(const QR_RendererSettings& settings);
+    ~QR_Renderer_DX10() override;
+
+    QC_Ptr<QR_BlendState> CreateBlendState(const QR_BlendDesc& desc) override;
+    QC_Ptr<QR_ConstantBuffer> CreateConstantBuffer(QR_Usage usage, std::uint32_t size, const void* initialData) override;
+    QC_Ptr<QR_DepthStencilState> CreateDepthStencilState(const QR_DepthStencilDesc& desc) override;
+    QC_Ptr<QR_GeometryState> CreateGeometryState(QR_Primitive primitive, QR_VertexBuffer* vertexBuffer,
+                                                 QR_IndexBuffer* indexBuffer) override;
+    QC_Ptr<QR_IndexBuffer> CreateIndexBuffer(QR_Usage usage, std::uint32_t bytesPerIndex, std::uint32_t indexCount,
+                                             const void* initialData) override;
+    QC_Ptr<QR_PixelShader> CreatePixelShader(const QC_StringBase& source) override;
+    QC_Ptr<QR_RasteriserState> CreateRasteriserState(const QR_RasteriserDesc& desc) override;
+    QC_Ptr<QR_RenderTarget> CreateRenderTarget(std::uint32_t width, std::uint32_t height) override;
+    QC_Ptr<QR_SamplerState> CreateSamplerState(const QR_SamplerDesc& desc) override;
+    QC_Ptr<QR_ShaderState> CreateShaderState(QR_VertexShader* vertexShader, QR_PixelShader* pixelShader) override;
+    QC_Ptr<QR_SwapChain> CreateSwapChain(QP_NativeWindow* window, QR_DisplayMode* mode, bool windowed,
+                                         bool vsync) override;
+    QC_Ptr<QR_SwapChain> CreateSwapChain(QP_NativeWindow* window) override;
+    QC_Ptr<QR_Texture2D> CreateTexture2D(std::uint32_t width, std::uint32_t height) override;
+    QC_Ptr<QR_VertexShader> CreateVertexShader(const QC_StringBase& source) override;
+    QC_Ptr<QR_VertexBuffer> CreateVertexBuffer(QR_Usage usage, std::uint32_t stride, std::uint32_t vertexCount,
+                                               const void* initialData) override;
+    QC_Ptr<QR_RenderContext> GetRenderContext() override;
+    void GetDisplayModes(QR_DisplayModeList& modes) override;
+    void SetRenderContext(QR_RenderContext* context) override;
+    QC_Ptr<QR_SwapChain> CreateSwapChain(std::uint32_t width, std::uint32_t height) override;
+
+    QP_Device* Device() const { return device.Get(); }
+    const QR_ConstantSet& Constants() const { return constants; }
+
+protected:
+    // For QR_Renderer_DX11: records the settings and the constant set; the derived constructor
+    // makes the platform objects and the render context.
+    QR_Renderer_DX10(const QR_RendererSettings& settings, const QR_ConstantSet& constants);
+
+    // The process-wide current render context of this backend.
+    virtual QC_Ptr<QR_RenderContext>& CurrentContext();
+    // A new object of this backend's class: DX11 (derived from DX10) for the Direct3D 11
+    // backend, DX10 otherwise. The one place where the two families are told apart.
+    template <typename DX10, typename DX11, typename... Arguments>
+    DX10* NewObject(Arguments&&... arguments) const
+    {
+        if (backend == static_cast<std::int32_t>(QR_Backend::DX11))
+            return new DX11(std::forward<Arguments>(arguments)...);
+        return new DX10(std::forward<Arguments>(arguments)...);
+    }
+    // The colour texture of a render target: R32G32B32A32_FLOAT, shader resource and render target.
+    QC_Ptr<QR_Texture2D> CreateTargetTexture(std::uint32_t width, std::uint32_t height);
+    QC_Ptr<QP_RenderTargetView> CreateTargetView(QP_Texture2D* texture);
+
+    const QR_ConstantSet& constants;
+    QC_Ptr<QP_Factory> factory;
+    QC_Ptr<QP_Device> device;
+    QC_Ptr<QP_DeviceContext> deviceContext;
+    QC_Ptr<QR_RenderContext_DX10> renderContext;
+    QR_DisplayModeList displayModes;
+};

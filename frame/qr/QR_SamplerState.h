@@ -1,0 +1,11 @@
+#pragma once
+// A sampler state made by the renderer from a QR_SamplerDesc; set on a shader state by sampler register.
+
+#include "qc/QC_Ptr.h"
+
+
+class QR_SamplerState : public QC_RefCounted
+{
+public:
+    ~QR_SamplerState() override = default;
+};
