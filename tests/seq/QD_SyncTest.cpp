@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,9 +156,13 @@ TEST(QD_Sync, MidiDeviceThatCannotBeQueriedIsReportedAndLeavesTheSyncWithoutInpu
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].level, QC_LOG_ERROR);
     EXPECT_EQ(reports[0].file, "frame/qd/QD_Sync.cpp");
-    EXPECT_TRUE(std::regex_match(reports[0].message,
-                                 std::regex("Failed to get info about midi device 1000000\\. Last error is [1-9][0-9]*\\.")))
-        << reports[0].message;
+    const std::string prefix = "Failed to get info about midi device 1000000. Last error is ";
+    const std::string& message = reports[0].message;
+    ASSERT_EQ(message.rfind(prefix, 0), 0u) << message;
+    const std::string code = message.substr(prefix.size());
+    EXPECT_TRUE(code.size() >= 2 && code.back() == '.' && code[0] >= '1' && code[0] <= '9' &&
+                code.find_first_not_of("0123456789") == code.size() - 1)
+        << message;
 
     // The platform layer answers with codes, never with an exception, also where the machine
     // has no MIDI sequencer at all.
