@@ -62,10 +62,10 @@ enum class CommentCheck
 // list it never allocated (a null dereference), or writes before a zero-sized vendor string.
 // This check walks the first two packets exactly as the decoder frames them (the 30-byte
 // identification packet alone on the first page, the comment packet from the start of the
-// next page, each further page of it flagged as a continuation) and accepts the comment header only when it is whole and every
-// length fits. Then the vendor string and the comment list, the allocations before the one
-// whose failure the decoder mishandles, take at most three times the packet size, which the
-// arena always adds on top of its base size.
+// next page, each further page of it flagged as a continuation) and accepts the comment
+// header only when it is whole and every length fits. Then the vendor string and the comment
+// list, the allocations before the one whose failure the decoder mishandles, take at most
+// three times the packet size, which the arena always adds on top of its base size.
 CommentCheck CheckCommentHeader(const unsigned char* data, std::size_t size, std::uint32_t& packetBytes)
 {
     auto isPageAt = [&](std::size_t at) {
@@ -223,7 +223,8 @@ bool DecodeConverted(stb_vorbis* decoder, std::uint32_t frames, std::uint32_t sa
         std::uint32_t request = frames - decodedFrames;
         if (request > kChunkFrames)
             request = kChunkFrames;
-        const int got = stb_vorbis_get_samples_short_interleaved(decoder, 2, chunk.data(), static_cast<int>(request * 2));
+        const int got =
+            stb_vorbis_get_samples_short_interleaved(decoder, 2, chunk.data(), static_cast<int>(request * 2));
         if (got <= 0)
             break;
         decodedFrames += static_cast<std::uint32_t>(got);
@@ -269,9 +270,8 @@ bool Decode(stb_vorbis* decoder, const char* name, QC_Ptr<QA_Buffer>& result)
 
     // Bounded by the limits above: at most 3600 s at 44100 Hz (plus slack), about 635 MB.
     const bool convert = info.sample_rate != kDeviceRate;
-    const std::uint64_t outputFrames =
-        convert ? (std::uint64_t(frames) * kDeviceRate + info.sample_rate - 1) / info.sample_rate + kConversionSlackFrames
-                : frames;
+    const std::uint64_t scaledFrames = (std::uint64_t(frames) * kDeviceRate + info.sample_rate - 1) / info.sample_rate;
+    const std::uint64_t outputFrames = convert ? scaledFrames + kConversionSlackFrames : frames;
     static_assert(std::uint64_t(MaxSeconds) * kDeviceRate * kBytesPerFrame + kConversionSlackFrames * kBytesPerFrame <=
                   UINT32_MAX);
     QC_Ptr<QA_Buffer> buffer = QA_Buffer::Create(static_cast<std::uint32_t>(outputFrames * kBytesPerFrame));
