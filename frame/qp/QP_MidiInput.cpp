@@ -67,11 +67,9 @@ void OnLibraryMessage(double deltaSeconds, std::vector<unsigned char>* message, 
 {
     QP_MidiInput::State* state = static_cast<QP_MidiInput::State*>(userData);
     state->seconds += deltaSeconds;
-    if (!message || message->empty() || message->size() > 3)
-        return;
     std::uint32_t packed = 0;
-    for (std::size_t i = 0; i < message->size(); ++i)
-        packed |= std::uint32_t((*message)[i]) << (8 * i);
+    if (!message || !QP_PackMidiShortMessage(message->data(), message->size(), &packed))
+        return;
     // The system's timestamp is a 32-bit millisecond count that wraps.
     const std::uint32_t milliseconds = static_cast<std::uint32_t>(static_cast<std::uint64_t>(state->seconds * 1000.0));
     state->callback(state->context, QP_MIDI_INPUT_DATA, packed, milliseconds);
@@ -86,6 +84,17 @@ void DestroyInput(RtMidiIn* input)
     }
 }
 } // namespace
+
+bool QP_PackMidiShortMessage(const std::uint8_t* bytes, std::size_t count, std::uint32_t* packed)
+{
+    if (count == 0 || count > 3)
+        return false;
+    std::uint32_t message = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        message |= std::uint32_t(bytes[i]) << (8 * i);
+    *packed = message;
+    return true;
+}
 
 int QP_QueryMidiInputPort(std::uint32_t portIndex)
 {

@@ -13,6 +13,7 @@
 // are not delivered. Errors are returned as codes, never thrown: the MIDI library's exceptions
 // stop at this unit. Nothing outside frame/qp includes the MIDI library's header.
 
+#include <cstddef>
 #include <cstdint>
 
 enum QP_MidiInputEvent : int
@@ -30,6 +31,10 @@ using QP_MidiInputCallback = void (*)(void* context, QP_MidiInputEvent event, st
 // library's own error kinds.
 constexpr int QP_MIDI_ERROR_NONE = 0;
 constexpr int QP_MIDI_ERROR_NO_SUCH_PORT = 1;
+
+// Packs one to three message bytes as a short message (status | data1 << 8 | data2 << 16).
+// False for an empty message or one longer than three bytes, which is not delivered.
+bool QP_PackMidiShortMessage(const std::uint8_t* bytes, std::size_t count, std::uint32_t* packed);
 
 // Checks that input port portIndex exists. Returns 0 when it does, otherwise an error code
 // (QP_MIDI_ERROR_NO_SUCH_PORT when the sequencer works but has fewer ports).

@@ -142,6 +142,34 @@ TEST(QD_Sync, PlatformCallbackUnpacksShortMessagesAndReportsDriverErrors)
     EXPECT_EQ(log.Errors(), (std::vector<std::string>{"Midi error occured."}));
 }
 
+TEST(QD_Sync, MidiBytesArePackedAsShortMessagesThatTheSyncUnpacks)
+{
+    std::uint32_t packed = 0;
+    const std::uint8_t clock[] = {0xF8};
+    ASSERT_TRUE(QP_PackMidiShortMessage(clock, 1, &packed));
+    EXPECT_EQ(packed, 0xF8u);
+    const std::uint8_t noteOn[] = {0x90, 0x40, 0x7F};
+    ASSERT_TRUE(QP_PackMidiShortMessage(noteOn, 3, &packed));
+    EXPECT_EQ(packed, 0x7F4090u);
+    const std::uint8_t sysex[] = {0xF0, 0x7E, 0x7F, 0xF7};
+    packed = 12345;
+    EXPECT_FALSE(QP_PackMidiShortMessage(sysex, 4, &packed));
+    EXPECT_FALSE(QP_PackMidiShortMessage(sysex, 0, &packed));
+    EXPECT_EQ(packed, 12345u);
+
+    // The same path a clock takes from the input thread: bytes, packed, unpacked by the sync.
+    LogCapture log;
+    QD_Sync sync(MidiSettings(kMissingPort));
+    ASSERT_TRUE(QP_PackMidiShortMessage(clock, 1, &packed));
+    for (int i = 0; i < 24; ++i)
+        QD_Sync::MidiInputCallback(&sync, QP_MIDI_INPUT_DATA, packed, 0);
+    EXPECT_EQ(sync.GetBeat(), 1.0f);
+    const std::uint8_t stop[] = {0xFC};
+    ASSERT_TRUE(QP_PackMidiShortMessage(stop, 1, &packed));
+    QD_Sync::MidiInputCallback(&sync, QP_MIDI_INPUT_DATA, packed, 0);
+    EXPECT_EQ(sync.GetBeat(), 0.0f);
+}
+
 TEST(QD_Sync, MidiDeviceThatCannotBeQueriedIsReportedAndLeavesTheSyncWithoutInput)
 {
     LogCapture log;
