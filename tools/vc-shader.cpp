@@ -1,17 +1,25 @@
 // vc-shader: the shader author's checker.
 //
-//   vc-shader [--stage vertex|pixel] FILE.qcs
+//   vc-shader [--glsl] [--stage vertex|pixel] FILE.qcs
 //
 // Parses FILE and prints the generated HLSL of the named stage (both, vertex first, when none is
 // named) to standard output; log lines go to standard error. Exit status: 0 when nothing was
 // reported at level 2 or above, 1 otherwise, 2 for a wrong command line or an unreadable file.
 // A fatal error ends the tool like any process, with the fatal exit code.
+//
+// With --glsl the stages are created through the renderer (Direct3D 10 backend) on the headless
+// device, exactly as the demo creates them, and the GLSL the platform made of each is printed
+// instead. A stage that fails prints nothing; the renderer's messages go to standard error and
+// the exit status is 1.
 
 #include "qc/QC_File.h"
 #include "qc/QC_Log.h"
 #include "qc/QC_String.h"
+#include "qr/QR_PixelShader_DX10.h"
+#include "qr/QR_Renderer.h"
 #include "qr/QR_ShaderGenerator_HLSL.h"
 #include "qr/QR_ShaderParser.h"
+#include "qr/QR_VertexShader_DX10.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,7 +47,29 @@ private:
 
 void PrintUsage()
 {
-    std::fputs("usage: vc-shader [--stage vertex|pixel] FILE.qcs\n", stderr);
+    std::fputs("usage: vc-shader [--glsl] [--stage vertex|pixel] FILE.qcs\n", stderr);
+}
+
+// Creates the wanted stages through a headless renderer and appends the GLSL of each one made.
+void AppendPlatformGlsl(const QC_StringBase& source, bool wantVertex, bool wantPixel, QC_String& text)
+{
+    QR_RendererSettings settings;
+    settings.backend = QR_Backend::DX10;
+    settings.headless = true;
+    QR_CreateRenderer(settings);
+    QR_Renderer* renderer = QR_GetRenderer();
+    // The backend is chosen above, so its classes are known.
+    if (wantVertex) {
+        QC_Ptr<QR_VertexShader> shader = renderer->CreateVertexShader(source);
+        if (shader)
+            text.Append(static_cast<QR_VertexShader_DX10*>(shader.Get())->platformShader->GetGlslText());
+    }
+    if (wantPixel) {
+        QC_Ptr<QR_PixelShader> shader = renderer->CreatePixelShader(source);
+        if (shader)
+            text.Append(static_cast<QR_PixelShader_DX10*>(shader.Get())->platformShader->GetGlslText());
+    }
+    QR_DestroyRenderer();
 }
 } // namespace
 
@@ -47,10 +77,13 @@ int main(int argc, char** argv)
 {
     bool wantVertex = true;
     bool wantPixel = true;
+    bool glsl = false;
     const char* path = nullptr;
 
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--stage") == 0 && i + 1 < argc) {
+        if (std::strcmp(argv[i], "--glsl") == 0) {
+            glsl = true;
+        } else if (std::strcmp(argv[i], "--stage") == 0 && i + 1 < argc) {
             const char* stage = argv[++i];
             wantVertex = std::strcmp(stage, "vertex") == 0;
             wantPixel = std::strcmp(stage, "pixel") == 0;
@@ -81,14 +114,17 @@ int main(int argc, char** argv)
         return kExitUnusable;
     }
 
-    QR_ShaderParser parser;
-    parser.Parse(source);
-
     QC_String text;
-    if (wantVertex)
-        QR_ShaderGenerator_HLSL::GenerateVertexShader(parser.Description(), text);
-    if (wantPixel)
-        QR_ShaderGenerator_HLSL::GeneratePixelShader(parser.Description(), text);
+    if (glsl) {
+        AppendPlatformGlsl(source, wantVertex, wantPixel, text);
+    } else {
+        QR_ShaderParser parser;
+        parser.Parse(source);
+        if (wantVertex)
+            QR_ShaderGenerator_HLSL::GenerateVertexShader(parser.Description(), text);
+        if (wantPixel)
+            QR_ShaderGenerator_HLSL::GeneratePixelShader(parser.Description(), text);
+    }
     std::fwrite(text.CStr(), 1, text.Length(), stdout);
     std::fflush(stdout);
 
