@@ -24,3 +24,9 @@ find_package(spirv_cross_core REQUIRED CONFIG)
 find_package(spirv_cross_glsl REQUIRED CONFIG)
 list(APPEND VC_FRAME_LIBRARIES PkgConfig::EPOXY glslang::glslang glslang::HLSL glslang::SPIRV
     glslang::glslang-default-resource-limits SPIRV-Tools-static spirv-cross-glsl spirv-cross-core ${CMAKE_DL_LIBS})
+
+# Fonts (frame/qp/QP_FontLibrary and QP_FontFace only): FreeType rasterises the glyphs,
+# fontconfig maps the demo's system font paths to installed families.
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+list(APPEND VC_FRAME_LIBRARIES PkgConfig::FREETYPE PkgConfig::FONTCONFIG)
