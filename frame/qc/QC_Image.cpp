@@ -48,20 +48,43 @@ void QC_Image::Fill(std::uint32_t colour)
         pixels[i] = colour;
 }
 
-bool QC_LoadPng(const char* path, QC_Ptr<QC_Image>& image)
+bool QC_LoadPngFromMemory(const void* data, std::size_t size, QC_Ptr<QC_Image>& image)
 {
-    unsigned char* decoded = nullptr;
+    image.Reset();
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
     unsigned width = 0;
     unsigned height = 0;
+    // The header first: a stated size over the limit is refused before any allocation.
+    LodePNGState state;
+    lodepng_state_init(&state);
+    const unsigned inspectError = lodepng_inspect(&width, &height, &state, bytes, size);
+    lodepng_state_cleanup(&state);
+    if (inspectError != 0 || width > QC_PNG_MAX_SIDE || height > QC_PNG_MAX_SIDE)
+        return false;
+
+    unsigned char* decoded = nullptr;
     // Colour type 6 (RGBA), 8 bits per channel, whatever the file stores.
-    const unsigned error = lodepng_decode32_file(&decoded, &width, &height, path);
+    const unsigned error = lodepng_decode32(&decoded, &width, &height, bytes, size);
     if (error != 0) {
         std::free(decoded);
-        image.Reset();
         return false;
     }
     QC_Ptr<QC_Image> loaded(new QC_Image(width, height, decoded));
     std::free(decoded);
     image = loaded;
     return true;
+}
+
+bool QC_LoadPng(const char* path, QC_Ptr<QC_Image>& image)
+{
+    unsigned char* file = nullptr;
+    std::size_t size = 0;
+    if (lodepng_load_file(&file, &size, path) != 0) {
+        std::free(file);
+        image.Reset();
+        return false;
+    }
+    const bool loaded = QC_LoadPngFromMemory(file, size, image);
+    std::free(file);
+    return loaded;
 }

@@ -11,6 +11,7 @@
 
 #include "qc/QC_Ptr.h"
 
+#include <cstddef>
 #include <cstdint>
 
 class QC_Image : public QC_RefCounted
@@ -40,7 +41,15 @@ private:
     std::uint32_t* pixels = nullptr;
 };
 
+// The largest width and height a PNG may state. The size is read from the header before
+// anything is decoded, so a small file that claims a huge picture is refused without
+// allocating for it (the decoder would otherwise ask for width x height x 4 bytes).
+constexpr std::uint32_t QC_PNG_MAX_SIDE = 16384;
+
 // Decodes a PNG file into 8-bit RGBA. On success image holds a new picture (the old one is
-// released) and the result is true; on any failure (a missing file included) image becomes
-// null and the result is false. Reports nothing itself: the caller decides what a failure means.
+// released) and the result is true; on any failure (a missing file, a broken file, or a picture
+// wider or taller than QC_PNG_MAX_SIDE) image becomes null and the result is false. Reports
+// nothing itself: the caller decides what a failure means.
 bool QC_LoadPng(const char* path, QC_Ptr<QC_Image>& image);
+// The same for a PNG file already in memory (size bytes); the decoding is shared.
+bool QC_LoadPngFromMemory(const void* data, std::size_t size, QC_Ptr<QC_Image>& image);

@@ -109,3 +109,63 @@ TEST(QC_LoadPng, MissingOrBrokenFileGivesFalseAndNullImage)
     EXPECT_FALSE(QC_LoadPng(broken.c_str(), image));
     EXPECT_FALSE(image);
 }
+
+namespace
+{
+std::vector<unsigned char> EncodePng(unsigned width, unsigned height)
+{
+    std::vector<unsigned char> rgba(std::size_t(width) * height * 4, 0x80);
+    unsigned char* png = nullptr;
+    std::size_t size = 0;
+    EXPECT_EQ(lodepng_encode32(&png, &size, rgba.data(), width, height), 0u);
+    std::vector<unsigned char> bytes(png, png + size);
+    std::free(png);
+    return bytes;
+}
+
+// Rewrites the size in the IHDR chunk (always the first, at byte 8) and its CRC.
+void StateSize(std::vector<unsigned char>& png, std::uint32_t width, std::uint32_t height)
+{
+    unsigned char* chunk = png.data() + 8;
+    const std::uint32_t values[2] = {width, height};
+    for (int v = 0; v < 2; ++v)
+        for (int b = 0; b < 4; ++b)
+            chunk[8 + v * 4 + b] = static_cast<unsigned char>(values[v] >> (24 - 8 * b));
+    lodepng_chunk_generate_crc(chunk);
+}
+} // namespace
+
+TEST(QC_LoadPng, PicturesOverTheSideLimitAreRefusedBeforeDecoding)
+{
+    TempDir dir;
+    QC_Ptr<QC_Image> image;
+
+    // The largest side allowed loads, from a file and from memory alike.
+    const std::vector<unsigned char> widest = EncodePng(QC_PNG_MAX_SIDE, 1);
+    ASSERT_TRUE(QC_LoadPngFromMemory(widest.data(), widest.size(), image));
+    EXPECT_EQ(image->Width(), QC_PNG_MAX_SIDE);
+    const std::string widestFile =
+        dir.Write("widest.png", std::string(reinterpret_cast<const char*>(widest.data()), widest.size()));
+    ASSERT_TRUE(QC_LoadPng(widestFile.c_str(), image));
+    EXPECT_EQ(image->Width(), QC_PNG_MAX_SIDE);
+
+    // One more in either direction is a failed decode.
+    const std::vector<unsigned char> wide = EncodePng(QC_PNG_MAX_SIDE + 1, 1);
+    EXPECT_FALSE(QC_LoadPngFromMemory(wide.data(), wide.size(), image));
+    EXPECT_FALSE(image);
+    const std::vector<unsigned char> tall = EncodePng(1, QC_PNG_MAX_SIDE + 1);
+    const std::string tallFile =
+        dir.Write("tall.png", std::string(reinterpret_cast<const char*>(tall.data()), tall.size()));
+    image = new QC_Image(1, 1);
+    EXPECT_FALSE(QC_LoadPng(tallFile.c_str(), image));
+    EXPECT_FALSE(image);
+
+    // A tiny file whose header claims 100000 x 100000 (40 GB of pixels) is refused at once.
+    std::vector<unsigned char> liar = EncodePng(2, 2);
+    StateSize(liar, 100000, 100000);
+    EXPECT_FALSE(QC_LoadPngFromMemory(liar.data(), liar.size(), image));
+    // The same header rewrite with an honest size still decodes: the test's surgery is sound.
+    std::vector<unsigned char> honest = EncodePng(2, 2);
+    StateSize(honest, 2, 2);
+    EXPECT_TRUE(QC_LoadPngFromMemory(honest.data(), honest.size(), image));
+}
