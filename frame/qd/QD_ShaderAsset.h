@@ -1,0 +1,31 @@
+#pragma once
+// A shader source as an asset: both stages come from the one source, joined in a shader state.
+// A source whose stages do not both compile (reported by the renderer) keeps the previous
+// program; at the first load it leaves the asset not loaded.
+//
+//   QC_Ptr<QD_ShaderAsset> post = QD_GetAssets()->LoadShader("post.qcs");
+//   if (QC_Ptr<QR_ShaderState> state = post->GetCurrent()) context->SetShaderAndGeometry(quad, state.Get());
+
+#include "qc/QC_String.h"
+#include "qd/QD_Asset.h"
+#include "qr/QR_ShaderState.h"
+
+class QD_ShaderAsset final : public QD_Asset
+{
+public:
+    explicit QD_ShaderAsset(const QD_AssetPath& fullPath) : QD_Asset(fullPath, true) {}
+
+    bool IsLoaded() const override { return static_cast<bool>(current); }
+    QC_Ptr<QR_ShaderState> GetCurrent() const { return current; }
+
+protected:
+    bool Load() override;
+    // Compiles both stages and makes the shader state: the renderer is main-thread only.
+    void MainThreadStep() override;
+    void MakePendingCurrent() override;
+
+private:
+    QC_String source; // written by the loader before the step is queued, read by the step
+    QC_Ptr<QR_ShaderState> current;
+    QC_Ptr<QR_ShaderState> pending;
+};

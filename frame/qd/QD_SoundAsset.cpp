@@ -1,0 +1,47 @@
+#include "qd/QD_SoundAsset.h"
+
+#include "qa/QA_Audio.h"
+#include "qa/QA_Buffer_OGG.h"
+
+#include <cstring>
+
+void QD_SoundAsset::Reload()
+{
+    if (requested)
+        return;
+    requested = true;
+    QD_Asset::Reload();
+}
+
+bool QD_SoundAsset::Load()
+{
+    QC_Ptr<QA_Buffer> pcm;
+    // A failure has been reported by the Ogg loader at level 2 ("Failed to open ogg ...").
+    if (!QA_Buffer_OGG::Load(path.CStr(), pcm)) {
+        ReportLoadFailure();
+        return false;
+    }
+    decoded = pcm;
+    const bool stepRan = RunMainThreadStep();
+    decoded = nullptr;
+    return stepRan && pending;
+}
+
+void QD_SoundAsset::MainThreadStep()
+{
+    QA_Audio* audio = QA_GetAudio();
+    QC_ASSERT(audio != nullptr, "Sounds are loaded into the audio device: create it first.");
+    if (!decoded)
+        return;
+    QC_Ptr<QA_SoundBuffer> buffer = audio->CreateSoundBuffer(decoded->Size());
+    void* bytes = audio->Lock(buffer.Get());
+    std::memcpy(bytes, decoded->Data(), decoded->Size());
+    audio->Unlock(buffer.Get(), bytes);
+    pending = buffer;
+}
+
+void QD_SoundAsset::MakePendingCurrent()
+{
+    current = pending;
+    pending = nullptr;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The music as an asset: an Ogg Vorbis file decoded on a worker into PCM, copied into a static
+// sound buffer on the main thread. Loaded once: changes to the file are ignored.
+//
+//   QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
+//   if (QC_Ptr<QA_SoundBuffer> buffer = music->GetCurrent()) QA_GetAudio()->Play(buffer.Get());
+
+#include "qa/QA_Buffer.h"
+#include "qa/QA_SoundBuffer.h"
+#include "qd/QD_Asset.h"
+
+class QD_SoundAsset final : public QD_Asset
+{
+public:
+    explicit QD_SoundAsset(const QD_AssetPath& fullPath) : QD_Asset(fullPath, false) { reloadsOnChange = false; }
+
+    // Only the first call loads; the file is never read again.
+    void Reload() override;
+    bool IsLoaded() const override { return static_cast<bool>(current); }
+    QC_Ptr<QA_SoundBuffer> GetCurrent() const { return current; }
+
+protected:
+    bool Load() override;
+    // Creates and fills the sound buffer: the audio device is main-thread only.
+    void MainThreadStep() override;
+    void MakePendingCurrent() override;
+
+private:
+    bool requested = false;
+    QC_Ptr<QA_Buffer> decoded; // worker-written, read by the step, dropped after it
+    QC_Ptr<QA_SoundBuffer> current;
+    QC_Ptr<QA_SoundBuffer> pending;
+};
