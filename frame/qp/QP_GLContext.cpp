@@ -159,7 +159,9 @@ QP_GLContext::~QP_GLContext()
         EGLDisplay display = static_cast<EGLDisplay>(eglDisplay);
         eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         eglDestroyContext(display, static_cast<EGLContext>(eglContext));
-        eglTerminate(display);
+        // The display stays initialised: it is one process-wide object per device, which the
+        // next context gets back from eglGetPlatformDisplayEXT. Terminating it would unload and
+        // reload the driver for every device.
     }
     if (sdlContext)
         SDL_GL_DeleteContext(static_cast<SDL_GLContext>(sdlContext));

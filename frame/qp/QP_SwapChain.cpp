@@ -7,6 +7,9 @@
 
 #include <SDL.h>
 
+#include <cstring>
+#include <vector>
+
 QP_SwapChain::QP_SwapChain(QP_Device* owner, const QP_SwapChainDesc& swapChainDesc)
     : device(owner), glContext(owner->glContext), desc(swapChainDesc)
 {
@@ -52,12 +55,8 @@ QP_Result QP_SwapChain::CreateBackBuffer()
     return QP_OK;
 }
 
-QP_Result QP_SwapChain::Present(std::uint32_t syncInterval, std::uint32_t)
+QP_Result QP_SwapChain::BlitToWindow()
 {
-    if (!desc.outputWindow) {
-        glFlush();
-        return QP_OK;
-    }
     if (!glContext->MakeCurrent(desc.outputWindow))
         return QP_E_FAIL;
     std::uint32_t windowWidth = 0, windowHeight = 0;
@@ -74,6 +73,18 @@ QP_Result QP_SwapChain::Present(std::uint32_t syncInterval, std::uint32_t)
     if (glContext->scissorEnabled)
         glEnable(GL_SCISSOR_TEST);
     QP_CHECK_GL();
+    return QP_OK;
+}
+
+QP_Result QP_SwapChain::Present(std::uint32_t syncInterval, std::uint32_t)
+{
+    if (!desc.outputWindow) {
+        glFlush();
+        return QP_OK;
+    }
+    const QP_Result result = BlitToWindow();
+    if (QP_Failed(result))
+        return result;
     glContext->SwapWindow(desc.outputWindow, syncInterval);
     return QP_OK;
 }
@@ -149,5 +160,33 @@ QP_Result QP_SwapChain::ReadBackBuffer(void* pixels, std::uint32_t rowPitch)
     glGetTextureImage(backBuffer->glTexture, 0, GL_RGBA, GL_UNSIGNED_BYTE, size, pixels);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
     QP_CHECK_GL();
+    return QP_OK;
+}
+
+QP_Result QP_SwapChain::ReadPresented(void* pixels, std::uint32_t rowPitch, std::uint32_t* width, std::uint32_t* height)
+{
+    if (!desc.outputWindow || !width || !height)
+        return QP_DXGI_ERROR_INVALID_CALL;
+    QP_GLContext::WindowSize(desc.outputWindow, width, height);
+    const std::uint32_t rowBytes = *width * 4;
+    if (!pixels || rowPitch < rowBytes || rowPitch % 4 != 0 || *height == 0)
+        return QP_E_INVALIDARG;
+    const QP_Result result = BlitToWindow();
+    if (QP_Failed(result))
+        return result;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ROW_LENGTH, static_cast<GLint>(rowPitch / 4));
+    glReadPixels(0, 0, static_cast<GLsizei>(*width), static_cast<GLsizei>(*height), GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    QP_CHECK_GL();
+    // The window's rows run bottom-up: turn them so row 0 is the top.
+    std::uint8_t* rows = static_cast<std::uint8_t*>(pixels);
+    std::vector<std::uint8_t> swap(rowBytes);
+    for (std::uint32_t top = 0, bottom = *height - 1; top < bottom; ++top, --bottom) {
+        std::memcpy(swap.data(), rows + static_cast<std::size_t>(top) * rowPitch, rowBytes);
+        std::memcpy(rows + static_cast<std::size_t>(top) * rowPitch, rows + static_cast<std::size_t>(bottom) * rowPitch, rowBytes);
+        std::memcpy(rows + static_cast<std::size_t>(bottom) * rowPitch, swap.data(), rowBytes);
+    }
     return QP_OK;
 }

@@ -33,11 +33,16 @@ public:
 
     // Copies the back buffer into pixels (RGBA8, rowPitch bytes per row, row 0 = top).
     QP_Result ReadBackBuffer(void* pixels, std::uint32_t rowPitch);
+    // Copies what Present puts into the window (the same flipping blit, into the window's back
+    // buffer, without the swap), row 0 = the top of the window; for checking presentation.
+    // Windowed swap chains only.
+    QP_Result ReadPresented(void* pixels, std::uint32_t rowPitch, std::uint32_t* width, std::uint32_t* height);
 
 private:
     friend class QP_Factory;
     QP_SwapChain(QP_Device* device, const QP_SwapChainDesc& desc);
     QP_Result CreateBackBuffer();
+    QP_Result BlitToWindow();
 
     QC_Ptr<QP_Device> device;
     QC_Ptr<QP_GLContext> glContext;
