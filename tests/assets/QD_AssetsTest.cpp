@@ -170,6 +170,7 @@ TEST_F(AssetsTest, AtomicSaveAndFilesInFoldersCreatedLaterAreReloaded)
 TEST_F(AssetsTest, TwoNotificationsDuringOneLoadRunTwoLoadsTheSecondFindingTheStampUnchanged)
 {
     const std::string script = Write("scene.qcs", "1 = 1;\n");
+    const std::string unrelated = Write("unrelated.txt", "x");
     CreateAssets(true);
     QC_Ptr<QD_SequencerAsset> scene = QD_GetAssets()->LoadSequencer("scene.qcs");
     ASSERT_TRUE(PumpUntil([&] { return scene->IsLoaded() && Idle(*scene); }));
@@ -178,8 +179,9 @@ TEST_F(AssetsTest, TwoNotificationsDuringOneLoadRunTwoLoadsTheSecondFindingTheSt
     // The first notification starts a load, which then waits for its main-thread step.
     SaveInPlace(script, "1 = 2.25;\n");
     ASSERT_TRUE(UpdateOnlyUntil([&] { return scene->IsLoading() && scene->GetLoadsRun() == 2; }));
-    // The second arrives while that load is in flight: it is counted, not started.
-    Write("unrelated.txt", "x");
+    // The second arrives while that load is in flight: it is counted, not started. (A removal
+    // is a single event, so it cannot be read as two notifications in two frames.)
+    std::filesystem::remove(unrelated);
     ASSERT_TRUE(UpdateOnlyUntil([&] { return scene->GetPendingReloads() == 2; }));
     EXPECT_EQ(scene->GetLoadsRun(), 2u);
     EXPECT_FLOAT_EQ(scene->GetCurrent()->GetValue(1), 1.0f);
@@ -248,4 +250,36 @@ TEST_F(AssetsTest, DestroyingTheManagerWithLoadsInFlightNeitherHangsNorCrashes)
     QC_GetTasks()->RunMainThreadTasks();
     EXPECT_EQ(QD_GetSync()->ListenerCount(), 0u);
     EXPECT_FALSE(second->IsLoaded());
+}
+
+TEST_F(AssetsTest, AWatchThatCannotBeSetUpIsFatalWithTheErrorNumber)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            QD_CreateAssets(QD_AssetsSettings{.root = (dir.Path() / "missing").c_str(), .watch = true, .fatalOnLoadFailure = false});
+            std::exit(0);
+        },
+        testing::ExitedWithCode(QC_FATAL_EXIT_CODE),
+        "\\[FATAL\\] Could not create FindFirstChangeNotification\\. Last error is 2\\."); // ENOENT
+}
+
+TEST_F(AssetsTest, AWatchedRootThatGoesAwayIsReportedOnceAsAbandoned)
+{
+    std::filesystem::create_directories(dir.Path() / "tree");
+    Write("tree/notes.txt", "notes");
+    QD_CreateAssets(QD_AssetsSettings{.root = (dir.Path() / "tree").c_str(), .watch = true, .fatalOnLoadFailure = false});
+    QC_Ptr<QD_TextAsset> text = QD_GetAssets()->LoadText("notes.txt");
+    ASSERT_TRUE(PumpUntil([&] { return text->IsLoaded() && Idle(*text); }));
+
+    std::filesystem::remove_all(dir.Path() / "tree");
+    const std::string abandoned = "Abandoned WaitForSingleObject. Last error is 0.";
+    ASSERT_TRUE(PumpUntil([&] { return log.Contains(QC_LOG_ERROR, abandoned); }));
+    // The changes seen with it are handed out in the next frames: the text reads as empty.
+    ASSERT_TRUE(PumpUntil([&] { return TextOf(text) == "" && Idle(*text); }));
+    RunFramesFor(50ms);
+    int reports = 0;
+    for (const std::string& message : log.Messages(QC_LOG_ERROR))
+        reports += message == abandoned;
+    EXPECT_EQ(reports, 1);
 }
