@@ -219,6 +219,9 @@ QU_Canvas::~QU_Canvas() = default;
 
 void QU_Canvas::Begin(std::uint32_t width, std::uint32_t height)
 {
+    // Quads queued under the previous projection are drawn with it.
+    if (drawing)
+        Flush();
     quadCount = 0;
     batch = Batch::None;
     batchTexture = nullptr;

@@ -199,6 +199,13 @@ TEST_F(QuCanvasTest, MoreQuadsThanTheBuffersHoldAreDrawnInSeveralCalls)
     EXPECT_TRUE(PixelNear(Pixel(0, 33), {255, 255, 255, 0}));
     EXPECT_TRUE(PixelNear(Pixel(63, 33), {0, 0, 0, 255}));
 
+    // A Begin without End first draws what the previous one queued.
+    canvas.Begin(size, size);
+    canvas.DrawRectangle(0, 40, 1, 1, white);
+    canvas.Begin(size, size);
+    EXPECT_EQ(renderer->GetTriangleCount(), int(count * 2 + 2));
+    canvas.End();
+
     // Outside Begin and End, and after a Begin of no size, nothing is queued.
     canvas.DrawRectangle(0, 0, 1, 1, white);
     EXPECT_EQ(canvas.QueuedQuads(), 0u);
