@@ -32,3 +32,8 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/frame/qp/QP_ShaderCompiler.cpp P
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
 list(APPEND VC_FRAME_LIBRARIES PkgConfig::FREETYPE PkgConfig::FONTCONFIG)
+
+# The launcher (frame/qp/QP_GuiWindow only): Dear ImGui, whose SDL2 and OpenGL3 backends Debian
+# compiles into libimgui.a; the OpenGL3 backend loads the GL entry points it uses by itself.
+pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
+list(APPEND VC_FRAME_LIBRARIES PkgConfig::IMGUI)
