@@ -415,10 +415,15 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
                                       format.vertexType, format.vertexNormalised ? GL_TRUE : GL_FALSE, attribute.offset);
         glVertexArrayAttribBinding(created->glVertexArray, attribute.location, attribute.slot);
         created->usedSlots |= 1u << attribute.slot;
+        created->slotExtent[attribute.slot] =
+            std::max(created->slotExtent[attribute.slot], attribute.offset + format.bytesPerPixel);
     }
     for (std::uint32_t slot = 0; slot < QP_INPUT_ASSEMBLER_SLOT_COUNT; ++slot) {
-        if (slotClass[slot] == QP_INPUT_PER_INSTANCE_DATA)
+        if (slotClass[slot] == QP_INPUT_PER_INSTANCE_DATA) {
             glVertexArrayBindingDivisor(created->glVertexArray, slot, slotRate[slot]);
+            created->instancedSlots |= 1u << slot;
+            created->slotStepRate[slot] = slotRate[slot];
+        }
     }
     QP_CHECK_GL();
     if (layout)

@@ -140,6 +140,9 @@ private:
 
     std::uint32_t glVertexArray = 0;
     std::uint32_t usedSlots = 0; // bit per input slot read by some element
+    std::uint32_t instancedSlots = 0; // bit per slot stepped per instance
+    std::uint32_t slotExtent[QP_INPUT_ASSEMBLER_SLOT_COUNT] = {}; // bytes one vertex reads in a slot
+    std::uint32_t slotStepRate[QP_INPUT_ASSEMBLER_SLOT_COUNT] = {};
     // What the vertex array's buffer bindings hold now, so binding the same buffers again
     // makes no GL call.
     QC_Ptr<QP_Buffer> boundBuffers[QP_INPUT_ASSEMBLER_SLOT_COUNT];

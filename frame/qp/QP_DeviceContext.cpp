@@ -483,7 +483,29 @@ void QP_DeviceContext::DrawInstanced(std::uint32_t vertexCountPerInstance, std::
         QC_ERROR("Draw with primitive topology %d.", topology);
         return;
     }
-    if (vertexCountPerInstance == 0 || instanceCount == 0 || !PrepareDraw())
+    if (vertexCountPerInstance == 0 || instanceCount == 0)
+        return;
+    // Direct3D reads zeros past the end of a vertex buffer; GL may read anything or fault, so a
+    // draw that would read past the end of a bound buffer is refused.
+    if (const QP_InputLayout* layout = inputLayout.Get()) {
+        for (std::uint32_t slot = 0; slot < QP_INPUT_ASSEMBLER_SLOT_COUNT; ++slot) {
+            if (!((layout->usedSlots >> slot) & 1u))
+                continue;
+            const QP_Buffer* buffer = vertexBuffers[slot].Get();
+            std::uint64_t last = static_cast<std::uint64_t>(startVertex) + vertexCountPerInstance - 1;
+            if ((layout->instancedSlots >> slot) & 1u) {
+                const std::uint32_t rate = layout->slotStepRate[slot];
+                last = rate == 0 ? startInstance : startInstance + (instanceCount - 1) / rate;
+            }
+            const std::uint64_t end = vertexOffsets[slot] + last * vertexStrides[slot] + layout->slotExtent[slot];
+            if (!buffer || end > buffer->desc.byteWidth) {
+                QC_ERROR("Draw reads past the end of the vertex buffer in slot %u (%llu bytes of %u).", slot,
+                         static_cast<unsigned long long>(end), buffer ? buffer->desc.byteWidth : 0);
+                return;
+            }
+        }
+    }
+    if (!PrepareDraw())
         return;
     glDrawArraysInstancedBaseInstance(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertexCountPerInstance),
                                       static_cast<GLsizei>(instanceCount), startInstance);

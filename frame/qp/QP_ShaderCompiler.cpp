@@ -46,6 +46,91 @@ void StartFrontEnd()
     std::call_once(frontEndStarted, [] { glslang::InitializeProcess(); });
 }
 
+// --- guards ------------------------------------------------------------------------------------
+// The HLSL front end crashes on some malformed texts (unclosed brackets inside constructor
+// calls, found by fuzzing; the inputs are kept as tests/fuzz/crashers/shader_compile-*) and
+// recurses once per nesting level. Brackets are checked here first: outside comments, strings
+// and preprocessor lines every (, [ and { must be closed in order, at most 128 deep.
+constexpr int maxBracketDepth = 128;
+
+bool CheckBrackets(const char* text, std::size_t length, const char* sourceName, std::string& errors)
+{
+    char expected[maxBracketDepth];
+    int openLines[maxBracketDepth];
+    int depth = 0;
+    int line = 1;
+    bool lineStart = true;
+    const char* name = sourceName && sourceName[0] ? sourceName : "0";
+    auto fail = [&](int atLine, const char* what) {
+        char message[256];
+        std::snprintf(message, sizeof(message), "ERROR: %s:%d: %s\n", name, atLine, what);
+        errors += message;
+        return false;
+    };
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = text[i];
+        if (c == '\n') {
+            ++line;
+            lineStart = true;
+            continue;
+        }
+        if (lineStart && (c == ' ' || c == '\t' || c == '\r'))
+            continue;
+        if (lineStart && c == '#') {
+            // A preprocessor line, continued by backslashes: macros may hold half a bracket pair.
+            for (; i < length && text[i] != '\n'; ++i) {
+                if (text[i] == '\\' && i + 1 < length && text[i + 1] == '\n') {
+                    ++i;
+                    ++line;
+                }
+            }
+            --i;
+            continue;
+        }
+        lineStart = false;
+        if (c == '/' && i + 1 < length && text[i + 1] == '/') {
+            while (i + 1 < length && text[i + 1] != '\n')
+                ++i;
+        } else if (c == '/' && i + 1 < length && text[i + 1] == '*') {
+            i += 2;
+            while (i < length && !(text[i] == '*' && i + 1 < length && text[i + 1] == '/')) {
+                line += text[i] == '\n';
+                ++i;
+            }
+            ++i;
+        } else if (c == '"') {
+            for (++i; i < length && text[i] != '"' && text[i] != '\n'; ++i) {
+                if (text[i] == '\\')
+                    ++i;
+            }
+            if (i < length && text[i] == '\n')
+                --i;
+        } else if (c == '(' || c == '[' || c == '{') {
+            if (depth == maxBracketDepth)
+                return fail(line, "brackets nested too deeply");
+            expected[depth] = c == '(' ? ')' : c == '[' ? ']' : '}';
+            openLines[depth++] = line;
+        } else if (c == ')' || c == ']' || c == '}') {
+            if (depth == 0)
+                return fail(line, c == ')' ? "')' : unexpected closing bracket" : c == ']' ? "']' : unexpected closing bracket" : "'}' : unexpected closing bracket");
+            if (expected[depth - 1] != c) {
+                char what[96];
+                std::snprintf(what, sizeof(what), "'%c' : unexpected closing bracket, '%c' of line %d is still open", c,
+                              expected[depth - 1] == ')' ? '(' : expected[depth - 1] == ']' ? '[' : '{', openLines[depth - 1]);
+                return fail(line, what);
+            }
+            --depth;
+        }
+    }
+    if (depth > 0) {
+        char what[64];
+        std::snprintf(what, sizeof(what), "'%c' : bracket opened here is never closed",
+                      expected[depth - 1] == ')' ? '(' : expected[depth - 1] == ']' ? '[' : '{');
+        return fail(openLines[depth - 1], what);
+    }
+    return true;
+}
+
 // --- front end ---------------------------------------------------------------------------------
 bool StageOfProfile(const char* profile, QP_ShaderStage* stage, EShLanguage* language)
 {
@@ -320,7 +405,8 @@ QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* s
     try {
         std::int64_t start = NowNs();
         std::vector<std::uint32_t> spirv;
-        compiled = CompileToSpirv(source, sourceLength, sourceName, entryPoint, language, spirv, messages);
+        compiled = CheckBrackets(source, sourceLength, sourceName, messages) &&
+                   CompileToSpirv(source, sourceLength, sourceName, entryPoint, language, spirv, messages);
         std::int64_t frontEnd = NowNs();
         if (timings)
             timings->frontEndNs = frontEnd - start;

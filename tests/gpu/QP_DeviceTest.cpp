@@ -490,6 +490,12 @@ TEST_F(DeviceTest, MapWithDiscardRewritesDynamicBuffersBetweenDraws)
     EXPECT_TRUE(Near(Pixel(10, 32), {255, 0, 0, 255}, 0)) << "the first draw keeps its own data";
     EXPECT_TRUE(Near(Pixel(54, 32), {0, 255, 0, 255}, 0));
 
+    // A draw past the end of the buffer is refused instead of reading unowned memory.
+    ClearBackBuffer(0, 0, 0, 1);
+    DrawVertices(vertexBuffer.Get(), 7);
+    ReadBack();
+    EXPECT_TRUE(Near(Pixel(54, 32), {0, 0, 0, 255}, 0));
+
     // Direct3D's rules: default buffers and read maps are refused.
     QP_MappedSubresource mapped;
     QC_Ptr<QP_Buffer> fixed = MakeVertexBuffer(vertices);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -125,4 +126,42 @@ TEST(ShaderCompiler, RefusesBadArgumentsAndSemanticsWithoutALocation)
 
     // Code bytes that are not compiled code give no text.
     EXPECT_EQ(QP_ShaderCodeText(errors.Get()), nullptr);
+}
+
+// Inputs that crashed the HLSL front end when fuzzing (first byte: stage, as in the fuzz target)
+// now come back as error texts; unbalanced brackets are caught before the front end runs.
+TEST(ShaderCompiler, KeptCrashersAndUnbalancedBracketsFailWithAMessage)
+{
+    const std::string folder = std::string(VC_SOURCE_DIR) + "/tests/fuzz/crashers/";
+    const char* const crashers[] = {"shader_compile-glslang-unbalanced-constructor-call"};
+    for (const char* name : crashers) {
+        FILE* file = std::fopen((folder + name).c_str(), "rb");
+        ASSERT_NE(file, nullptr) << name;
+        std::string bytes;
+        char chunk[4096];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof(chunk), file)) > 0;)
+            bytes.append(chunk, got);
+        std::fclose(file);
+        ASSERT_FALSE(bytes.empty());
+        QC_Ptr<QP_Blob> code, errors;
+        EXPECT_EQ(QP_Compile(bytes.data() + 1, bytes.size() - 1, nullptr, "QR_Main", (bytes[0] & 1) ? "ps_4_0" : "vs_4_0",
+                             &code, &errors),
+                  QP_E_FAIL)
+            << name;
+        EXPECT_NE(QP_BlobText(errors.Get())[0], '\0') << name;
+    }
+
+    QC_Ptr<QP_Blob> code, errors;
+    const char* unclosed = "float4 QR_Main() : SV_TARGET\n{\n    return float4(1, 0, 0, 1;\n}\n";
+    EXPECT_EQ(CompileText(unclosed, "ps_4_0", &code, &errors), QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("ERROR: 0:4: '}' : unexpected closing bracket, '(' of line 3"),
+              std::string::npos)
+        << QP_BlobText(errors.Get());
+    // Brackets inside comments, strings and macro definitions do not count.
+    const char* balanced = "#define OPEN (\n// ) ] }\n/* ( */ float4 QR_Main() : SV_TARGET { return float4(1, 0, 0, 1); }";
+    EXPECT_EQ(CompileText(balanced, "ps_4_0", &code, &errors), QP_OK) << QP_BlobText(errors.Get());
+    std::string deep = "float4 QR_Main() : SV_TARGET { return ";
+    deep += std::string(200, '(') + "1" + std::string(200, ')') + "; }";
+    EXPECT_EQ(CompileText(deep.c_str(), "ps_4_0", &code, &errors), QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("too deeply"), std::string::npos);
 }
