@@ -140,6 +140,10 @@ QP_WindowEvent QP_GuiWindow::ProcessEvents()
         ImGui_ImplSDL2_ProcessEvent(&event);
         framesToDraw = kFramesAfterEvent;
         result = QP_WindowEvent::Other;
+        // ImGui reads a key's state once per frame: a press and its release handed over
+        // together would never be seen. One key change per frame; the rest stays queued.
+        if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP)
+            break;
     }
     return result;
 }

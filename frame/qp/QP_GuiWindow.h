@@ -43,7 +43,8 @@ public:
     QP_GuiWindow(const QP_GuiWindow&) = delete;
     QP_GuiWindow& operator=(const QP_GuiWindow&) = delete;
 
-    // Hands every waiting event to the GUI. Quit when Escape was pressed or the window was
+    // Hands the waiting events to the GUI, up to and including the first key press or release
+    // (the GUI sees one key change per frame). Quit when Escape was pressed or the window was
     // closed (the events after it stay queued); Other when events came; None when none waited.
     QP_WindowEvent ProcessEvents();
     // Starts a GUI frame and returns true, or returns false when nothing has changed since the
