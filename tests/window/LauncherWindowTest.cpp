@@ -280,6 +280,10 @@ TEST(LauncherWindow, UntickedFullscreenRunsInACentredWindowOfTheModeAndEscapeShu
     EXPECT_EQ(main.y, static_cast<int>(kScreenHeight / 2 - main.height / 2));
     EXPECT_NE(demo->Output().find("Running 1024 x 768 @ 60 Hz, windowed, vsync on."), std::string::npos)
         << demo->Output();
+    // The window manager is offered the icon the executable carries.
+    ASSERT_EQ(RunTool({"xprop", "-id", main.id, "_NET_WM_ICON"}, folder.File("xprop.txt")), 0);
+    EXPECT_NE(ReadText(folder.File("xprop.txt")).find("Icon (64 x 64)"), std::string::npos)
+        << ReadText(folder.File("xprop.txt")).substr(0, 200);
 
     // Frames run: let a few go by, then end it as a viewer would.
     std::this_thread::sleep_for(1s);
