@@ -9,6 +9,8 @@
 #include "qc/QC_String.h"
 #include "qr/QR_Renderer.h"
 
+#include "GpuTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,32 +19,12 @@
 #include <string>
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#define QR_TEST_LSAN 1
-#endif
-
-// Opening the GL driver (dlopen) leaves per-thread allocations of glibc that LeakSanitizer
-// cannot see released and no suppression can name; only the renderer's creation, which opens
-// the driver, is excluded from leak checking, so the renderer's own leaks are still reported.
-class QrDriverLoadScope
-{
-public:
-#ifdef QR_TEST_LSAN
-    QrDriverLoadScope() { __lsan_disable(); }
-    ~QrDriverLoadScope() { __lsan_enable(); }
-#else
-    QrDriverLoadScope() = default;
-#endif
-    QrDriverLoadScope(const QrDriverLoadScope&) = delete;
-    QrDriverLoadScope& operator=(const QrDriverLoadScope&) = delete;
-};
-
-// Creates the global renderer with the driver load excluded from leak checking.
+// Creates the global renderer and keeps the GL driver's modules mapped from then on, so that
+// what the driver leaves behind is matched by the suite's leak suppressions (GpuTestSupport.h).
 inline void QrCreateRenderer(const QR_RendererSettings& settings)
 {
-    QrDriverLoadScope driverLoad;
     QR_CreateRenderer(settings);
+    PinGraphicsDriver();
 }
 
 struct QrLogLine
