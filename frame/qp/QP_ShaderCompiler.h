@@ -37,7 +37,8 @@ private:
 // A message blob's text ("" for none).
 const char* QP_BlobText(const QP_Blob* blob);
 
-// Nanoseconds spent in each step of the last QP_Compile call that was given this record.
+// CPU nanoseconds of the calling thread spent in each step of the QP_Compile call that was
+// given this record.
 struct QP_CompileTimings
 {
     std::int64_t frontEndNs = 0;  // HLSL to SPIR-V

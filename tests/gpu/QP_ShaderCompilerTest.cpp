@@ -130,10 +130,11 @@ TEST(ShaderCompiler, RefusesBadArgumentsAndSemanticsWithoutALocation)
 
 // Inputs that crashed the HLSL front end when fuzzing (first byte: stage, as in the fuzz target)
 // now come back as error texts; unbalanced brackets are caught before the front end runs.
-TEST(ShaderCompiler, KeptCrashersAndUnbalancedBracketsFailWithAMessage)
+TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMessage)
 {
     const std::string folder = std::string(VC_SOURCE_DIR) + "/tests/fuzz/crashers/";
-    const char* const crashers[] = {"shader_compile-glslang-unbalanced-constructor-call"};
+    const char* const crashers[] = {"shader_compile-glslang-unbalanced-constructor-call",
+                                    "shader_compile-glslang-leading-in-declaration"};
     for (const char* name : crashers) {
         FILE* file = std::fopen((folder + name).c_str(), "rb");
         ASSERT_NE(file, nullptr) << name;
@@ -160,6 +161,13 @@ TEST(ShaderCompiler, KeptCrashersAndUnbalancedBracketsFailWithAMessage)
     // Brackets inside comments, strings and macro definitions do not count.
     const char* balanced = "#define OPEN (\n// ) ] }\n/* ( */ float4 QR_Main() : SV_TARGET { return float4(1, 0, 0, 1); }";
     EXPECT_EQ(CompileText(balanced, "ps_4_0", &code, &errors), QP_OK) << QP_BlobText(errors.Get());
+    // Parameter modifiers belong in parameter lists; identifiers that merely contain them pass.
+    EXPECT_EQ(CompileText("out float;", "ps_4_0", &code, &errors), QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("'out' : parameter modifier"), std::string::npos);
+    const char* modifiers = "static const int inside = 1;\n"
+                            "void Shade(in float a, out float4 b, inout float c) { b = a + c + inside; }\n"
+                            "float4 QR_Main(in float4 p : SV_POSITION) : SV_TARGET { float4 r; float c = 1; Shade(1, r, c); return r; }";
+    EXPECT_EQ(CompileText(modifiers, "ps_4_0", &code, &errors), QP_OK) << QP_BlobText(errors.Get());
     std::string deep = "float4 QR_Main() : SV_TARGET { return ";
     deep += std::string(200, '(') + "1" + std::string(200, ')') + "; }";
     EXPECT_EQ(CompileText(deep.c_str(), "ps_4_0", &code, &errors), QP_E_FAIL);
