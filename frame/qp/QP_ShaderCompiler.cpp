@@ -52,11 +52,13 @@ void StartFrontEnd()
 
 // --- guards ------------------------------------------------------------------------------------
 // The HLSL front end crashes on some malformed texts, found by fuzzing (the inputs are kept as
-// tests/fuzz/crashers/shader_compile-*): unclosed brackets inside constructor calls, and a text
-// whose first declaration starts with a parameter modifier (in, out, inout). It also recurses
-// once per nesting level. So the text is checked here first, outside comments, strings and
-// preprocessor lines: every (, [ and { is closed in order, at most 128 deep, and in, out and
-// inout appear only inside brackets (parameter lists, structures), where HLSL allows them.
+// tests/fuzz/crashers/shader_compile-*): unclosed brackets inside constructor calls, a text
+// whose first declaration starts with a parameter modifier (in, out, inout), and mul() with a
+// one-component vector (float1). It also recurses once per nesting level. So the text is checked
+// here first, outside comments, strings and preprocessor lines: every (, [ and { is closed in
+// order, at most 128 deep; in, out and inout appear only inside brackets (parameter lists,
+// structures), where HLSL allows them; and one-component vector types are refused (the shader
+// generator never writes them; a plain float is the same value).
 constexpr int maxBracketDepth = 128;
 
 bool CheckText(const char* text, std::size_t length, const char* sourceName, std::string& errors)
@@ -124,6 +126,18 @@ bool CheckText(const char* text, std::size_t length, const char* sourceName, std
                 std::snprintf(what, sizeof(what), "'%.*s' : parameter modifier outside a parameter list",
                               static_cast<int>(size), text + i);
                 return fail(line, what);
+            }
+            if (size >= 4 && text[end - 1] == '1' && !std::isdigit(static_cast<unsigned char>(text[end - 2]))) {
+                static const char* const scalarTypes[] = {"float", "half", "int", "uint", "bool", "double", "dword",
+                                                          "min16float", "min10float", "min16int", "min12int", "min16uint"};
+                for (const char* scalar : scalarTypes) {
+                    if (std::strlen(scalar) == size - 1 && std::strncmp(text + i, scalar, size - 1) == 0) {
+                        char what[96];
+                        std::snprintf(what, sizeof(what), "'%.*s' : one-component vector types are not supported",
+                                      static_cast<int>(size), text + i);
+                        return fail(line, what);
+                    }
+                }
             }
             i = end - 1;
         } else if (c == '(' || c == '[' || c == '{') {

@@ -134,7 +134,8 @@ TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMes
 {
     const std::string folder = std::string(VC_SOURCE_DIR) + "/tests/fuzz/crashers/";
     const char* const crashers[] = {"shader_compile-glslang-unbalanced-constructor-call",
-                                    "shader_compile-glslang-leading-in-declaration"};
+                                    "shader_compile-glslang-leading-in-declaration",
+                                    "shader_compile-glslang-mul-with-float1"};
     for (const char* name : crashers) {
         FILE* file = std::fopen((folder + name).c_str(), "rb");
         ASSERT_NE(file, nullptr) << name;
@@ -168,6 +169,14 @@ TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMes
                             "void Shade(in float a, out float4 b, inout float c) { b = a + c + inside; }\n"
                             "float4 QR_Main(in float4 p : SV_POSITION) : SV_TARGET { float4 r; float c = 1; Shade(1, r, c); return r; }";
     EXPECT_EQ(CompileText(modifiers, "ps_4_0", &code, &errors), QP_OK) << QP_BlobText(errors.Get());
+    EXPECT_EQ(CompileText("float4x4 m; float4 QR_Main(float4 p : POSITION) : SV_POSITION { float1 q = p.x; return mul(m, q); }",
+                          "vs_4_0", &code, &errors),
+              QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("'float1' : one-component"), std::string::npos);
+    EXPECT_EQ(CompileText("float4x4 m; float4 QR_Main(float4 p : POSITION) : SV_POSITION { float float11 = p.x; return mul(p, m) * float11; }",
+                          "vs_4_0", &code, &errors),
+              QP_OK)
+        << QP_BlobText(errors.Get());
     std::string deep = "float4 QR_Main() : SV_TARGET { return ";
     deep += std::string(200, '(') + "1" + std::string(200, ')') + "; }";
     EXPECT_EQ(CompileText(deep.c_str(), "ps_4_0", &code, &errors), QP_E_FAIL);
