@@ -41,6 +41,14 @@ TEST_F(QrRendererTest, AFailedResizeIsReportedAndLeavesTheSwapChainUnbound)
     context->Clear({1, 2, 3, 4});
     context->ClearDepth(1.0f, 0);
     EXPECT_EQ(TakeErrors().size(), 2u);
+    // With no swap chain to fall back to, SetRenderTarget(nullptr) binds no output and says so.
+    QC_Ptr<QR_RenderTarget> target = renderer->CreateRenderTarget(8, 8);
+    context->SetRenderTarget(target.Get());
+    context->SetRenderTarget(nullptr);
+    EXPECT_EQ(TakeErrors(), std::vector<std::string>{"SetRenderTarget: no swap chain is bound to fall back to."});
+    // Binding the swap chain again works once it has views; here it has none yet.
+    context->SetSwapChain(swapChain.Get());
+    EXPECT_EQ(backend->BoundContext(), static_cast<QR_RenderContext_DX10*>(context.Get()));
 }
 
 TEST(QrWindowedSwapChain, WindowSwapChainsTakeTheClientSizeAndFollowResizes)
