@@ -53,12 +53,14 @@ void StartFrontEnd()
 // --- guards ------------------------------------------------------------------------------------
 // The HLSL front end crashes on some malformed texts, found by fuzzing (the inputs are kept as
 // tests/fuzz/crashers/shader_compile-*): unclosed brackets inside constructor calls, a text
-// whose first declaration starts with a parameter modifier (in, out, inout), and mul() with a
-// one-component vector (float1). It also recurses once per nesting level. So the text is checked
+// whose first declaration starts with a parameter modifier (in, out, inout), mul() with a
+// one-component vector (float1), and an entry point parameter without a name ("(uint :
+// SV_VertexID)"). It also recurses once per nesting level. So the text is checked
 // here first, outside comments, strings and preprocessor lines: every (, [ and { is closed in
-// order, at most 128 deep; in, out and inout appear only inside brackets (parameter lists,
-// structures), where HLSL allows them; and one-component vector types are refused (the shader
-// generator never writes them; a plain float is the same value).
+// order, at most 128 deep, and balance within each preprocessor line; in, out and inout appear only inside brackets (parameter lists,
+// structures), where HLSL allows them; one-component vector types are refused (the shader
+// generator never writes them; a plain float is the same value); and a parameter must be named
+// before its semantic.
 constexpr int maxBracketDepth = 128;
 
 bool CheckText(const char* text, std::size_t length, const char* sourceName, std::string& errors)
@@ -68,6 +70,7 @@ bool CheckText(const char* text, std::size_t length, const char* sourceName, std
     int depth = 0;
     int line = 1;
     bool lineStart = true;
+    char previous = '\0'; // the last character of the previous token
     const char* name = sourceName && sourceName[0] ? sourceName : "0";
     auto fail = [&](int atLine, const char* what) {
         char message[256];
@@ -85,17 +88,32 @@ bool CheckText(const char* text, std::size_t length, const char* sourceName, std
         if (lineStart && (c == ' ' || c == '\t' || c == '\r'))
             continue;
         if (lineStart && c == '#') {
-            // A preprocessor line, continued by backslashes: macros may hold half a bracket pair.
+            // A preprocessor line, continued by backslashes: its brackets must balance within it
+            // (a macro holding half a pair is refused too; the front end crashes on some).
+            const int directiveLine = line;
+            int open = 0;
             for (; i < length && text[i] != '\n'; ++i) {
                 if (text[i] == '\\' && i + 1 < length && text[i + 1] == '\n') {
                     ++i;
                     ++line;
+                } else if (text[i] == '(' || text[i] == '[' || text[i] == '{') {
+                    ++open;
+                } else if (text[i] == ')' || text[i] == ']' || text[i] == '}') {
+                    if (--open < 0)
+                        break;
                 }
             }
+            if (open != 0)
+                return fail(directiveLine, "'#' : unbalanced brackets in a preprocessor line");
             --i;
             continue;
         }
         lineStart = false;
+        if (c != ' ' && c != '\t' && c != '\r' && !(c == '/' && i + 1 < length && (text[i + 1] == '/' || text[i + 1] == '*'))) {
+            // Identifiers set it after the check below, which needs the character before them.
+            if (!(std::isalpha(static_cast<unsigned char>(c)) || c == '_'))
+                previous = c;
+        }
         if (c == '/' && i + 1 < length && text[i + 1] == '/') {
             while (i + 1 < length && text[i + 1] != '\n')
                 ++i;
@@ -139,6 +157,18 @@ bool CheckText(const char* text, std::size_t length, const char* sourceName, std
                     }
                 }
             }
+            // "( type :" or ", type :" in a parameter list: a parameter without a name.
+            std::size_t next = end;
+            while (next < length && (text[next] == ' ' || text[next] == '\t' || text[next] == '\r' || text[next] == '\n'))
+                ++next;
+            if (depth > 0 && expected[depth - 1] == ')' && (previous == '(' || previous == ',') && next < length &&
+                text[next] == ':' && !(next + 1 < length && text[next + 1] == ':')) {
+                char what[96];
+                std::snprintf(what, sizeof(what), "'%.*s' : parameter without a name before its semantic",
+                              static_cast<int>(size), text + i);
+                return fail(line, what);
+            }
+            previous = text[end - 1];
             i = end - 1;
         } else if (c == '(' || c == '[' || c == '{') {
             if (depth == maxBracketDepth)

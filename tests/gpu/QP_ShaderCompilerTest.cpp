@@ -135,7 +135,9 @@ TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMes
     const std::string folder = std::string(VC_SOURCE_DIR) + "/tests/fuzz/crashers/";
     const char* const crashers[] = {"shader_compile-glslang-unbalanced-constructor-call",
                                     "shader_compile-glslang-leading-in-declaration",
-                                    "shader_compile-glslang-mul-with-float1"};
+                                    "shader_compile-glslang-mul-with-float1",
+                                    "shader_compile-glslang-unnamed-entry-parameter",
+                                    "shader_compile-glslang-unbalanced-macro"};
     for (const char* name : crashers) {
         FILE* file = std::fopen((folder + name).c_str(), "rb");
         ASSERT_NE(file, nullptr) << name;
@@ -159,8 +161,8 @@ TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMes
     EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("ERROR: 0:4: '}' : unexpected closing bracket, '(' of line 3"),
               std::string::npos)
         << QP_BlobText(errors.Get());
-    // Brackets inside comments, strings and macro definitions do not count.
-    const char* balanced = "#define OPEN (\n// ) ] }\n/* ( */ float4 QR_Main() : SV_TARGET { return float4(1, 0, 0, 1); }";
+    // Brackets inside comments and strings do not count; a macro's must balance on its own line.
+    const char* balanced = "#define RED(a) float4(a, 0, 0, 1)\n// ) ] }\n/* ( */ float4 QR_Main() : SV_TARGET { return RED(1); }";
     EXPECT_EQ(CompileText(balanced, "ps_4_0", &code, &errors), QP_OK) << QP_BlobText(errors.Get());
     // Parameter modifiers belong in parameter lists; identifiers that merely contain them pass.
     EXPECT_EQ(CompileText("out float;", "ps_4_0", &code, &errors), QP_E_FAIL);
@@ -176,6 +178,19 @@ TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMes
     EXPECT_EQ(CompileText("float4x4 m; float4 QR_Main(float4 p : POSITION) : SV_POSITION { float float11 = p.x; return mul(p, m) * float11; }",
                           "vs_4_0", &code, &errors),
               QP_OK)
+        << QP_BlobText(errors.Get());
+    EXPECT_EQ(CompileText("float4 QR_Main(uint : SV_VertexID) : SV_POSITION { return 0; }", "vs_4_0", &code, &errors),
+              QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("'uint' : parameter without a name"), std::string::npos)
+        << QP_BlobText(errors.Get());
+    EXPECT_EQ(CompileText("static const float k = 2;\n"
+                          "float Pick(bool c, float a, float b) { return c ? a : b; }\n"
+                          "float4 QR_Main(uint id : SV_VertexID) : SV_POSITION { return float4(Pick(id == 1, k, 1), id ? k : 0, 0.5, 1); }",
+                          "vs_4_0", &code, &errors),
+              QP_OK)
+        << QP_BlobText(errors.Get());
+    EXPECT_EQ(CompileText("#define OPEN (\nfloat4 QR_Main() : SV_TARGET { return 1; }", "ps_4_0", &code, &errors), QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("ERROR: 0:1: '#' : unbalanced"), std::string::npos)
         << QP_BlobText(errors.Get());
     std::string deep = "float4 QR_Main() : SV_TARGET { return ";
     deep += std::string(200, '(') + "1" + std::string(200, ')') + "; }";
