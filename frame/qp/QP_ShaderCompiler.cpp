@@ -54,13 +54,15 @@ void StartFrontEnd()
 // The HLSL front end crashes on some malformed texts, found by fuzzing (the inputs are kept as
 // tests/fuzz/crashers/shader_compile-*): unclosed brackets inside constructor calls, a text
 // whose first declaration starts with a parameter modifier (in, out, inout), mul() with a
-// one-component vector (float1), and an entry point parameter without a name ("(uint :
-// SV_VertexID)"). It also recurses once per nesting level. So the text is checked
+// one-component vector (float1), an entry point parameter without a name ("(uint :
+// SV_VertexID)") and a global named like a GL built-in (gl_InstanceID). It also recurses once
+// per nesting level. So the text is checked
 // here first, outside comments, strings and preprocessor lines: every (, [ and { is closed in
 // order, at most 128 deep, and balance within each preprocessor line; in, out and inout appear only inside brackets (parameter lists,
 // structures), where HLSL allows them; one-component vector types are refused (the shader
-// generator never writes them; a plain float is the same value); and a parameter must be named
-// before its semantic.
+// generator never writes them; a plain float is the same value); a parameter must be named
+// before its semantic; and names beginning with gl_ are refused (GLSL reserves them, so the
+// GLSL written from such a shader could not compile either).
 constexpr int maxBracketDepth = 128;
 
 bool CheckText(const char* text, std::size_t length, const char* sourceName, std::string& errors)
@@ -143,6 +145,12 @@ bool CheckText(const char* text, std::size_t length, const char* sourceName, std
                 char what[96];
                 std::snprintf(what, sizeof(what), "'%.*s' : parameter modifier outside a parameter list",
                               static_cast<int>(size), text + i);
+                return fail(line, what);
+            }
+            if (size >= 3 && std::strncmp(text + i, "gl_", 3) == 0) {
+                char what[96];
+                std::snprintf(what, sizeof(what), "'%.*s' : names beginning with gl_ are reserved",
+                              static_cast<int>(size < 48 ? size : 48), text + i);
                 return fail(line, what);
             }
             if (size >= 4 && text[end - 1] == '1' && !std::isdigit(static_cast<unsigned char>(text[end - 2]))) {

@@ -137,7 +137,8 @@ TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMes
                                     "shader_compile-glslang-leading-in-declaration",
                                     "shader_compile-glslang-mul-with-float1",
                                     "shader_compile-glslang-unnamed-entry-parameter",
-                                    "shader_compile-glslang-unbalanced-macro"};
+                                    "shader_compile-glslang-unbalanced-macro",
+                                    "shader_compile-glslang-reserved-gl-name"};
     for (const char* name : crashers) {
         FILE* file = std::fopen((folder + name).c_str(), "rb");
         ASSERT_NE(file, nullptr) << name;
@@ -192,6 +193,9 @@ TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMes
     EXPECT_EQ(CompileText("#define OPEN (\nfloat4 QR_Main() : SV_TARGET { return 1; }", "ps_4_0", &code, &errors), QP_E_FAIL);
     EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("ERROR: 0:1: '#' : unbalanced"), std::string::npos)
         << QP_BlobText(errors.Get());
+    EXPECT_EQ(CompileText("float4 gl_Colour; float4 QR_Main() : SV_TARGET { return gl_Colour; }", "ps_4_0", &code, &errors),
+              QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("'gl_Colour' : names beginning with gl_"), std::string::npos);
     std::string deep = "float4 QR_Main() : SV_TARGET { return ";
     deep += std::string(200, '(') + "1" + std::string(200, ')') + "; }";
     EXPECT_EQ(CompileText(deep.c_str(), "ps_4_0", &code, &errors), QP_E_FAIL);
