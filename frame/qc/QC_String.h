@@ -46,14 +46,28 @@ public:
     {
         if (count == 0)
             return;
-        Grow(count);
+        // Room to spare (strictly less than the capacity) is the common case: both classes'
+        // Grow would do nothing then, so skip the virtual call. At the edge Grow decides: a
+        // static string stops there, a heap string grows.
+        if (std::uint64_t(length) + count + 1 >= capacity)
+            Grow(count);
         std::memcpy(data + length, text, count);
         length += count;
         data[length] = '\0';
     }
     void Append(const char* text) { Append(text, static_cast<std::uint32_t>(std::strlen(text))); }
     void Append(const QC_StringBase& text) { Append(text.CStr(), text.Length()); }
-    void Append(char character) { Append(&character, 1); }
+    void Append(char character)
+    {
+        if (std::uint64_t(length) + 2 >= capacity)
+            Grow(1);
+        // Locals: a char store may alias the members, so the compiler would reload them.
+        const std::uint32_t at = length;
+        char* const text = data;
+        text[at] = character;
+        text[at + 1] = '\0';
+        length = at + 1;
+    }
 
     // Drops the text but keeps the buffer.
     void Clear()
