@@ -8,6 +8,7 @@
 #include "qc/QC_Log.h"
 #include "qc/QC_String.h"
 #include "qr/QR_Renderer.h"
+#include "qu/QU_Canvas.h"
 
 #include "GpuTestSupport.h"
 
@@ -66,91 +67,13 @@ inline ::testing::AssertionResult PixelNear(const QrPixel& actual, const QrPixel
 }
 
 // The canvas shaders: one vertex text and three pixel texts (greyscale coverage, LCD coverage,
-// flat colour), all reading vertices of position, texture coordinate and colour (40 bytes).
+// flat colour), all reading vertices of position, texture coordinate and colour (40 bytes). The
+// texts are the canvas's own, so the renderer is tested on what the demo draws with.
 namespace QrCanvasShaders {
-inline const char* const vertex = R"(constants
-{
-  custom
-  {
-    float4x4 projection;
-  }
-}
-samplers
-{
-  QR_Sampler2D texture;
-}
-vertex
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, in QR_Colour inColour,
-            out QR_Position outPosition, out QR_TexCoord0 outTexCoord, out QR_Colour outColour)
-  {
-    outPosition = QR_Mul(custom.projection, inPosition);
-    outTexCoord = inTexCoord;
-    outColour = inColour;
-  }
-}
-)";
-
-inline const char* const greyscaleText = R"(constants
-{
-  custom
-  {
-    float4x4 projection;
-  }
-}
-samplers
-{
-  QR_Sampler2D texture;
-}
-pixel
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, in QR_Colour inColour,
-            out QR_Target outColour)
-  {
-    float4 c = QR_Sample(texture, inTexCoord)
-    outColour = float4(inColour.x, inColour.y, inColour.z, c.w * inColour.w);
-  }
-}
-)";
-
-inline const char* const lcdText = R"(constants
-{
-  custom
-  {
-    float4x4 projection;
-  }
-}
-samplers
-{
-  QR_Sampler2D texture;
-}
-pixel
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, in QR_Colour inColour,
-            out QR_Target outColour)
-  {
-    float4 c = QR_Sample(texture, inTexCoord)
-    outColour = float4(c.rgb, inColour.a);
-  }
-}
-)";
-
-inline const char* const flat = R"(constants
-{
-  custom
-  {
-    float4x4 projection;
-  }
-}
-pixel
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, in QR_Colour inColour,
-            out QR_Target outColour)
-  {
-    outColour = inColour;
-  }
-}
-)";
+inline const char* const vertex = QU_CANVAS_VERTEX_SHADER;
+inline const char* const greyscaleText = QU_CANVAS_GREYSCALE_TEXT_SHADER;
+inline const char* const lcdText = QU_CANVAS_LCD_TEXT_SHADER;
+inline const char* const flat = QU_CANVAS_FLAT_SHADER;
 } // namespace QrCanvasShaders
 
 // A canvas vertex: position, texture coordinate, colour.
