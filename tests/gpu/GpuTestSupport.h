@@ -20,7 +20,7 @@
 
 // Keeps the GL driver's modules mapped until the process ends. The driver leaves a few
 // allocations behind when a context goes; LeakSanitizer names their module only while it is
-// still loaded, which is what lets tests/gpu/lsan-mesa.supp match them.
+// still loaded, which is what lets tests/support/lsan-driver.supp match them.
 inline void PinGraphicsDriver()
 {
     FILE* maps = std::fopen("/proc/self/maps", "r");

@@ -45,7 +45,7 @@ std::string ReadText(const std::string& path)
 std::unique_ptr<ChildProcess> StartDemo(const TempDir& folder, const std::vector<std::string>& changes = {})
 {
     std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy",
-                                            "LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR "/tests/gpu/lsan-mesa.supp"};
+                                            "LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR "/tests/support/lsan-driver.supp"};
     environment.insert(environment.end(), changes.begin(), changes.end());
     return std::make_unique<ChildProcess>(std::vector<std::string>{VC_BINARY_DIR "/velvet-cascade"}, environment,
                                           folder.File("demo.log"));
