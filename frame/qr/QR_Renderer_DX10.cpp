@@ -7,6 +7,7 @@
 #include "qr/QR_BlendState_DX11.h"
 #include "qr/QR_ConstantBuffer_DX11.h"
 #include "qr/QR_Constants_DX10.h"
+#include "qr/QR_DepthStencil_DX10.h"
 #include "qr/QR_DepthStencilState_DX11.h"
 #include "qr/QR_DisplayMode_DX10.h"
 #include "qr/QR_GeometryState_DX11.h"
@@ -244,16 +245,8 @@ QC_Ptr<QR_GeometryState> QR_Renderer_DX10::CreateGeometryState(QR_Primitive prim
 // --- textures and render targets -----------------------------------------------------------------
 QC_Ptr<QR_Texture2D> QR_Renderer_DX10::CreateTexture2D(std::uint32_t width, std::uint32_t height)
 {
-    QP_Texture2DDesc desc;
-    desc.width = width;
-    desc.height = height;
-    desc.mipLevels = 1;
-    desc.arraySize = 1;
-    desc.format = QP_FORMAT_R8G8B8A8_UNORM;
-    desc.sampleDesc = {1, 0};
-    desc.usage = QP_USAGE_DEFAULT;
-    desc.bindFlags = QP_BIND_SHADER_RESOURCE;
-    desc.cpuAccessFlags = 0;
+    const QP_Texture2DDesc desc =
+        QR_Texture2DDescription_DX10(width, height, QP_FORMAT_R8G8B8A8_UNORM, QP_BIND_SHADER_RESOURCE);
     QC_Ptr<QR_Texture2D_DX10> texture(NewObject<QR_Texture2D_DX10, QR_Texture2D_DX11>());
     texture->width = width;
     texture->height = height;
@@ -267,16 +260,8 @@ QC_Ptr<QR_Texture2D> QR_Renderer_DX10::CreateTexture2D(std::uint32_t width, std:
 
 QC_Ptr<QR_Texture2D> QR_Renderer_DX10::CreateTargetTexture(std::uint32_t width, std::uint32_t height)
 {
-    QP_Texture2DDesc desc;
-    desc.width = width;
-    desc.height = height;
-    desc.mipLevels = 1;
-    desc.arraySize = 1;
-    desc.format = QP_FORMAT_R32G32B32A32_FLOAT;
-    desc.sampleDesc = {1, 0};
-    desc.usage = QP_USAGE_DEFAULT;
-    desc.bindFlags = QP_BIND_SHADER_RESOURCE | QP_BIND_RENDER_TARGET;
-    desc.cpuAccessFlags = 0;
+    const QP_Texture2DDesc desc = QR_Texture2DDescription_DX10(width, height, QP_FORMAT_R32G32B32A32_FLOAT,
+                                                               QP_BIND_SHADER_RESOURCE | QP_BIND_RENDER_TARGET);
     QC_Ptr<QR_Texture2D_DX10> texture(NewObject<QR_Texture2D_DX10, QR_Texture2D_DX11>());
     texture->width = width;
     texture->height = height;
@@ -313,25 +298,7 @@ QC_Ptr<QR_RenderTarget> QR_Renderer_DX10::CreateRenderTarget(std::uint32_t width
     target->height = height;
     target->renderTargetView = CreateTargetView(static_cast<QR_Texture2D_DX10*>(target->texture.Get())->platformTexture.Get());
 
-    QP_Texture2DDesc depthDesc;
-    depthDesc.width = width;
-    depthDesc.height = height;
-    depthDesc.mipLevels = 1;
-    depthDesc.arraySize = 1;
-    depthDesc.format = QP_FORMAT_D24_UNORM_S8_UINT;
-    depthDesc.sampleDesc = {1, 0};
-    depthDesc.usage = QP_USAGE_DEFAULT;
-    depthDesc.bindFlags = QP_BIND_DEPTH_STENCIL;
-    QC_Ptr<QP_Texture2D> depthBuffer;
-    if (QP_Failed(device->CreateTexture2D(&depthDesc, nullptr, &depthBuffer)))
-        QC_FATAL("Failed to create depth stencil buffer.");
-    QP_DepthStencilViewDesc viewDesc;
-    viewDesc.format = QP_FORMAT_D24_UNORM_S8_UINT;
-    viewDesc.viewDimension = QP_DSV_DIMENSION_TEXTURE2D;
-    viewDesc.mipSlice = 0;
-    if (QP_Failed(device->CreateDepthStencilView(depthBuffer.Get(), &viewDesc, &target->depthStencilView)))
-        QC_FATAL("Failed to create depth stencil view.");
-    // depthBuffer goes out of scope here: the view keeps the depth texture alive.
+    target->depthStencilView = QR_CreateDepthStencil_DX10(device.Get(), width, height);
     return target;
 }
 

@@ -1,6 +1,7 @@
 #include "qr/QR_SwapChain_DX10.h"
 
 #include "qc/QC_Log.h"
+#include "qr/QR_DepthStencil_DX10.h"
 #include "qr/QR_RenderContext_DX10.h"
 
 QR_SwapChain_DX10::QR_SwapChain_DX10(QP_Factory* platformFactory, QP_Device* platformDevice)
@@ -95,25 +96,7 @@ void QR_SwapChain_DX10::BuildViews(std::uint32_t bufferWidth, std::uint32_t buff
         QC_FATAL("Failed to create render target from swap chain back buffer.");
     backBuffer = nullptr;
 
-    QP_Texture2DDesc depthDesc;
-    depthDesc.width = width;
-    depthDesc.height = height;
-    depthDesc.mipLevels = 1;
-    depthDesc.arraySize = 1;
-    depthDesc.format = QP_FORMAT_D24_UNORM_S8_UINT;
-    depthDesc.sampleDesc = {1, 0};
-    depthDesc.usage = QP_USAGE_DEFAULT;
-    depthDesc.bindFlags = QP_BIND_DEPTH_STENCIL;
-    QC_Ptr<QP_Texture2D> depthBuffer;
-    if (QP_Failed(device->CreateTexture2D(&depthDesc, nullptr, &depthBuffer)))
-        QC_FATAL("Failed to create depth stencil buffer.");
-    QP_DepthStencilViewDesc viewDesc;
-    viewDesc.format = QP_FORMAT_D24_UNORM_S8_UINT;
-    viewDesc.viewDimension = QP_DSV_DIMENSION_TEXTURE2D;
-    viewDesc.mipSlice = 0;
-    if (QP_Failed(device->CreateDepthStencilView(depthBuffer.Get(), &viewDesc, &depthStencilView)))
-        QC_FATAL("Failed to create depth stencil view.");
-    // The view keeps the depth texture alive.
+    depthStencilView = QR_CreateDepthStencil_DX10(device.Get(), width, height);
 }
 
 void QR_SwapChain_DX10::Present() { swapChain->Present(syncInterval, 0); }
