@@ -4,7 +4,8 @@
 // Start-up: thread name, log, renderer and its display modes, launcher, main window, swap
 // chain, threads, task pool, fonts, utility object, synchronisation, asset manager, audio,
 // render context, demo object, window shown; then the main loop. Shut-down: audio, asset
-// manager, synchronisation, utility object, fonts, renderer, task pool, log, and last the window. Each shut-down step writes a DEBUG line first.
+// manager, synchronisation, utility object, fonts, renderer, task pool, log, and last the
+// window. Each shut-down step writes a DEBUG line first.
 // Exit codes: 0 after a run or a declined launcher, 1 without a display, 3 for a fatal error.
 
 #include "LM1_Demo.h"
