@@ -3,6 +3,7 @@
 
 #include "AssetsTestSupport.h"
 #include "gpu/GpuTestSupport.h"
+#include "gpu/QR_RendererTestSupport.h"
 
 #include "qr/QR_Renderer.h"
 
@@ -131,17 +132,9 @@ protected:
         context = renderer->GetRenderContext();
         context->SetSwapChain(swapChain.Get());
         context->SetViewport(0, 0, screen, screen);
-        QR_RasteriserDesc noCull = {};
-        noCull.cullMode = QR_CullMode::None;
-        noCull.fillMode = QR_FillMode::Solid;
-        noCull.depthClip = 1;
-        rasteriser = renderer->CreateRasteriserState(noCull);
+        rasteriser = QrNoCullRasteriser(renderer);
         context->SetRasteriserState(rasteriser.Get());
-        QR_DepthStencilDesc noDepth = {};
-        noDepth.depthFunc = QR_ComparisonFunc::Always;
-        noDepth.stencilReadMask = noDepth.stencilWriteMask = 0xFF;
-        noDepth.frontStencilFunc = noDepth.backStencilFunc = QR_ComparisonFunc::Always;
-        depth = renderer->CreateDepthStencilState(noDepth);
+        depth = QrNoDepthState(renderer);
         context->SetDepthStencilState(depth.Get());
         QR_SamplerDesc point = {};
         point.filter = QR_Filter::Point;

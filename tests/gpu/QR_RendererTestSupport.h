@@ -85,6 +85,25 @@ struct QrCanvasVertex
 };
 static_assert(sizeof(QrCanvasVertex) == 40);
 
+// States for flat test pictures drawn in drawing order: both windings drawn, depth test off.
+inline QC_Ptr<QR_RasteriserState> QrNoCullRasteriser(QR_Renderer* renderer)
+{
+    QR_RasteriserDesc noCull = {};
+    noCull.cullMode = QR_CullMode::None;
+    noCull.fillMode = QR_FillMode::Solid;
+    noCull.depthClip = 1;
+    return renderer->CreateRasteriserState(noCull);
+}
+
+inline QC_Ptr<QR_DepthStencilState> QrNoDepthState(QR_Renderer* renderer)
+{
+    QR_DepthStencilDesc noDepth = {};
+    noDepth.depthFunc = QR_ComparisonFunc::Always;
+    noDepth.stencilReadMask = noDepth.stencilWriteMask = 0xFF;
+    noDepth.frontStencilFunc = noDepth.backStencilFunc = QR_ComparisonFunc::Always;
+    return renderer->CreateDepthStencilState(noDepth);
+}
+
 class QrRendererTest : public ::testing::Test
 {
 protected:
@@ -106,18 +125,9 @@ protected:
         ASSERT_TRUE(context);
         context->SetSwapChain(swapChain.Get());
         context->SetViewport(0, 0, size, size);
-        QR_RasteriserDesc noCull = {};
-        noCull.cullMode = QR_CullMode::None;
-        noCull.fillMode = QR_FillMode::Solid;
-        noCull.depthClip = 1;
-        rasteriser = renderer->CreateRasteriserState(noCull);
+        rasteriser = QrNoCullRasteriser(renderer);
         context->SetRasteriserState(rasteriser.Get());
-        // Depth testing off: the tests draw flat pictures in drawing order.
-        QR_DepthStencilDesc noDepth = {};
-        noDepth.depthFunc = QR_ComparisonFunc::Always;
-        noDepth.stencilReadMask = noDepth.stencilWriteMask = 0xFF;
-        noDepth.frontStencilFunc = noDepth.backStencilFunc = QR_ComparisonFunc::Always;
-        depth = renderer->CreateDepthStencilState(noDepth);
+        depth = QrNoDepthState(renderer);
         context->SetDepthStencilState(depth.Get());
     }
 
