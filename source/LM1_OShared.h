@@ -1,0 +1,47 @@
+#pragma once
+// What every scene of part O shares: the part's quad, states, sampler and cube, the screen size
+// given at construction and, during a Render call, the target and its aspect.
+//
+// Built once by LM1_O's constructor; the scene sets (LM1_OScenesA for o1-o12, LM1_OScenesB for
+// o13-o24) hold a reference to it and read target and aspect while they draw.
+
+#include "qc/QC_Matrix.h"
+#include "qc/QC_Ptr.h"
+#include "qm/QM_Model.h"
+#include "qm/QM_Quad.h"
+#include "qr/QR_BlendState.h"
+#include "qr/QR_DepthStencilState.h"
+#include "qr/QR_RasteriserState.h"
+#include "qr/QR_RenderContext.h"
+#include "qr/QR_RenderTarget.h"
+#include "qr/QR_SamplerState.h"
+
+#include <cstdint>
+
+struct LM1_OShared
+{
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    // Set by each Render call: the target drawn into and its width / height.
+    QC_Ptr<QR_RenderTarget> target;
+    float aspect = 1.0f;
+
+    QC_Ptr<QM_Quad> quad;
+    QC_Ptr<QR_DepthStencilState> depthStencil; // depth test off, as the composition
+    QC_Ptr<QR_RasteriserState> rasteriser;     // back faces culled, solid
+    QC_Ptr<QR_SamplerState> sampler;           // point, clamped
+    QC_Ptr<QR_BlendState> opaqueBlend;
+    QC_Ptr<QR_BlendState> alphaBlend;
+    QC_Ptr<QM_Model> cube;                     // the box from -1 to +1, one segment per side
+
+    // Perspective(45, aspect, 0.1, 100): the camera of every 3D scene but o11 and o22.
+    QC_Matrix StandardPerspective() const;
+    // Perspective(90, aspect, 0.1, 100), used by o11 and o22.
+    QC_Matrix WidePerspective() const;
+
+    // Steps 3 and 4 of the common frame: the target, the rasteriser (the shared one unless
+    // given), the depth-stencil state and the blend set; query begun; colour cleared to
+    // clearColour, depth to 1.0 and stencil to 0.
+    void BeginFrame(QR_RenderContext& context, QR_BlendState* blend, QR_Colour clearColour,
+                    QR_RasteriserState* ownRasteriser = nullptr) const;
+};
