@@ -17,7 +17,7 @@ QC_Ptr<QR_BlendState> LM1_CreateBlendState(bool alphaBlend)
         target.srcBlendAlpha = QR_Blend::One;
         target.destBlendAlpha = QR_Blend::Zero;
         target.blendOpAlpha = QR_BlendOp::Add;
-        target.writeMask = 0x0F;
+        target.writeMask = 0; // the only value: all four channels
     }
     return QR_GetRenderer()->CreateBlendState(desc);
 }
