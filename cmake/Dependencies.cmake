@@ -10,6 +10,16 @@ pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
 set(VC_TEST_LIBRARIES_audio PkgConfig::VORBISENC)
 set(VC_BENCH_LIBRARIES_audio PkgConfig::VORBISENC)
 
+# The soundtrack's synthesiser (tools/synth): a static library that vc-synth, the synth suite
+# and its benchmark link; it writes Ogg Vorbis through libvorbisenc.
+file(GLOB VC_SYNTH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/synth/*.cpp)
+add_library(vcsynth STATIC ${VC_SYNTH_SOURCES})
+target_include_directories(vcsynth PUBLIC ${CMAKE_SOURCE_DIR}/tools)
+target_link_libraries(vcsynth PUBLIC frame PRIVATE PkgConfig::VORBISENC)
+set(VC_TOOL_LIBRARIES_vc-synth vcsynth)
+set(VC_TEST_LIBRARIES_synth vcsynth)
+set(VC_BENCH_LIBRARIES_synth vcsynth)
+
 # MIDI input (frame/qp/QP_MidiInput only): RtMidi, opened on the ALSA sequencer.
 pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
 list(APPEND VC_FRAME_LIBRARIES PkgConfig::RTMIDI)
