@@ -1,12 +1,26 @@
 #include "qd/QD_Asset.h"
 
 #include "qc/QC_Log.h"
+#include "qd/QD_AssetErrorLog.h"
 #include "qc/QC_Tasks.h"
 #include "qc/QC_Thread.h"
 
 namespace
 {
 std::atomic<bool> g_loadFailureFatal{false};
+std::atomic<std::int32_t> g_settleMilliseconds{QD_SaveSettling{}.settleMilliseconds};
+std::atomic<std::int32_t> g_emptyHoldMilliseconds{QD_SaveSettling{}.emptyHoldMilliseconds};
+
+bool SameVersion(const QP_FileVersion& a, const QP_FileVersion& b)
+{
+    return a.writeTime == b.writeTime && a.size == b.size && a.fileId == b.fileId;
+}
+
+// Missing files read as all zeros, so this is true for them as well.
+bool IsEmpty(const QP_FileVersion& version)
+{
+    return version.size == 0;
+}
 
 // Yields between checks while the main thread is expected within a frame; past that (a
 // stalled main loop, a debugger) the wait sleeps so it stops taking a core from it.
@@ -32,9 +46,21 @@ bool QD_IsLoadFailureFatal()
     return g_loadFailureFatal.load(std::memory_order_acquire);
 }
 
-QD_Asset::QD_Asset(const QD_AssetPath& fullPath, bool withStamp)
-    : path(fullPath), stamp(fullPath.CStr(), true), hasStamp(withStamp), link(new QD_AssetLink(this))
+void QD_SetSaveSettling(const QD_SaveSettling& settling)
 {
+    g_settleMilliseconds.store(settling.settleMilliseconds < 0 ? 0 : settling.settleMilliseconds);
+    g_emptyHoldMilliseconds.store(settling.emptyHoldMilliseconds < 0 ? 0 : settling.emptyHoldMilliseconds);
+}
+
+QD_SaveSettling QD_GetSaveSettling()
+{
+    return QD_SaveSettling{g_settleMilliseconds.load(), g_emptyHoldMilliseconds.load()};
+}
+
+QD_Asset::QD_Asset(const QD_AssetPath& fullPath, bool withStamp)
+    : path(fullPath), hasStamp(withStamp), link(new QD_AssetLink(this))
+{
+    clock.Start();
 }
 
 QD_Asset::~QD_Asset()
@@ -53,14 +79,37 @@ void QD_Asset::Update(bool changed)
         return;
     if (changed && reloadsOnChange)
         ++pendingReloads;
-    if (loadTask && loadTask->IsDone()) {
-        if (loadTask->Result())
-            MakePendingCurrent();
-        loadTask = nullptr;
-        --pendingReloads;
-    }
-    if (pendingReloads != 0 && !loadTask)
+    if (loadTask && loadTask->IsDone())
+        FinishLoad();
+    if (pendingReloads != 0 && !loadTask && NowMilliseconds() >= retryAt)
         StartLoad();
+}
+
+void QD_Asset::FinishLoad()
+{
+    if (loadTask->Result()) {
+        MakePendingCurrent();
+        everLoaded.store(true, std::memory_order_release);
+        if (loadsSucceeded++ > 0)
+            ++reloadsDone;
+    }
+    loadTask = nullptr;
+    switch (outcome.load(std::memory_order_acquire)) {
+    case Outcome::PutOff:
+        // The reload stays counted and runs again once the file has had time to settle.
+        retryAt = NowMilliseconds() + retryDelay;
+        return;
+    case Outcome::Loaded:
+        loadError.Clear();
+        break;
+    case Outcome::Failed:
+        loadError.Clear();
+        loadError.Append(pendingError);
+        break;
+    case Outcome::Unchanged:
+        break;
+    }
+    --pendingReloads;
 }
 
 void QD_Asset::Reload()
@@ -88,23 +137,111 @@ void QD_Asset::StartLoad()
 bool QD_Asset::RunLoader(QD_Asset* asset)
 {
     asset->loadsRun.fetch_add(1, std::memory_order_acq_rel);
+    asset->outcome.store(Outcome::Unchanged, std::memory_order_relaxed);
     if (asset->IsDetached())
         return false;
-    return asset->Load();
+    asset->pendingError.Clear();
+    QD_AssetErrorCapture capture(&asset->pendingError);
+    const bool loaded = asset->Load();
+    // A load that read its file and produced nothing has failed, whether or not the kind said
+    // why; one that produced content has loaded.
+    const Outcome result = asset->outcome.load(std::memory_order_relaxed);
+    if (result == Outcome::PutOff)
+        asset->loadsRun.fetch_sub(1, std::memory_order_acq_rel);
+    if (loaded && result != Outcome::Failed)
+        asset->outcome.store(Outcome::Loaded, std::memory_order_release);
+    else if (result == Outcome::Loaded)
+        asset->NoteFailure("The file could not be loaded.");
+    return loaded;
 }
 
 void QD_Asset::RunLinkedStep(QC_Ptr<QD_AssetLink> assetLink)
 {
-    if (assetLink->asset)
-        assetLink->asset->MainThreadStep();
+    if (QD_Asset* asset = assetLink->asset) {
+        QD_AssetErrorCapture capture(&asset->pendingError);
+        asset->MainThreadStep();
+    }
 }
 
-bool QD_Asset::StampUnchanged()
+bool QD_Asset::BeginRead()
 {
-    if (!hasStamp || stamp.HasChanged())
+    if (!hasStamp) {
+        outcome.store(Outcome::Loaded, std::memory_order_relaxed);
+        return true;
+    }
+    QP_FileVersion now;
+    QP_QueryFileVersion(path.CStr(), &now, nullptr); // all zeros when missing
+    if (readBefore && SameVersion(now, readVersion)) {
+        seenSince = -1;
+        emptySince = -1;
+        loadsUnchanged.fetch_add(1, std::memory_order_acq_rel);
+        outcome.store(Outcome::Unchanged, std::memory_order_relaxed);
         return false;
-    loadsUnchanged.fetch_add(1, std::memory_order_acq_rel);
+    }
+    if (readBefore) {
+        const QD_SaveSettling settling = QD_GetSaveSettling();
+        const std::int64_t time = NowMilliseconds();
+        // Turned empty or went missing: most likely the first step of a save.
+        if (IsEmpty(now) && !IsEmpty(readVersion)) {
+            if (emptySince < 0)
+                emptySince = time;
+            if (time - emptySince < settling.emptyHoldMilliseconds) {
+                retryDelay = settling.emptyHoldMilliseconds - (time - emptySince);
+                loadsPutOff.fetch_add(1, std::memory_order_acq_rel);
+                outcome.store(Outcome::PutOff, std::memory_order_relaxed);
+                return false;
+            }
+        } else {
+            emptySince = -1;
+        }
+        // Changed: read only once this version has been seen for the settle time.
+        if (seenSince < 0 || !SameVersion(now, seenVersion)) {
+            seenVersion = now;
+            seenSince = time;
+        }
+        if (time - seenSince < settling.settleMilliseconds) {
+            retryDelay = settling.settleMilliseconds - (time - seenSince);
+            loadsPutOff.fetch_add(1, std::memory_order_acq_rel);
+            outcome.store(Outcome::PutOff, std::memory_order_relaxed);
+            return false;
+        }
+    }
+    readingVersion = now;
+    outcome.store(Outcome::Loaded, std::memory_order_relaxed);
     return true;
+}
+
+bool QD_Asset::EndRead()
+{
+    if (!hasStamp)
+        return true;
+    QP_FileVersion after;
+    QP_QueryFileVersion(path.CStr(), &after, nullptr);
+    if (!SameVersion(after, readingVersion)) {
+        // Written while it was read: what was read may be any mix of the two versions.
+        retryDelay = QD_GetSaveSettling().settleMilliseconds;
+        seenVersion = after;
+        seenSince = NowMilliseconds();
+        loadsPutOff.fetch_add(1, std::memory_order_acq_rel);
+        outcome.store(Outcome::PutOff, std::memory_order_relaxed);
+        return false;
+    }
+    readBefore = true;
+    readVersion = readingVersion;
+    seenSince = -1;
+    emptySince = -1;
+    return true;
+}
+
+void QD_Asset::NoteFailure(const char* reason)
+{
+    outcome.store(Outcome::Failed, std::memory_order_relaxed);
+    // The reason leads; lines captured from the parser or compiler follow it.
+    QC_String captured;
+    captured.Append(pendingError);
+    pendingError.Clear();
+    QD_AssetErrorLog::AppendLine(pendingError, reason);
+    pendingError.Append(captured);
 }
 
 bool QD_Asset::RunMainThreadStep()
@@ -122,7 +259,9 @@ bool QD_Asset::RunMainThreadStep()
 
 void QD_Asset::ReportLoadFailure() const
 {
-    if (QD_IsLoadFailureFatal()) {
+    // With watching on, a file is often seen half-saved: a failed reload keeps the last good
+    // content, so only a load that has nothing to fall back on may end the program.
+    if (QD_IsLoadFailureFatal() && !everLoaded.load(std::memory_order_acquire)) {
         QC_FlushLog(QC_GetLog());
         QC_FATAL("Unable to load %s.", path.CStr());
     }

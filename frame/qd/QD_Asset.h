@@ -18,11 +18,19 @@
 // manager keeps every asset alive until all its loads have finished. The main-thread step holds
 // a reference to a link that the asset clears when it is detached or destroyed, so a step that
 // runs late (after the manager has gone) does nothing and keeps nothing alive.
+//
+// Saves in progress: editors write a file in steps (truncate, then write; write a half, then
+// the rest; delete, then create). A file whose version (write time, size, id) differs from the
+// one last read is read only once the same version has been seen twice, the settle time apart;
+// a file that turned empty or went missing is read only once it has stayed so for the empty
+// hold time. A load that finds the file still changing ends without content and is retried
+// when the time has passed. The first load of an asset reads at once.
 
-#include "qc/QC_FileStamp.h"
 #include "qc/QC_Ptr.h"
 #include "qc/QC_String.h"
 #include "qc/QC_Task.h"
+#include "qc/QC_Timer.h"
+#include "qp/QP_FileTime.h"
 
 #include <atomic>
 #include <cstdint>
@@ -48,9 +56,20 @@ public:
     // Beyond the slots: the state of the reload machinery, for tools and tests.
     std::int32_t GetPendingReloads() const { return pendingReloads; }
     bool IsLoading() const { return static_cast<bool>(loadTask); }
-    // Loader runs started so far, and how many of them stopped at an unchanged stamp.
+    // Loader runs started so far, and how many of them stopped at an unchanged stamp. A run put
+    // off because its file was still being written is counted while it runs, then taken back
+    // and counted by GetLoadsPutOff instead.
     std::uint32_t GetLoadsRun() const { return loadsRun.load(std::memory_order_acquire); }
     std::uint32_t GetLoadsUnchanged() const { return loadsUnchanged.load(std::memory_order_acquire); }
+    // Loads that found the file still being written and were put off.
+    std::uint32_t GetLoadsPutOff() const { return loadsPutOff.load(std::memory_order_acquire); }
+    // Reloads that made new content current (the first load not counted). Main thread.
+    std::uint32_t GetReloadsDone() const { return reloadsDone; }
+    // Main thread: the error lines of the last load that read the file and failed; empty once a
+    // load succeeds. The first line names what failed; the parser's or the compiler's messages
+    // follow when QD_AssetErrorLog is installed.
+    const QC_String& GetLoadError() const { return loadError; }
+    bool HasLoadError() const { return !loadError.IsEmpty(); }
 
     // The manager's shut-down (main thread): loaders stop waiting for their main-thread step
     // and start nothing new; steps not yet run will do nothing.
@@ -71,13 +90,20 @@ protected:
     // Main thread: the step queued by RunMainThreadStep.
     virtual void MainThreadStep() {}
 
-    // Worker helpers for Load.
-    // True when the stamp says the file has not changed since the last load (counted).
-    bool StampUnchanged();
+    // Worker helpers for Load, in this order around the read of the file:
+    // False when the load must not read: the file is unchanged since the last read (counted)
+    // or still being written (put off and retried).
+    bool BeginRead();
+    // After the read: false when the file changed while it was read (the content is dropped,
+    // the load is retried once the file has settled). Records the version that was read.
+    bool EndRead();
+    // The load read the file and failed: reason becomes the first line of the load error.
+    void NoteFailure(const char* reason);
     // Queues MainThreadStep and waits until the main thread has run it. False when it will
     // not run: the asset was detached or the pool shut down first.
     bool RunMainThreadStep();
-    // "Unable to load %s." (fatal) when load failures are fatal; nothing otherwise.
+    // "Unable to load %s." (fatal) when load failures are fatal and the asset has never
+    // loaded; a failed reload keeps the last good content and is never fatal.
     void ReportLoadFailure() const;
     bool IsDetached() const { return detached.load(std::memory_order_acquire); }
 
@@ -91,16 +117,54 @@ private:
     static bool RunLoader(QD_Asset* asset);
     static void RunLinkedStep(QC_Ptr<QD_AssetLink> link);
 
-    QC_FileStamp stamp;
+    // What a finished load did; written by the loader before its task is done.
+    enum class Outcome : std::int32_t
+    {
+        Unchanged, // the file was not read: same version as last time
+        PutOff,    // the file was still being written: try again later
+        Loaded,    // read and decoded: pending holds the new content
+        Failed,    // read, and could not be used
+    };
+    std::int64_t NowMilliseconds() const { return clock.ElapsedMilliseconds(); }
+    void FinishLoad();
+
     bool hasStamp;
+    // Loader state (one load at a time): the version last read, and what the settle rules saw.
+    bool readBefore = false;
+    QP_FileVersion readVersion;
+    QP_FileVersion readingVersion;  // taken by BeginRead, checked by EndRead
+    QP_FileVersion seenVersion;     // the changed version seen by the last put-off load
+    std::int64_t seenSince = -1;    // when it was first seen
+    std::int64_t emptySince = -1;   // when the file was first seen empty or missing
+    std::int64_t retryDelay = 0;    // how long the put-off load waits
+
+    QC_Timer clock;
+    std::atomic<Outcome> outcome{Outcome::Unchanged};
+    std::atomic<bool> everLoaded{false};
+    QC_String pendingError; // written by the loader and its step, read after the task is done
+    QC_String loadError;    // main thread
+    std::int64_t retryAt = 0;
+    std::uint32_t loadsSucceeded = 0;
+    std::uint32_t reloadsDone = 0;
     QC_Ptr<QC_Task<bool>> loadTask;
     std::int32_t pendingReloads = 0;
     QC_Ptr<QD_AssetLink> link;
     std::atomic<bool> detached{false};
     std::atomic<std::uint32_t> loadsRun{0};
     std::atomic<std::uint32_t> loadsUnchanged{0};
+    std::atomic<std::uint32_t> loadsPutOff{0};
 };
 
 // The process-wide copy of the manager's fatalOnLoadFailure, read by the loaders.
 void QD_SetLoadFailureFatal(bool fatal);
 bool QD_IsLoadFailureFatal();
+
+// The process-wide settle rules for saves in progress (see the header comment), in
+// milliseconds; 0 reads a changed file at once.
+struct QD_SaveSettling
+{
+    std::int32_t settleMilliseconds = 40;
+    std::int32_t emptyHoldMilliseconds = 500;
+};
+void QD_SetSaveSettling(const QD_SaveSettling& settling);
+QD_SaveSettling QD_GetSaveSettling();

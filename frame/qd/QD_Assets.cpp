@@ -76,7 +76,7 @@ QC_Ptr<QD_SequencerAsset> QD_Assets::LoadSequencer(const char* name)
 
 QC_Ptr<QD_SoundAsset> QD_Assets::LoadSound(const char* name)
 {
-    QC_Ptr<QD_SoundAsset> asset(new QD_SoundAsset(FullPath(name)));
+    QC_Ptr<QD_SoundAsset> asset(new QD_SoundAsset(FullPath(name), reloadSounds && watcher != nullptr));
     Add(asset.Get());
     return asset;
 }
@@ -121,6 +121,9 @@ void QD_Assets::Update()
         UpdateAll(false);
         return;
     case QP_WATCH_CHANGED:
+        // A root deleted and created again is watched afresh; every asset looks at its file.
+        if (poll.restored)
+            QC_INFO("Watching %s again.", root.CStr());
         UpdateAll(true);
         // Re-arming: a folder that appeared in the tree could not be watched.
         if (poll.rearmErrorCode != 0)

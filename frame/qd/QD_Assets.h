@@ -35,6 +35,7 @@ struct QD_AssetsSettings
     QC_StaticString<1024> root;      // folder of all assets; "/" is appended when missing
     bool watch = false;              // hot reload: watch the folder tree for changes
     bool fatalOnLoadFailure = false; // a file that cannot be read or decoded ends the process
+                                     // (only a first load: a failed reload keeps the last content)
 };
 
 class QD_Assets
@@ -63,6 +64,11 @@ public:
 
     const QC_StaticString<1024>& GetRoot() const { return root; }
     bool IsWatching() const { return watcher != nullptr; }
+    // Beyond the demo's settings, for a workbench: with watching on, sounds requested from now
+    // on reload when their file changes (the demo's music loads once).
+    void SetReloadSounds(bool reload) { reloadSounds = reload; }
+    // The assets in creation order (for a workbench's statistics and error list).
+    const std::vector<QC_Ptr<QD_Asset>>& GetAssets() const { return assets; }
     std::uint32_t GetAssetCount() const { return static_cast<std::uint32_t>(assets.size()); }
 
 private:
@@ -72,6 +78,7 @@ private:
 
     QC_StaticString<1024> root;
     QP_FileWatcher* watcher = nullptr; // null when not watching
+    bool reloadSounds = false;
     std::vector<QC_Ptr<QD_Asset>> assets; // creation order
 };
 

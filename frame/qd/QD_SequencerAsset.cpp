@@ -4,10 +4,15 @@
 
 bool QD_SequencerAsset::Load()
 {
-    if (StampUnchanged())
+    if (!BeginRead())
         return false;
     QC_Ptr<QD_Sequencer> parsed;
-    if (!QD_ParseSequencerScript(path.CStr(), parsed)) {
+    const bool parsedWell = QD_ParseSequencerScript(path.CStr(), parsed);
+    if (!EndRead())
+        return false;
+    if (!parsedWell) {
+        // The parser has reported the error with its line (captured after this line).
+        NoteFailure("The script cannot be read or has an error.");
         ReportLoadFailure();
         return false;
     }

@@ -5,10 +5,14 @@
 
 bool QD_ShaderAsset::Load()
 {
-    if (StampUnchanged())
+    if (!BeginRead())
         return false;
     QC_String text;
-    if (!QC_ReadFile(path.CStr(), text)) {
+    const bool read = QC_ReadFile(path.CStr(), text);
+    if (!EndRead())
+        return false;
+    if (!read) {
+        NoteFailure("Cannot read the file.");
         ReportLoadFailure();
         return false;
     }
@@ -16,6 +20,9 @@ bool QD_ShaderAsset::Load()
     pending = nullptr;
     const bool stepRan = RunMainThreadStep();
     source.Clear();
+    // The renderer has reported why a stage did not compile (captured after this line).
+    if (stepRan && !pending)
+        NoteFailure("The shader does not compile.");
     return stepRan && pending;
 }
 

@@ -7,7 +7,7 @@
 
 void QD_SoundAsset::Reload()
 {
-    if (requested)
+    if (requested && !reloadsOnChange)
         return;
     requested = true;
     QD_Asset::Reload();
@@ -15,9 +15,15 @@ void QD_SoundAsset::Reload()
 
 bool QD_SoundAsset::Load()
 {
+    if (!BeginRead())
+        return false;
     QC_Ptr<QA_Buffer> pcm;
+    const bool decodedWell = QA_Buffer_OGG::Load(path.CStr(), pcm);
+    if (!EndRead())
+        return false;
     // A failure has been reported by the Ogg loader at level 2 ("Failed to open ogg ...").
-    if (!QA_Buffer_OGG::Load(path.CStr(), pcm)) {
+    if (!decodedWell) {
+        NoteFailure("The music cannot be read or decoded.");
         ReportLoadFailure();
         return false;
     }

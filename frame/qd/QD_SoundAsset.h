@@ -1,6 +1,9 @@
 #pragma once
 // The music as an asset: an Ogg Vorbis file decoded on a worker into PCM, copied into a static
-// sound buffer on the main thread. Loaded once: changes to the file are ignored.
+// sound buffer on the main thread. Loaded once, as the demo wants it: changes to the file are
+// ignored. Made with reloading on (a workbench), a changed file is decoded again into a new
+// sound buffer, which becomes current; whoever plays the music sees the new buffer and decides
+// how to switch to it.
 //
 //   QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
 //   if (QC_Ptr<QA_SoundBuffer> buffer = music->GetCurrent()) QA_GetAudio()->Play(buffer.Get());
@@ -12,9 +15,12 @@
 class QD_SoundAsset final : public QD_Asset
 {
 public:
-    explicit QD_SoundAsset(const QD_AssetPath& fullPath) : QD_Asset(fullPath, false) { reloadsOnChange = false; }
+    QD_SoundAsset(const QD_AssetPath& fullPath, bool reloading) : QD_Asset(fullPath, reloading)
+    {
+        reloadsOnChange = reloading;
+    }
 
-    // Only the first call loads; the file is never read again.
+    // Without reloading only the first call loads; the file is never read again.
     void Reload() override;
     bool IsLoaded() const override { return static_cast<bool>(current); }
     QC_Ptr<QA_SoundBuffer> GetCurrent() const { return current; }

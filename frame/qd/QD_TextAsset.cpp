@@ -4,12 +4,17 @@
 
 bool QD_TextAsset::Load()
 {
-    if (StampUnchanged())
+    if (!BeginRead())
         return false;
     QC_Ptr<QD_Text> text(new QD_Text);
-    // An unreadable file leaves the text empty, which is this kind's content for it.
-    QC_ReadFile(path.CStr(), text->GetText());
+    // An unreadable file leaves the text empty, which is this kind's content for it; the load
+    // still counts as failed, so whoever shows load errors can say so.
+    const bool read = QC_ReadFile(path.CStr(), text->GetText());
+    if (!EndRead())
+        return false;
     pending = text;
+    if (!read)
+        NoteFailure("Cannot read the file; the text is empty.");
     return true;
 }
 

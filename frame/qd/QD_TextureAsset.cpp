@@ -4,10 +4,14 @@
 
 bool QD_TextureAsset::Load()
 {
-    if (StampUnchanged())
+    if (!BeginRead())
         return false;
     pending = nullptr;
-    if (!QC_LoadPng(path.CStr(), image)) {
+    const bool decoded = QC_LoadPng(path.CStr(), image);
+    if (!EndRead())
+        return false;
+    if (!decoded) {
+        NoteFailure("The image cannot be read or decoded.");
         ReportLoadFailure();
         return false;
     }

@@ -22,6 +22,7 @@ constexpr std::uint32_t SELF_EVENTS = IN_DELETE_SELF | IN_MOVE_SELF;
 
 struct QP_FileWatcher
 {
+    std::string rootPath;
     int descriptor = -1;
     int rootWatch = -1;
     bool rootLost = false;
@@ -75,22 +76,17 @@ int WatchTree(QP_FileWatcher* watcher, const std::string& folder)
 }
 } // namespace
 
-QP_FileWatcher* QP_CreateFileWatcher(const char* root, int* errorCode)
+namespace
 {
-    const int descriptor = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (descriptor < 0) {
-        *errorCode = errno;
-        return nullptr;
-    }
-    QP_FileWatcher* watcher = new QP_FileWatcher;
-    watcher->descriptor = descriptor;
-    // The root itself may be a symbolic link to the asset folder: it is followed.
-    const std::string rootPath = root[0] ? root : ".";
-    watcher->rootWatch = inotify_add_watch(descriptor, rootPath.c_str(), CHANGE_EVENTS | SELF_EVENTS | IN_ONLYDIR);
+// Watches the root and every folder below it. False, with errno, when the root cannot be
+// watched. The root itself may be a symbolic link to the asset folder: it is followed.
+bool WatchRoot(QP_FileWatcher* watcher, int* errorCode)
+{
+    const std::string& rootPath = watcher->rootPath;
+    watcher->rootWatch = inotify_add_watch(watcher->descriptor, rootPath.c_str(), CHANGE_EVENTS | SELF_EVENTS | IN_ONLYDIR);
     if (watcher->rootWatch < 0) {
         *errorCode = errno;
-        QP_DestroyFileWatcher(watcher);
-        return nullptr;
+        return false;
     }
     watcher->folders[watcher->rootWatch] = rootPath;
     DIR* directory = opendir(rootPath.c_str());
@@ -106,6 +102,41 @@ QP_FileWatcher* QP_CreateFileWatcher(const char* root, int* errorCode)
                 WatchTree(watcher, child);
         }
         closedir(directory);
+    }
+    return true;
+}
+
+// A lost root that exists again as a folder: drops what is left of the old watches (a moved
+// root keeps its watch on the folder that moved away) and watches the new tree.
+bool RestoreRoot(QP_FileWatcher* watcher)
+{
+    struct stat info;
+    if (stat(watcher->rootPath.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    for (const auto& folder : watcher->folders)
+        inotify_rm_watch(watcher->descriptor, folder.first);
+    watcher->folders.clear();
+    int errorCode = 0;
+    if (!WatchRoot(watcher, &errorCode))
+        return false; // gone again already: looked for at the next poll
+    watcher->rootLost = false;
+    return true;
+}
+} // namespace
+
+QP_FileWatcher* QP_CreateFileWatcher(const char* root, int* errorCode)
+{
+    const int descriptor = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (descriptor < 0) {
+        *errorCode = errno;
+        return nullptr;
+    }
+    QP_FileWatcher* watcher = new QP_FileWatcher;
+    watcher->descriptor = descriptor;
+    watcher->rootPath = root[0] ? root : ".";
+    if (!WatchRoot(watcher, errorCode)) {
+        QP_DestroyFileWatcher(watcher);
+        return nullptr;
     }
     return watcher;
 }
@@ -149,6 +180,9 @@ QP_WatchPoll QP_PollFileWatcher(QP_FileWatcher* watcher)
                 changed = true;
                 continue;
             }
+            // Late events of watches dropped when the root was restored.
+            if (watcher->folders.find(event->wd) == watcher->folders.end() && !(event->mask & IN_IGNORED))
+                continue;
             if (event->mask & CHANGE_EVENTS)
                 changed = true;
             if ((event->mask & IN_ISDIR) && (event->mask & (IN_CREATE | IN_MOVED_TO)) && event->len > 0) {
@@ -181,6 +215,10 @@ QP_WatchPoll QP_PollFileWatcher(QP_FileWatcher* watcher)
         poll.result = QP_WATCH_ABANDONED;
         watcher->changeCarried = changed;
         return poll;
+    }
+    if (watcher->rootLost && RestoreRoot(watcher)) {
+        poll.restored = true;
+        changed = true;
     }
     poll.result = changed ? QP_WATCH_CHANGED : QP_WATCH_NOTHING;
     return poll;

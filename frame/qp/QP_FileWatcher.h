@@ -26,6 +26,9 @@ enum QP_WatchResult : std::int32_t
     QP_WATCH_FAILED = 2,    // reading the notifications failed (errorCode)
     QP_WATCH_ABANDONED = 3, // the watched folder itself went away (deleted, moved, unmounted)
 };
+// A root that went away is looked for at every later poll; once a folder of that name exists
+// again (a checkout or sync tool deletes and recreates it), the whole tree is watched afresh
+// and the poll reports a change (restored set), since anything may differ from before.
 
 struct QP_WatchPoll
 {
@@ -34,6 +37,8 @@ struct QP_WatchPoll
     // A folder that appeared in the tree could not be watched (errno value, 0 when all were):
     // changes inside it go unnoticed. Reported with QP_WATCH_CHANGED.
     int rearmErrorCode = 0;
+    // The root had gone away and is watched again (reported with QP_WATCH_CHANGED).
+    bool restored = false;
 };
 
 // Watches root and its subtree. Null when the root cannot be watched (errorCode = errno). A

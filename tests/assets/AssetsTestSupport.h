@@ -160,6 +160,7 @@ class AssetsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        QD_SetSaveSettling(QD_SaveSettling{});
         QC_CreateTasks(QC_TasksConfig{.workerCount = 2});
         QD_CreateSync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0});
     }

@@ -171,6 +171,8 @@ TEST_F(AssetsTest, TwoNotificationsDuringOneLoadRunTwoLoadsTheSecondFindingTheSt
 {
     const std::string script = Write("scene.qcs", "1 = 1;\n");
     const std::string unrelated = Write("unrelated.txt", "x");
+    // Counts loads exactly: a changed file is read at once instead of after it settles.
+    QD_SetSaveSettling(QD_SaveSettling{.settleMilliseconds = 0, .emptyHoldMilliseconds = 0});
     CreateAssets(true);
     QC_Ptr<QD_SequencerAsset> scene = QD_GetAssets()->LoadSequencer("scene.qcs");
     ASSERT_TRUE(PumpUntil([&] { return scene->IsLoaded() && Idle(*scene); }));
