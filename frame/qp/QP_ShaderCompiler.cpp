@@ -446,8 +446,8 @@ const char* QP_ShaderCodeText(const QP_Blob* code)
     return text;
 }
 
-QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
-                     const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings)
+QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
+                         const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings)
 {
     if (code)
         code->Reset();

@@ -53,5 +53,19 @@ QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* s
                      const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
                      QP_CompileTimings* timings = nullptr);
 
+// Crash isolation. The HLSL front end still crashes on some malformed texts (kept in
+// tests/fuzz/crashers/). With isolation on, each QP_Compile runs in a helper process of its own,
+// forked from this one, so such a crash costs only that compile: QP_Compile then returns
+// QP_E_FAIL with "The shader compiler crashed (signal N); nothing was compiled.". A compile
+// that runs past the time limit is ended the same way. Off by default: tests, tools and the demo
+// compile in-process; a workbench where any text may be saved turns it on. The helper needs
+// nothing of this process but the text: it writes the result into a pipe and exits.
+void QP_SetShaderCompilerIsolation(bool isolated);
+bool QP_IsShaderCompilerIsolated();
+// QP_Compile in this process, whatever the isolation (what the helper process runs).
+QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
+                         const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
+                         QP_CompileTimings* timings = nullptr);
+
 // The GLSL text inside compiled code (for tools and tests), or null when the bytes are not code.
 const char* QP_ShaderCodeText(const QP_Blob* code);
