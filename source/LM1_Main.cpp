@@ -1,16 +1,21 @@
-// Entry point of "LM: Velvet Cascade". The program takes no arguments and reads no
-// configuration: every start-up setting is a constant here.
+// Entry point of "LM: Velvet Cascade". Run without arguments it is the demo: it reads no
+// configuration, every start-up setting is a constant here. With --render it renders frames to
+// files without display or sound (LM1_OfflineRender); a wrong command line prints the usage and
+// exits with 2.
 //
 // Start-up: thread name, log, renderer and its display modes, launcher, main window, swap
 // chain, threads, task pool, fonts, utility object, synchronisation, asset manager, audio,
 // render context, demo object, window shown; then the main loop. Shut-down: audio, asset
 // manager, synchronisation, utility object, fonts, renderer, task pool, log, and last the
 // window. Each shut-down step writes a DEBUG line first.
-// Exit codes: 0 after a run or a declined launcher, 1 without a display, 3 for a fatal error.
+// Exit codes: 0 after a run or a declined launcher, 1 without a display, 2 for a wrong command
+// line, 3 for a fatal error.
 
+#include "LM1_CommandLine.h"
 #include "LM1_Demo.h"
 #include "LM1_Launcher.h"
 #include "LM1_MainLoop.h"
+#include "LM1_OfflineRender.h"
 #include "LM1_Resources.h"
 #include "qa/QA_Audio.h"
 #include "qc/QC_Log.h"
@@ -24,6 +29,8 @@
 #include "qr/QR_Renderer.h"
 #include "qu/QU_App.h"
 #include "qu/QU_Font.h"
+
+#include <cstdio>
 
 namespace
 {
@@ -40,6 +47,7 @@ constexpr bool kFatalOnLoadFailure = true;
 constexpr bool kAudioEnabled = true;
 constexpr const char* kCaption = "LM: Velvet Cascade";
 constexpr int kNoDisplayExitCode = 1;
+constexpr int kUsageExitCode = 2;
 
 // The frame steps of the running demo: the subsystems' per-frame operations.
 class DemoFrameSteps final : public LM1_FrameSteps
@@ -53,9 +61,7 @@ public:
     void UpdateAssets() override { QD_GetAssets()->Update(); }
     void UpdateSync() override { QD_GetSync()->Update(); }
     void UpdateStatistics() override { demo.UpdateStatistics(); }
-    // The demo's Render draws its scenes here once they exist; until then a frame draws nothing
-    // and the window shows the back buffer as start-up cleared it.
-    void Render() override {}
+    void Render() override { demo.Render(); }
     void EndFrame() override { demo.EndFrame(); }
     void Present() override { swapChain->Present(); }
 
@@ -63,9 +69,25 @@ private:
     LM1_Demo& demo;
     QR_SwapChain* swapChain;
 };
+
+int RunDemo();
 } // namespace
 
-int main()
+int main(int argc, char** argv)
+{
+    LM1_CommandLine line;
+    if (!LM1_ParseCommandLine(argc, argv, line)) {
+        std::fprintf(stderr, "velvet-cascade: %s\n%s", line.error.c_str(), LM1_Usage());
+        return kUsageExitCode;
+    }
+    if (line.render)
+        QP_ExitProcess(LM1_RunOfflineRender(line));
+    return RunDemo();
+}
+
+namespace
+{
+int RunDemo()
 {
     // Named before the log exists, so every line and every debugger shows it as "Main".
     QC_SetThreadName(kThreadName);
@@ -133,6 +155,7 @@ int main()
     context->Clear(QR_Colour{0, 0, 0, 255});
 
     LM1_Demo demo;
+    demo.Init(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
 
     QP_ShowWindow(window, windowed);
 
@@ -164,3 +187,4 @@ int main()
     QP_DestroyOutputWindow(window);
     QP_ExitProcess(0);
 }
+} // namespace

@@ -1,0 +1,308 @@
+#include "LM1_OfflineRender.h"
+
+#include "LM1_Demo.h"
+#include "LM1_Draw2D.h"
+#include "qa/QA_Audio.h"
+#include "qc/QC_Image.h"
+#include "qc/QC_Log.h"
+#include "qc/QC_Tasks.h"
+#include "qc/QC_Thread.h"
+#include "qc/QC_Timer.h"
+#include "qd/QD_Assets.h"
+#include "qd/QD_Sync.h"
+#include "qp/QP_System.h"
+#include "qr/QR_Renderer.h"
+#include "qu/QU_Font.h"
+
+#include <lodepng.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Sections: start-up and shut-down; loading; one frame; the frame loop.
+
+namespace
+{
+constexpr std::int32_t kTempo = 120;
+constexpr double kMillisecondsPerBeat = 60000.0 / kTempo;
+constexpr const char* kAssetRoot = "assets/";
+// A load that never finishes (a shader that does not compile keeps its asset unloaded without
+// a fatal report) ends the run this long after the last error line.
+constexpr std::int64_t kGiveUpAfterErrorMilliseconds = 5000;
+constexpr std::int64_t kLoadTimeOutMilliseconds = 300000;
+constexpr int kFailureExitCode = 1;
+
+// The main thread's CPU time in milliseconds: what the frame costs this process's main thread,
+// without the rasteriser's own threads.
+double ThreadCpuMilliseconds()
+{
+    timespec now = {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1.0e6;
+}
+
+// Watches the log for the run: a fatal report of an asset that cannot be read ends the run with
+// the failure exit code instead of the fatal one (the line naming the file is already written
+// by the standard error backend, which comes first); error lines are counted for the loading
+// wait.
+class OfflineLogWatch : public QC_LogBackend
+{
+public:
+    OfflineLogWatch() { clock.Start(); }
+    void Write(int level, std::uint32_t, const char* message, const char*, int) override
+    {
+        if (level >= QC_LOG_ERROR)
+            lastErrorAt.store(clock.ElapsedMilliseconds() + 1, std::memory_order_relaxed);
+        if (level == QC_LOG_FATAL && std::strncmp(message, "Unable to load ", 15) == 0) {
+            std::fprintf(stderr, "velvet-cascade: %s\n", message);
+            QP_ExitProcess(kFailureExitCode);
+        }
+    }
+    // Milliseconds of this watch's clock (0: no error yet); the clock is only read, so worker
+    // threads may report while the main thread asks.
+    std::int64_t LastErrorAt() const { return lastErrorAt.load(std::memory_order_relaxed); }
+    std::int64_t Now() const { return clock.ElapsedMilliseconds() + 1; }
+
+private:
+    QC_Timer clock;
+    std::atomic<std::int64_t> lastErrorAt{0};
+};
+
+struct OfflineRun
+{
+    explicit OfflineRun(const LM1_CommandLine& commandLine) : line(commandLine) {}
+    const LM1_CommandLine& line;
+    QC_Ptr<QR_SwapChain> swapChain;
+    QC_Ptr<QR_RenderContext> context;
+    std::unique_ptr<LM1_Demo> demo;
+    OfflineLogWatch* logWatch = nullptr;
+    QC_Ptr<QC_Image> backBuffer;
+    std::vector<unsigned char> rgb;
+    std::FILE* table = nullptr;
+};
+
+// --- start-up and shut-down --------------------------------------------------------------------
+
+void StartSubsystems(OfflineRun& run)
+{
+    QC_SetThreadName("Main");
+    QC_CreateLog(QC_LogConfig{.fatalMessageBox = false});
+    run.logWatch = new OfflineLogWatch;
+    QC_GetLog()->AddBackend(run.logWatch);
+    QR_CreateRenderer(QR_RendererSettings{.backend = QR_Backend::DX10, .headless = true});
+    const auto width = static_cast<std::uint32_t>(run.line.width);
+    const auto height = static_cast<std::uint32_t>(run.line.height);
+    run.swapChain = QR_GetRenderer()->CreateSwapChain(width, height);
+    QC_StartThreads();
+    QC_CreateTasks(QC_TasksConfig{.workerCount = QC_GetProcessorCount()});
+    QU_InitFonts();
+    QD_CreateSync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = kTempo, .midiDevice = 0});
+    QD_AssetsSettings assetSettings;
+    assetSettings.root = kAssetRoot;
+    assetSettings.watch = false;
+    assetSettings.fatalOnLoadFailure = true;
+    QD_CreateAssets(assetSettings);
+    // The music is decoded and loaded like in the live demo but never played: the audio layer
+    // opens its null output, so no sound device is needed.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    QA_CreateAudio(QA_AudioSettings{.enabled = false});
+    run.context = QR_GetRenderer()->GetRenderContext();
+    run.context->SetSwapChain(run.swapChain.Get());
+    run.context->SetViewport(0, 0, run.line.width, run.line.height);
+    run.backBuffer = QC_Ptr<QC_Image>(new QC_Image(width, height));
+    run.rgb.resize(static_cast<std::size_t>(width) * height * 3);
+}
+
+void StopSubsystems(OfflineRun& run)
+{
+    // The demo's objects and the 2D kit's go while the renderer and the assets still exist.
+    run.demo.reset();
+    LM1_ReleaseDraw2D();
+    QA_DestroyAudio();
+    QD_DestroyAssets();
+    QD_DestroySync();
+    QU_ShutdownFonts();
+    run.context = nullptr;
+    QR_DestroyRenderer();
+    QC_DestroyTasks();
+    QC_DestroyLog();
+}
+
+// --- loading -----------------------------------------------------------------------------------
+
+// Runs the main thread's part of the loads until the demo's music gate opens. False when a
+// load failed without ending the process (the log has said what).
+bool WaitUntilLoaded(OfflineRun& run)
+{
+    QC_Timer waiting;
+    waiting.Start();
+    std::int64_t lastReport = 0;
+    while (!run.demo->StartWhenLoaded()) {
+        QC_GetTasks()->RunMainThreadTasks();
+        QD_GetAssets()->Update();
+        const std::int64_t now = waiting.ElapsedMilliseconds();
+        const std::int64_t lastError = run.logWatch->LastErrorAt();
+        if (lastError != 0 && run.logWatch->Now() - lastError > kGiveUpAfterErrorMilliseconds) {
+            std::fprintf(stderr, "velvet-cascade: an asset did not load; the errors above say which.\n");
+            return false;
+        }
+        if (now > kLoadTimeOutMilliseconds) {
+            std::fprintf(stderr, "velvet-cascade: the assets were still loading after %lld s.\n",
+                         static_cast<long long>(now / 1000));
+            return false;
+        }
+        if (now - lastReport >= 1000) {
+            lastReport = now;
+            std::fprintf(stderr, "velvet-cascade: loading assets (%lld s)\n", static_cast<long long>(now / 1000));
+        }
+        QC_Sleep(1);
+    }
+    return true;
+}
+
+// --- one frame ---------------------------------------------------------------------------------
+
+// RGB, top row first, with fast settings: no filters, a short search window. The frames are
+// for looking at, and hundreds of them are written in one run.
+bool WritePng(OfflineRun& run, const std::string& path)
+{
+    const auto* rgba = reinterpret_cast<const unsigned char*>(run.backBuffer->Pixels());
+    const std::size_t pixels = static_cast<std::size_t>(run.backBuffer->Width()) * run.backBuffer->Height();
+    for (std::size_t i = 0; i < pixels; ++i)
+        std::memcpy(&run.rgb[i * 3], &rgba[i * 4], 3);
+    lodepng::State state;
+    state.info_raw.colortype = LCT_RGB;
+    state.info_raw.bitdepth = 8;
+    state.info_png.color.colortype = LCT_RGB;
+    state.info_png.color.bitdepth = 8;
+    state.encoder.auto_convert = 0;
+    state.encoder.filter_strategy = LFS_ZERO;
+    state.encoder.zlibsettings.windowsize = 512;
+    state.encoder.zlibsettings.minmatch = 3;
+    state.encoder.zlibsettings.nicematch = 32;
+    state.encoder.zlibsettings.lazymatching = 0;
+    std::vector<unsigned char> png;
+    const unsigned error =
+        lodepng::encode(png, run.rgb, run.backBuffer->Width(), run.backBuffer->Height(), state);
+    if (error == 0 && lodepng::save_file(png, path) == 0)
+        return true;
+    std::fprintf(stderr, "velvet-cascade: cannot write %s: %s\n", path.c_str(),
+                 error ? lodepng_error_text(error) : "the file could not be saved");
+    return false;
+}
+
+// One frame as the main loop runs it, with the clock set to beat. False when the run channel
+// ended the demo (nothing was drawn) or the frame could not be written.
+bool RenderFrame(OfflineRun& run, std::int64_t frame, float beat, bool* ended)
+{
+    const double cpuStart = ThreadCpuMilliseconds();
+    QC_GetTasks()->RunMainThreadTasks();
+    QD_GetAssets()->Update();
+    QD_GetSync()->UpdateAtMilliseconds(std::llround(static_cast<double>(beat) * kMillisecondsPerBeat));
+    run.demo->UpdateStatistics();
+    run.demo->Render();
+    run.demo->EndFrame();
+    if (!run.demo->IsRunning()) {
+        *ended = true;
+        return true;
+    }
+    if (!run.swapChain->ReadBackBuffer(*run.backBuffer))
+        return false;
+    char name[32];
+    std::snprintf(name, sizeof(name), "frame_%06lld.png", static_cast<long long>(frame));
+    if (!WritePng(run, (std::filesystem::path(run.line.folder) / name).string()))
+        return false;
+    const double cpu = ThreadCpuMilliseconds() - cpuStart;
+    std::fprintf(run.table, "%lld\t%.4f\t%d\t%d\t%.4f\t%d\t%.3f\n", static_cast<long long>(frame),
+                 static_cast<double>(QD_GetSync()->GetBeat()), run.demo->CurrentScene(), run.demo->PreviousScene(),
+                 static_cast<double>(run.demo->Fade()), run.demo->TrianglesLastFrame(), cpu);
+    return true;
+}
+
+// --- the frame loop ----------------------------------------------------------------------------
+
+// Frames before beat to: (to - from) x fps / 2 of them when that is whole.
+std::int64_t FrameCount(const LM1_CommandLine& line)
+{
+    if (!line.hasToBeat)
+        return -1;
+    const double frames = (static_cast<double>(line.toBeat) - line.fromBeat) * line.framesPerSecond / 2.0;
+    return static_cast<std::int64_t>(std::ceil(frames - 1e-6));
+}
+
+int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceStart)
+{
+    const std::int64_t frameCount = FrameCount(run.line);
+    const std::string tablePath = (std::filesystem::path(run.line.folder) / "frames.tsv").string();
+    run.table = std::fopen(tablePath.c_str(), "w");
+    if (!run.table) {
+        std::fprintf(stderr, "velvet-cascade: cannot write %s\n", tablePath.c_str());
+        return kFailureExitCode;
+    }
+    std::fprintf(run.table, "frame\tbeat\tscene\tprevious\tfade\ttriangles\tcpu_ms\n");
+    std::int64_t frame = 0;
+    double cpuTotal = 0.0;
+    std::int64_t lastReport = -1000;
+    std::int64_t firstFrameAt = -1;
+    bool ended = false;
+    int exitCode = 0;
+    for (; frameCount < 0 || frame < frameCount; ++frame) {
+        const float beat = static_cast<float>(run.line.fromBeat + static_cast<double>(frame) * 2.0 / run.line.framesPerSecond);
+        const double cpuStart = ThreadCpuMilliseconds();
+        if (!RenderFrame(run, frame, beat, &ended)) {
+            exitCode = kFailureExitCode;
+            break;
+        }
+        if (ended)
+            break;
+        cpuTotal += ThreadCpuMilliseconds() - cpuStart;
+        const std::int64_t now = sinceStart.ElapsedMilliseconds();
+        if (firstFrameAt < 0)
+            firstFrameAt = now;
+        if (now - lastReport >= 1000) {
+            lastReport = now;
+            std::fprintf(stderr, "velvet-cascade: frame %lld, beat %.2f, scene %d\n", static_cast<long long>(frame),
+                         static_cast<double>(beat), run.demo->CurrentScene());
+        }
+    }
+    std::fclose(run.table);
+    run.table = nullptr;
+    const double seconds = static_cast<double>(sinceStart.ElapsedMilliseconds()) / 1000.0;
+    std::fprintf(stderr,
+                 "velvet-cascade: %lld frames to %s in %.1f s%s; assets loaded after %.0f ms, first frame "
+                 "composed after %lld ms; %.2f ms of main-thread CPU a frame\n",
+                 static_cast<long long>(frame), run.line.folder.c_str(), seconds, ended ? " (the demo ended)" : "",
+                 startedAtMilliseconds, static_cast<long long>(firstFrameAt),
+                 frame > 0 ? cpuTotal / static_cast<double>(frame) : 0.0);
+    return exitCode;
+}
+} // namespace
+
+int LM1_RunOfflineRender(const LM1_CommandLine& line)
+{
+    std::error_code error;
+    std::filesystem::create_directories(line.folder, error);
+    if (error || !std::filesystem::is_directory(line.folder)) {
+        std::fprintf(stderr, "velvet-cascade: cannot create the folder %s\n", line.folder.c_str());
+        return kFailureExitCode;
+    }
+    QC_Timer sinceStart;
+    sinceStart.Start();
+    OfflineRun run(line);
+    StartSubsystems(run);
+    run.demo = std::make_unique<LM1_Demo>();
+    run.demo->Init(line.width, line.height);
+    int exitCode = kFailureExitCode;
+    if (WaitUntilLoaded(run))
+        exitCode = RenderFrames(run, static_cast<double>(sinceStart.ElapsedMilliseconds()), sinceStart);
+    StopSubsystems(run);
+    return exitCode;
+}

@@ -1,0 +1,17 @@
+#pragma once
+// Rendering the demo to files, without launcher, window or sound: every frame goes through the
+// same LM1_Demo::Render as the live demo, on the headless graphics device, with the beat clock
+// driven by the frame index instead of the wall clock.
+//
+//   LM1_CommandLine line;                 // --render DIR [--size WxH] [--fps N] [--from B] [--to B]
+//   return LM1_RunOfflineRender(line);    // 0 done, 1 an asset did not load or a file not written
+//
+// Frame k shows beat from + k * 2 / fps (120 beats a minute). It is written as
+// DIR/frame_NNNNNN.png (RGB, top row first) and as one line of DIR/frames.tsv: frame, beat,
+// scene, previous scene, fade, triangles, and the milliseconds of the main thread's CPU time
+// the frame took (render, read-back and PNG). Rendering stops before beat --to, or when the
+// timeline's run channel reaches 0. Progress goes to standard error, with a summary at the end.
+
+#include "LM1_CommandLine.h"
+
+int LM1_RunOfflineRender(const LM1_CommandLine& line);
