@@ -7,10 +7,25 @@
 //   partP->SceneChanged();                          // the timeline switched scenes
 //   partP->Render(205, *sequencer, target.Get());
 //
-// A number outside 201-205 clears the target to opaque black.
+// A scene whose assets are not all loaded draws nothing: the target keeps what it held. A
+// number outside 201-205 clears the target to opaque black.
+//
+// Channels: p1 100-103, p2 200-205, p3 300-304, p4 400-403, p5 501-543. What each scene's
+// constants mean on screen is the business of its shader (assets/p1.qcs ... p5.qcs).
 
+#include "qc/QC_Matrix.h"
 #include "qc/QC_Ptr.h"
 #include "qd/QD_Sequencer.h"
+#include "qd/QD_ShaderAsset.h"
+#include "qd/QD_TextureAsset.h"
+#include "qm/QM_Mesh.h"
+#include "qm/QM_Model.h"
+#include "qm/QM_Quad.h"
+#include "qr/QR_BlendState.h"
+#include "qr/QR_ConstantBuffer.h"
+#include "qr/QR_DepthStencilState.h"
+#include "qr/QR_RasteriserState.h"
+#include "qr/QR_RenderContext.h"
 #include "qr/QR_RenderTarget.h"
 
 #include <cstdint>
@@ -27,7 +42,50 @@ public:
     void SceneChanged() { sceneChanged = true; }
 
 private:
+    void RenderP1(const QD_Sequencer& sequencer);
+    void RenderP2(const QD_Sequencer& sequencer);
+    void RenderP3(const QD_Sequencer& sequencer);
+    void RenderP4(const QD_Sequencer& sequencer);
+    void RenderP5(const QD_Sequencer& sequencer);
+
+    // Steps 2 and 3 of the frame of p1 to p4: target and states set, colour cleared, depth
+    // cleared to 1.0 and stencil to 0, then the query begun (part P clears before it begins).
+    void BeginFrame(QR_RenderContext& context, QR_BlendState* blend, QR_Colour clearColour) const;
+    // Perspective(45, aspect, 0.01, 100): the camera of p4 and p5.
+    QC_Matrix Perspective() const;
+
     QC_Ptr<QR_RenderTarget> target;
+    // Set at construction and by SceneChanged; p5 clears its target only while it is set.
     bool sceneChanged = true;
     float aspect = 1.0f;
+
+    QC_Ptr<QM_Mesh> coarseBox; // the box from -1 to +1, one segment per side
+    QC_Ptr<QM_Mesh> fineBox;   // the same box, 20 segments per side
+    QC_Ptr<QM_Quad> quad;
+    QC_Ptr<QR_DepthStencilState> depthStencil; // depth test on, Less
+    QC_Ptr<QR_RasteriserState> rasteriser;     // back faces culled, depth clip on
+    QC_Ptr<QR_BlendState> opaqueBlend;
+    QC_Ptr<QR_BlendState> alphaBlend;
+
+    QC_Ptr<QD_ShaderAsset> p1Shader;
+    QC_Ptr<QR_ConstantBuffer> p1Constants;
+
+    QC_Ptr<QD_ShaderAsset> p2Shader;
+    QC_Ptr<QD_TextureAsset> p2Picture; // "mexico.png"
+    QC_Ptr<QR_ConstantBuffer> p2Constants;
+
+    QC_Ptr<QD_ShaderAsset> p3Shader;
+    QC_Ptr<QR_ConstantBuffer> p3Constants;
+    QC_Ptr<QD_TextureAsset> p3Grid;   // "grilla.png"
+    QC_Ptr<QD_TextureAsset> p3Glitch; // "glitch.png"
+
+    QC_Ptr<QD_ShaderAsset> p4Shader;
+    QC_Ptr<QR_ConstantBuffer> p4Constants;
+    QC_Ptr<QM_Model> p4Model; // over the fine box
+
+    QC_Ptr<QD_ShaderAsset> p5BackgroundShader; // "p5lb.qcs"
+    QC_Ptr<QD_ShaderAsset> p5Shader;
+    QC_Ptr<QR_ConstantBuffer> p5Constants;
+    QC_Ptr<QD_TextureAsset> p5Texture; // "percube.png"
+    QC_Ptr<QM_Model> p5Model;          // over the coarse box
 };

@@ -4,9 +4,18 @@
 //
 //   QC_Ptr<LM1_T> partT(new LM1_T(1280, 720));
 //   partT->Render(301, *sequencer, target.Get());
+//
+// t1 draws nothing and begins no query: the scene is the clear. Until "t1.qcs" has loaded it
+// leaves its target as it was, like every scene whose assets are still loading.
 
 #include "qc/QC_Ptr.h"
 #include "qd/QD_Sequencer.h"
+#include "qd/QD_ShaderAsset.h"
+#include "qm/QM_Quad.h"
+#include "qr/QR_BlendState.h"
+#include "qr/QR_ConstantBuffer.h"
+#include "qr/QR_DepthStencilState.h"
+#include "qr/QR_RasteriserState.h"
 #include "qr/QR_RenderTarget.h"
 
 #include <cstdint>
@@ -22,6 +31,15 @@ public:
     void Render(std::int32_t scene, const QD_Sequencer& sequencer, QR_RenderTarget* target);
 
 private:
+    void RenderT1(const QD_Sequencer& sequencer);
+
     QC_Ptr<QR_RenderTarget> target;
     float aspect = 1.0f;
+
+    QC_Ptr<QM_Quad> quad;
+    QC_Ptr<QR_DepthStencilState> depthStencil; // depth test on, Less
+    QC_Ptr<QR_RasteriserState> rasteriser;     // back faces culled, depth clip on
+    QC_Ptr<QR_BlendState> opaqueBlend;
+    QC_Ptr<QD_ShaderAsset> t1Shader;
+    QC_Ptr<QR_ConstantBuffer> t1Constants; // 16 bytes, bound but never written
 };
