@@ -3,6 +3,7 @@
 #include "qc/QC_Log.h"
 #include "qp/QP_System.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace
@@ -94,6 +95,29 @@ void QA_Audio::HoldMixerFor(QA_SoundBuffer* buffer)
     }
     device.LockSource();
     mixerHeldFor.push_back(buffer);
+}
+
+std::uint32_t QA_Audio::GetPlayPosition() const
+{
+    AssertMainThread();
+    if (!enabled || !playing)
+        return 0;
+    return device.Position() / QP_AudioDevice::BytesPerFrame;
+}
+
+void QA_Audio::SetPlayPosition(std::uint32_t frame)
+{
+    AssertMainThread();
+    if (!enabled || !playing)
+        return;
+    const std::uint64_t byteOffset = std::uint64_t(frame) * QP_AudioDevice::BytesPerFrame;
+    device.Seek(byteOffset > UINT32_MAX ? UINT32_MAX : static_cast<std::uint32_t>(byteOffset));
+}
+
+void QA_Audio::SetPaused(bool paused)
+{
+    AssertMainThread();
+    device.SetPaused(paused);
 }
 
 void QA_Audio::Play(QA_SoundBuffer* buffer)

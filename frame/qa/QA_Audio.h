@@ -9,8 +9,10 @@
 //   QA_GetAudio()->Play(music.Get());                  // restarts from offset 0 when repeated
 //   QA_DestroyAudio();                                 // shut-down
 //
-// The playback position is never read: the demo's clock is the synchronisation's, started in
-// the frame that starts the music. Nothing here runs per frame. Main thread only (the Ogg
+// The demo never reads the playback position: its clock is the synchronisation's, started in
+// the frame that starts the music. A workbench moves both together: it pauses and seeks the
+// music here (positions in sample frames of 44100 Hz) and the sync to the same time. Nothing
+// here runs per frame. Main thread only (the Ogg
 // loader, which runs on workers, touches no part of this).
 
 #include "qa/QA_SoundBuffer.h"
@@ -39,6 +41,15 @@ public:
     // Starts buffer from its beginning at full volume, without looping, replacing what was
     // playing. Returns at once when audio is disabled.
     void Play(QA_SoundBuffer* buffer);
+
+    // The play cursor in sample frames from the start of the playing buffer (0 when nothing
+    // plays or audio is disabled).
+    std::uint32_t GetPlayPosition() const;
+    // Moves the play cursor (clamped to the buffer's end, where silence follows).
+    void SetPlayPosition(std::uint32_t frame);
+    // Pausing holds the cursor and plays silence; resuming continues from the cursor.
+    void SetPaused(bool paused);
+    bool IsPaused() const { return device.IsPaused(); }
 
     bool IsEnabled() const { return enabled; }
     // The buffer last handed to Play (kept alive while the device lives), or null.

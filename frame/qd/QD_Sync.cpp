@@ -3,6 +3,8 @@
 #include "qc/QC_Log.h"
 
 #include <climits>
+#include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -53,7 +55,42 @@ void QD_Sync::Start()
         return;
     timer.Start();
     started = true;
+    baseMilliseconds = 0;
     position.store(0.0f, std::memory_order_relaxed);
+}
+
+std::int64_t QD_Sync::GetSongMilliseconds() const
+{
+    if (method != QD_SYNC_METHOD_BPM || !started)
+        return 0;
+    return baseMilliseconds + (paused ? 0 : timer.ElapsedMilliseconds());
+}
+
+void QD_Sync::SetPaused(bool pause)
+{
+    if (method != QD_SYNC_METHOD_BPM || pause == paused)
+        return;
+    if (pause) {
+        baseMilliseconds = GetSongMilliseconds();
+    } else {
+        timer.Start();
+    }
+    paused = pause;
+}
+
+void QD_Sync::SetBeat(float beat)
+{
+    if (method != QD_SYNC_METHOD_BPM)
+        return;
+    // 0 also for NaN: a clock never runs from an undefined time.
+    // Far beyond any song (about 30,000 years), so the millisecond count cannot overflow.
+    constexpr double kLatestMilliseconds = 1e15;
+    const double wanted = beat > 0.0f ? static_cast<double>(beat) : 0.0;
+    const double milliseconds = bpm > 0 ? wanted * 60000.0 / static_cast<double>(bpm) : 0.0;
+    baseMilliseconds = static_cast<std::int64_t>(std::llround(std::min(milliseconds, kLatestMilliseconds)));
+    timer.Start();
+    started = true;
+    DispatchBeat(QD_SyncBeatsAtMilliseconds(baseMilliseconds, bpm));
 }
 
 void QD_Sync::Update()
@@ -61,7 +98,7 @@ void QD_Sync::Update()
     if (method != QD_SYNC_METHOD_BPM)
         return;
     // Before Start there is no running timer: the song has not begun, so the position is 0.
-    UpdateAtMilliseconds(started ? timer.ElapsedMilliseconds() : 0);
+    UpdateAtMilliseconds(GetSongMilliseconds());
 }
 
 void QD_Sync::UpdateAtMilliseconds(std::int64_t elapsedMilliseconds)

@@ -15,6 +15,12 @@
 // beat and broadcasts it, a stop (0xFC) resets it to 0 without a broadcast; this happens on the
 // MIDI input thread, and Start and Update do nothing.
 //
+// A workbench moves the clock (BPM mode): SetPaused holds the position where it is, SetBeat
+// puts it at a beat (paused or running) and broadcasts it at once. The song time is then the
+// time at the last SetBeat or pause plus the timer's milliseconds since, so after a seek the
+// clock and the music (seeked to the same time) run on together. In MIDI mode the external
+// sequencer owns the clock and both do nothing.
+//
 // Threads: the position is a relaxed atomic, read by the main thread while the MIDI thread
 // writes it. Listeners are added and removed on the main thread; the list is guarded by a
 // recursive lock that a dispatch holds while it calls the listeners, so in MIDI mode a channel
@@ -76,6 +82,15 @@ public:
     void UpdateAtMilliseconds(std::int64_t elapsedMilliseconds);
     float GetBeat() const { return position.load(std::memory_order_relaxed); }
 
+    // BPM mode: holds the clock (Update then broadcasts the held position) or lets it run on.
+    void SetPaused(bool paused);
+    bool IsPaused() const { return paused; }
+    // BPM mode: the clock reads beat from now on (starting it if Start was not called) and the
+    // position is broadcast at once. A negative beat is taken as 0.
+    void SetBeat(float beat);
+    // BPM mode: the song time in whole milliseconds that Update reads now (0 before Start).
+    std::int64_t GetSongMilliseconds() const;
+
     // MIDI input: only the low byte of status is looked at (see the header comment).
     void OnMidiMessage(std::uint32_t status, std::uint32_t data1, std::uint32_t data2, std::uint32_t timestamp) override;
 
@@ -117,6 +132,8 @@ private:
     std::int32_t clockCount = 0; // MIDI thread only
     QC_Timer timer;
     bool started = false;
+    bool paused = false;
+    std::int64_t baseMilliseconds = 0; // song time when the timer was last started
     bool dispatching = false; // guarded by listenersLock
 };
 

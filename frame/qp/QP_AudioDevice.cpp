@@ -86,6 +86,35 @@ void QP_AudioDevice::Play(const void* pcm, std::uint32_t bytes)
     SDL_UnlockAudioDevice(deviceId);
 }
 
+std::uint32_t QP_AudioDevice::Position() const
+{
+    if (deviceId == 0)
+        return position;
+    SDL_LockAudioDevice(deviceId);
+    const std::uint32_t now = position;
+    SDL_UnlockAudioDevice(deviceId);
+    return now;
+}
+
+void QP_AudioDevice::Seek(std::uint32_t byteOffset)
+{
+    if (deviceId != 0)
+        SDL_LockAudioDevice(deviceId);
+    const std::uint32_t whole = byteOffset - byteOffset % BytesPerFrame;
+    position = whole < sourceSize ? whole : sourceSize;
+    if (deviceId != 0)
+        SDL_UnlockAudioDevice(deviceId);
+}
+
+void QP_AudioDevice::SetPaused(bool pause)
+{
+    if (deviceId != 0)
+        SDL_LockAudioDevice(deviceId);
+    paused = pause;
+    if (deviceId != 0)
+        SDL_UnlockAudioDevice(deviceId);
+}
+
 void QP_AudioDevice::Stop()
 {
     Play(nullptr, 0);
@@ -107,7 +136,7 @@ void QP_AudioDevice::Fill(std::uint8_t* output, std::uint32_t bytes)
 {
     // Runs on the mixer thread with the device lock held by SDL.
     std::uint32_t copied = 0;
-    if (source && position < sourceSize) {
+    if (source && !paused && position < sourceSize) {
         copied = sourceSize - position;
         if (copied > bytes)
             copied = bytes;

@@ -37,6 +37,14 @@ public:
     void Play(const void* pcm, std::uint32_t bytes);
     // Silence from the next mixer period on; the block is no longer read afterwards.
     void Stop();
+    // The play cursor: the byte of the block the mixer reads next (0 without a block; the
+    // block's size once it has played to its end). A seek takes effect from the next mixer
+    // period; a position past the end is taken as the end (silence).
+    std::uint32_t Position() const;
+    void Seek(std::uint32_t byteOffset);
+    // While paused the mixer plays silence and the cursor stands still. Play keeps the state.
+    void SetPaused(bool paused);
+    bool IsPaused() const { return paused; }
     // While held, the mixer reads no PCM, so the playing block may be rewritten.
     void LockSource();
     void UnlockSource();
@@ -55,5 +63,6 @@ private:
     const std::uint8_t* source = nullptr;
     std::uint32_t sourceSize = 0;
     std::uint32_t position = 0;
+    bool paused = false;
     char errorText[256] = {};
 };
