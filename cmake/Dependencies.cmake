@@ -9,6 +9,10 @@ set(VC_FRAME_LIBRARIES "")
 pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
 set(VC_TEST_LIBRARIES_audio PkgConfig::VORBISENC)
 set(VC_BENCH_LIBRARIES_audio PkgConfig::VORBISENC)
+# The demo suite writes a short music file for the demo object's tests; the demo's benchmark
+# drives the demo object itself (lm1).
+set(VC_TEST_LIBRARIES_demo PkgConfig::VORBISENC)
+set(VC_BENCH_LIBRARIES_demo lm1)
 
 # The soundtrack's synthesiser (tools/synth): a static library that vc-synth, the synth suite
 # and its benchmark link; it writes Ogg Vorbis through libvorbisenc.
@@ -47,3 +51,9 @@ list(APPEND VC_FRAME_LIBRARIES PkgConfig::FREETYPE PkgConfig::FONTCONFIG)
 # compiles into libimgui.a; the OpenGL3 backend loads the GL entry points it uses by itself.
 pkg_check_modules(IMGUI REQUIRED IMPORTED_TARGET imgui)
 list(APPEND VC_FRAME_LIBRARIES PkgConfig::IMGUI)
+
+# Video capture (frame/qp/QP_VideoEncoder only): FFmpeg's codec, container, picture-conversion
+# and sound-conversion libraries. The demo suite and the video benchmark read the captures back
+# with the ffprobe and ffmpeg programs, so they link nothing more.
+pkg_check_modules(FFMPEG REQUIRED IMPORTED_TARGET libavcodec libavformat libavutil libswscale libswresample)
+list(APPEND VC_FRAME_LIBRARIES PkgConfig::FFMPEG)

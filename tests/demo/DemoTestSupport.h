@@ -18,7 +18,7 @@
 // (loaders report from worker threads, so it locks), the renderer on the headless device (the
 // GL driver pinned for the leak suppressions), a swap chain without a window bound with a
 // viewport over all of it, a task pool of two workers, a BPM sync at 120, the audio device
-// (disabled, on SDL's dummy driver) when asked for, the asset manager on the given root with
+// (on SDL's dummy driver) when asked for, the asset manager on the given root with
 // load failures not fatal, and the 2D kit. TearDown takes it all down in reverse.
 
 #include "LM1_Draw2D.h"
@@ -114,6 +114,8 @@ struct DemoRuntimeOptions
     std::uint32_t height = 90;
     // The sound assets need the audio device; it opens on SDL's dummy driver and plays nothing.
     bool audio = false;
+    // Play does something only on an enabled device (the dummy driver still plays nothing).
+    bool audioEnabled = false;
     bool draw2D = true;
 };
 
@@ -143,7 +145,7 @@ protected:
         QD_CreateSync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0});
         if (options.audio) {
             setenv("SDL_AUDIODRIVER", "dummy", 1);
-            QA_CreateAudio(QA_AudioSettings{.enabled = false});
+            QA_CreateAudio(QA_AudioSettings{.enabled = options.audioEnabled});
             audioStarted = true;
         }
         QD_AssetsSettings assetSettings;
