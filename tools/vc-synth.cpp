@@ -189,8 +189,9 @@ int Run(const Options& options)
         VS_Master::Process(mix, score.song.loudness, score.song.ceiling, fadeFrames, score.song.sampleRate);
 
     std::printf("bars %d-%d: %.3f s\n", fromBar, toBar, double(mix.Frames()) / score.song.sampleRate);
-    std::printf("integrated loudness %.2f LUFS, true peak %.2f dBTP (gain %+.2f dB, limiter at most %.2f dB, DC %.2g)\n",
-                master.loudness, master.truePeak, master.gain, master.maxReduction, master.dcOffset);
+    std::printf("integrated loudness %.2f LUFS, true peak %.2f dBTP (gain %+.2f dB, limiter at most %.2f dB after %d "
+                "passes, DC %.2g)\n",
+                master.loudness, master.truePeak, master.gain, master.maxReduction, master.passes, master.dcOffset);
     PrintSections(score, renderer, mix, fromBar, toBar);
 
     if (options.wav && !WriteWav(options.wav, mix, std::uint32_t(score.song.sampleRate)))

@@ -40,9 +40,9 @@ void FadeOut(std::vector<float>& channel, std::size_t fadeFrames)
 }
 
 // Minimum of values over [n - radius, n + radius] for every n (a monotonic queue: O(n)).
-std::vector<float> WindowMinimum(const std::vector<float>& values, std::size_t radius)
+void WindowMinimum(const std::vector<float>& values, std::size_t radius, std::vector<float>& result)
 {
-    std::vector<float> result(values.size());
+    result.resize(values.size());
     std::deque<std::size_t> candidates;
     const std::size_t count = values.size();
     for (std::size_t i = 0; i < count + radius; ++i) {
@@ -58,22 +58,24 @@ std::vector<float> WindowMinimum(const std::vector<float>& values, std::size_t r
             result[centre] = values[candidates.front()];
         }
     }
-    return result;
 }
 
-// Average over [n - radius, n + radius], the window clipped at the ends.
-std::vector<float> WindowAverage(const std::vector<float>& values, std::size_t radius)
+// Average over [n - radius, n + radius], the window clipped at the ends (a running sum).
+void WindowAverage(const std::vector<float>& values, std::size_t radius, std::vector<float>& result)
 {
-    std::vector<double> prefix(values.size() + 1, 0.0);
-    for (std::size_t i = 0; i < values.size(); ++i)
-        prefix[i + 1] = prefix[i] + values[i];
-    std::vector<float> result(values.size());
-    for (std::size_t n = 0; n < values.size(); ++n) {
-        const std::size_t low = n >= radius ? n - radius : 0;
-        const std::size_t high = std::min(values.size(), n + radius + 1);
-        result[n] = float((prefix[high] - prefix[low]) / double(high - low));
+    const std::size_t count = values.size();
+    result.resize(count);
+    double sum = 0.0;
+    std::size_t low = 0, high = 0; // the window is [low, high)
+    for (std::size_t n = 0; n < count; ++n) {
+        const std::size_t wantHigh = std::min(count, n + radius + 1);
+        const std::size_t wantLow = n >= radius ? n - radius : 0;
+        for (; high < wantHigh; ++high)
+            sum += values[high];
+        for (; low < wantLow; ++low)
+            sum -= values[low];
+        result[n] = float(sum / double(high - low));
     }
-    return result;
 }
 
 double ChannelMean(const std::vector<float>& channel)
@@ -86,16 +88,18 @@ double ChannelMean(const std::vector<float>& channel)
 } // namespace
 
 float VS_Master::Limit(const VS_StereoBuffer& source, const std::vector<float>& peaks, float gain, float ceiling,
-                       double sampleRate, VS_StereoBuffer& out)
+                       double sampleRate, VS_StereoBuffer& out, VS_LimiterWork& work)
 {
     const std::size_t frames = source.Frames();
-    std::vector<float> wanted(frames);
+    work.wanted.resize(frames);
     for (std::size_t n = 0; n < frames; ++n) {
         const float peak = peaks[n] * gain;
-        wanted[n] = peak > ceiling ? ceiling / peak : 1.0f;
+        work.wanted[n] = peak > ceiling ? ceiling / peak : 1.0f;
     }
     const std::size_t radius = std::size_t(std::llround(kLookAheadSeconds * sampleRate));
-    const std::vector<float> smooth = WindowAverage(WindowMinimum(wanted, radius), radius);
+    WindowMinimum(work.wanted, radius, work.minimum);
+    WindowAverage(work.minimum, radius, work.wanted);
+    const std::vector<float>& smooth = work.wanted;
 
     const float recovery = float(1.0 - std::exp(-1.0 / (kReleaseSeconds * sampleRate)));
     // Every sample is written below: no need to clear a buffer kept from an earlier pass.
@@ -136,12 +140,14 @@ VS_MasterResult VS_Master::Process(VS_StereoBuffer& mix, double targetLufs, doub
     std::vector<float> peaks;
     VS_Loudness::TruePeakEnvelope(mix.left.data(), mix.right.data(), frames, peaks);
     VS_StereoBuffer limited;
+    VS_LimiterWork work;
     float deepest = 1.0f;
     bool peakMeasured = false;
     for (int pass = 0; pass < kGainPasses; ++pass) {
         deepest = Limit(mix, peaks, float(std::pow(10.0, gainDb / 20.0)), float(std::pow(10.0, ceilingDb / 20.0)),
-                        sampleRate, limited);
+                        sampleRate, limited, work);
         result.gain = gainDb;
+        ++result.passes;
         result.loudness = VS_Loudness::Integrated(limited.left.data(), limited.right.data(), frames, sampleRate);
         peakMeasured = false;
         const double error = targetLufs - result.loudness;

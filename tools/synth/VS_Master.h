@@ -21,6 +21,14 @@ struct VS_MasterResult
     double gain = 0.0;         // dB applied before limiting
     double maxReduction = 0.0; // dB, the limiter's deepest cut
     double dcOffset = 0.0;     // largest channel mean after the stage
+    int passes = 0;            // limiter passes it took to settle the gain
+};
+
+// Buffers the limiter keeps between passes, so a pass allocates nothing.
+struct VS_LimiterWork
+{
+    std::vector<float> wanted;
+    std::vector<float> minimum;
 };
 
 namespace VS_Master
@@ -31,5 +39,5 @@ VS_MasterResult Process(VS_StereoBuffer& mix, double targetLufs, double ceilingD
 // peaks is source's VS_Loudness::TruePeakEnvelope. Returns the deepest gain reduction as a
 // factor (1 = none).
 float Limit(const VS_StereoBuffer& source, const std::vector<float>& peaks, float gain, float ceiling,
-            double sampleRate, VS_StereoBuffer& out);
+            double sampleRate, VS_StereoBuffer& out, VS_LimiterWork& work);
 } // namespace VS_Master

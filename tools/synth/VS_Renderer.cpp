@@ -43,8 +43,8 @@ struct ActiveVoice
 
 struct VS_Renderer::InstrumentBus
 {
-    float left[kBlock];
-    float right[kBlock];
+    float left[kBlock] = {};
+    float right[kBlock] = {};
     bool sounding = false;
 };
 
@@ -109,8 +109,11 @@ void VS_Renderer::Render(int fromBar, int toBar, VS_StereoBuffer& out)
 
         for (std::size_t i = 0; i < instrumentCount; ++i) {
             InstrumentBus& bus = buses[i];
-            std::fill_n(bus.left, count, 0.0f);
-            std::fill_n(bus.right, count, 0.0f);
+            // Only a bus that sounded in the last block holds anything to clear.
+            if (bus.sounding) {
+                std::fill_n(bus.left, kBlock, 0.0f);
+                std::fill_n(bus.right, kBlock, 0.0f);
+            }
             bus.sounding = false;
             const VS_Instrument& instrument = score.instruments[i];
             controls[i].cutoff = float(SweptValue(int(i), VS_SWEEP_CUTOFF, barAtStart, instrument.cutoff));

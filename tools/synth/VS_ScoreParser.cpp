@@ -4,8 +4,10 @@
 #include "qc/QC_Log.h"
 #include "qc/QC_String.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -104,7 +106,8 @@ int FindName(const char* const (&names)[Count], const std::string& name)
 
 bool ReadNumber(const std::string& text, double& value)
 {
-    if (text.empty())
+    // strtod would skip leading blanks; a word of the score never has them.
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])))
         return false;
     char* end = nullptr;
     errno = 0;
@@ -122,6 +125,14 @@ bool ReadInteger(const std::string& text, int minimum, int maximum, int& value)
         return false;
     value = int(parsed);
     return true;
+}
+
+// A number as a musician would write it: 0.5, not 0.500000.
+std::string Shortest(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%g", value);
+    return text;
 }
 
 // Words of a line up to a comment. A comment starts at a '#' that begins a word, so sharps
@@ -193,8 +204,8 @@ bool Parser::SetFloat(const FloatParameter<Owner> (&table)[Count], Owner& owner,
         if (tokens.size() != 2 || !ReadNumber(tokens[1], value))
             Fault("'" + tokens[0] + "' needs one number");
         else if (value < parameter.minimum || value > parameter.maximum)
-            Fault("'" + tokens[0] + "' must lie between " + std::to_string(parameter.minimum) + " and " +
-                  std::to_string(parameter.maximum));
+            Fault("'" + tokens[0] + "' must lie between " + Shortest(parameter.minimum) + " and " +
+                  Shortest(parameter.maximum));
         else
             *parameter.field(owner) = float(value);
         return true;
@@ -431,7 +442,7 @@ void Parser::PatternNote(const std::vector<std::string>& tokens)
     event.velocity = float(velocity / 127.0);
     for (double step : steps) {
         if (step < 0.0 || step >= pattern.steps) {
-            Fault("step " + std::to_string(step) + " lies outside the pattern's " + std::to_string(pattern.steps) + " steps");
+            Fault("step " + Shortest(step) + " lies outside the pattern's " + Shortest(pattern.steps) + " steps");
             return;
         }
         event.step = step;
