@@ -205,6 +205,14 @@ void LM1_Demo::Render()
     Compose(beat);
 }
 
+void LM1_Demo::RestartScene()
+{
+    previousScene = kNoScene;
+    currentScene = kNoScene;
+    fade = 0.0f;
+    lastBeatTime = QD_GetSync() ? QD_GetSync()->GetBeat() : 0.0f;
+}
+
 void LM1_Demo::ChangeScene(std::int32_t scene, std::int32_t transition)
 {
     if (partP)

@@ -90,6 +90,15 @@ public:
     // Transition progress, 0 to 1; 1 shows only the current scene.
     float Fade() const { return fade; }
     QR_RenderTarget* CurrentTarget() const { return currentTarget.Get(); }
+
+    // For a workbench that moves the clock: after a jump the next frame enters the scene at the
+    // new position as on a hard cut (the parts' SceneChanged included), so scenes that build up
+    // or keep earlier screens start clean, as on entering them.
+    void RestartScene();
+    // The timeline script, the music asset (to follow a reload of it) and the statistics font.
+    QD_SequencerAsset* Timeline() const { return timelineScript.Get(); }
+    QD_SoundAsset* Music() const { return music.Get(); }
+    QU_Font* StatisticsFont() const { return statisticsFont.Get(); }
     QR_RenderTarget* PreviousTarget() const { return previousTarget.Get(); }
 
 private:

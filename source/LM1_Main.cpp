@@ -1,7 +1,7 @@
 // Entry point of "LM: Velvet Cascade". Run without arguments it is the demo: it reads no
 // configuration, every start-up setting is a constant here. With --render it renders frames to
-// files without display or sound (LM1_OfflineRender); a wrong command line prints the usage and
-// exits with 2.
+// files without display or sound (LM1_OfflineRender); with --dev it is the demo maker's
+// workbench (LM1_DevMode); a wrong command line prints the usage and exits with 2.
 //
 // Start-up: thread name, log, renderer and its display modes, launcher, main window, swap
 // chain, threads, task pool, fonts, utility object, synchronisation, asset manager, audio,
@@ -13,6 +13,7 @@
 
 #include "LM1_CommandLine.h"
 #include "LM1_Demo.h"
+#include "LM1_DevMode.h"
 #include "LM1_Launcher.h"
 #include "LM1_MainLoop.h"
 #include "LM1_OfflineRender.h"
@@ -75,6 +76,8 @@ int RunDemo();
 
 int main(int argc, char** argv)
 {
+    if (LM1_IsDevCommandLine(argc, argv))
+        return LM1_RunDevMode(argc, argv);
     LM1_CommandLine line;
     if (!LM1_ParseCommandLine(argc, argv, line)) {
         std::fprintf(stderr, "velvet-cascade: %s\n%s", line.error.c_str(), LM1_Usage());
