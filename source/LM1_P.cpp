@@ -3,6 +3,7 @@
 #include "LM1_Draw2D.h"
 #include "LM1_SceneKit.h"
 #include "qd/QD_Assets.h"
+#include "qd/QD_Sync.h"
 #include "qr/QR_Renderer.h"
 
 #include <cmath>
@@ -161,6 +162,13 @@ QC_Matrix LM1_P::Perspective() const
     return m;
 }
 
+bool LM1_P::P5CarriesOn(float beat) const
+{
+    // A cross-fade lasts one beat; frames come far more often than once a beat.
+    constexpr float kCrossFadeBeats = 1.0f;
+    return target && target == paintedTarget && beat >= paintedBeat && beat - paintedBeat <= kCrossFadeBeats;
+}
+
 // --- p1: a full-screen field driven by four channels ---------------------------------------------
 
 void LM1_P::RenderP1(const QD_Sequencer& sequencer)
@@ -271,12 +279,15 @@ void LM1_P::RenderP5(const QD_Sequencer& sequencer)
     context->SetDepthStencilState(depthStencil.Get());
     context->SetBlendState(opaqueBlend.Get());
     // Only the first frame after a scene change starts from a clean target; every other frame
-    // paints over what the earlier ones left.
-    if (sceneChanged) {
+    // paints over what the earlier ones left. Leaving p5, the outgoing painting is kept.
+    const float beat = QD_GetSync() ? QD_GetSync()->GetBeat() : 0.0f;
+    if (sceneChanged && !P5CarriesOn(beat)) {
         context->Clear(kPurple);
         context->ClearDepth(1.0f, 0);
         sceneChanged = false;
     }
+    paintedTarget = target;
+    paintedBeat = beat;
 
     P3DConstants constants = {};
     p5Model->SetShaderState(background.Get());

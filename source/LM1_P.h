@@ -10,6 +10,12 @@
 // A scene whose assets are not all loaded draws nothing: the target keeps what it held. A
 // number outside 201-205 clears the target to opaque black.
 //
+// p5 and scene changes: the demo swaps its two targets at every change, so p5 entering draws
+// into a target that holds something else, and clears it. When the timeline leaves p5 with a
+// cross-fade, p5 goes on drawing for one beat into the target it has been painting, now the
+// outgoing one: that painting is what fades out, so p5 keeps it rather than clearing it. p5
+// tells the two apart by the target and the song position of its last frame.
+//
 // Channels: p1 100-103, p2 200-205, p3 300-304, p4 400-403, p5 501-543. What each scene's
 // constants mean on screen is the business of its shader (assets/p1.qcs ... p5.qcs).
 
@@ -53,11 +59,17 @@ private:
     void BeginFrame(QR_RenderContext& context, QR_BlendState* blend, QR_Colour clearColour) const;
     // Perspective(45, aspect, 0.01, 100): the camera of p4 and p5.
     QC_Matrix Perspective() const;
+    // True when p5 draws into the target it painted in its last frame, at most a beat ago: it
+    // carries on with its painting (leaving with a cross-fade), whatever the scene change says.
+    bool P5CarriesOn(float beat) const;
 
     QC_Ptr<QR_RenderTarget> target;
     // Set at construction and by SceneChanged; p5 clears its target only while it is set.
     bool sceneChanged = true;
     float aspect = 1.0f;
+    // The target p5 painted into last and the song position it did so at.
+    QC_Ptr<QR_RenderTarget> paintedTarget;
+    float paintedBeat = 0.0f;
 
     QC_Ptr<QM_Mesh> coarseBox; // the box from -1 to +1, one segment per side
     QC_Ptr<QM_Mesh> fineBox;   // the same box, 20 segments per side

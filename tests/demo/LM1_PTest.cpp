@@ -143,7 +143,7 @@ const char* const kP5Script = R"(
 543 = linear(0:0, 100:1, 1000:1);
 )";
 
-TEST_F(PartPTest, P5ClearsToPurpleOnceAfterASceneChangeAndPaintsOverItsEarlierFrames)
+TEST_F(PartPTest, P5ClearsToPurpleOnEntryPaintsOverItsEarlierFramesAndKeepsItsPaintingWhenLeaving)
 {
     StartRuntime(VC_SOURCE_DIR "/assets");
     QC_Ptr<LM1_P> part(new LM1_P(int(width), int(height)));
@@ -180,18 +180,34 @@ TEST_F(PartPTest, P5ClearsToPurpleOnceAfterASceneChangeAndPaintsOverItsEarlierFr
     EXPECT_TRUE(PixelNear(PixelAt(*third, 1, 1), kGreenPixel, 0));
     EXPECT_TRUE(PixelNear(PixelAt(*third, leftX, middleY), kGreenPixel, 0));
 
-    // A scene change clears once more, and only once.
+    // Leaving p5 with a cross-fade: the scene changes, and for a beat p5 goes on drawing into the
+    // target it has been painting. That painting fades out as it is, never cleared.
+    part->SceneChanged();
+    SetBeat(13.5f);
+    part->Render(205, *sequencer, target.Get());
+    QC_Ptr<QC_Image> outgoing = ReadTarget(target.Get());
+    EXPECT_TRUE(PixelNear(PixelAt(*outgoing, 1, 1), kGreenPixel, 0)) << "the outgoing painting is kept";
+    EXPECT_FALSE(Same(PixelAt(*outgoing, rightX, middleY), kGreenPixel)) << "p5 still draws";
+
+    // Entering p5 again: the demo hands it the other target, which is cleared once.
+    QC_Ptr<QR_RenderTarget> other = Target();
+    Fill(other.Get(), kGreen);
     part->SceneChanged();
     SetBeat(14.0f);
-    part->Render(205, *sequencer, target.Get());
-    QC_Ptr<QC_Image> fourth = ReadTarget(target.Get());
-    EXPECT_TRUE(PixelNear(PixelAt(*fourth, 1, 1), kPurplePixel, 0));
-    EXPECT_TRUE(PixelNear(PixelAt(*fourth, leftX, middleY), kPurplePixel, 0));
-    Fill(target.Get(), kGreen);
+    part->Render(205, *sequencer, other.Get());
+    QC_Ptr<QC_Image> entered = ReadTarget(other.Get());
+    EXPECT_TRUE(PixelNear(PixelAt(*entered, 1, 1), kPurplePixel, 0));
+    EXPECT_TRUE(PixelNear(PixelAt(*entered, leftX, middleY), kPurplePixel, 0));
+    Fill(other.Get(), kGreen);
     SetBeat(15.0f);
-    part->Render(205, *sequencer, target.Get());
-    QC_Ptr<QC_Image> fifth = ReadTarget(target.Get());
-    EXPECT_TRUE(PixelNear(PixelAt(*fifth, 1, 1), kGreenPixel, 0));
+    part->Render(205, *sequencer, other.Get());
+    EXPECT_TRUE(PixelNear(PixelAt(*ReadTarget(other.Get()), 1, 1), kGreenPixel, 0)) << "cleared only once";
+
+    // A scene change long after p5's last frame clears even the target it painted last.
+    part->SceneChanged();
+    SetBeat(21.0f);
+    part->Render(205, *sequencer, other.Get());
+    EXPECT_TRUE(PixelNear(PixelAt(*ReadTarget(other.Get()), 1, 1), kPurplePixel, 0));
     EXPECT_EQ(log.Errors(), "");
 }
 
