@@ -453,6 +453,8 @@ void LM1_OScenesB::RenderO23(const QD_Sequencer& sequencer)
     float angles[2][3];
     for (int k = 0; k < 2; ++k) {
         QC_SRand(static_cast<std::uint32_t>(static_cast<std::int32_t>(step) + k));
+        // The generator's first value after neighbouring seeds barely differs: skip it.
+        QC_Rand();
         for (float& angle : angles[k])
             angle = static_cast<float>(QC_Rand()) / 32767.0f * 6.28319f;
     }
