@@ -1,5 +1,7 @@
 #include "LM1_CommandLine.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -9,6 +11,9 @@ namespace
 {
 constexpr std::int32_t kMaxSide = 16384;
 constexpr std::int32_t kMaxFramesPerSecond = 1000;
+// The widest constant-rate-factor scale of the video encoders (VP9's); H.264 stops at 51, which
+// the encoder checks once it knows the container.
+constexpr std::int32_t kMaxQuality = 63;
 
 // The whole text must be the number: "12x" and "" are refused.
 bool ParseInt(const char* text, std::int32_t minimum, std::int32_t maximum, std::int32_t& value)
@@ -60,10 +65,12 @@ bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& li
 {
     line = LM1_CommandLine();
     bool sawOption = false;
+    bool sawQuality = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (option != "--render" && option != "--size" && option != "--fps" && option != "--from" && option != "--to")
+        if (option != "--render" && option != "--size" && option != "--fps" && option != "--from" && option != "--to" &&
+            option != "--quality")
             return Refuse(line, "unknown argument " + option);
         if (!value)
             return Refuse(line, option + " needs a value");
@@ -80,6 +87,10 @@ bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& li
         } else if (option == "--fps") {
             if (!ParseInt(value, 1, kMaxFramesPerSecond, line.framesPerSecond))
                 return Refuse(line, std::string("--fps takes a whole number from 1 to 1000, not ") + value);
+        } else if (option == "--quality") {
+            if (!ParseInt(value, 0, kMaxQuality, line.quality))
+                return Refuse(line, std::string("--quality takes a whole number from 0 (lossless) to 63, not ") + value);
+            sawQuality = true;
         } else if (option == "--from") {
             if (!ParseBeat(value, line.fromBeat))
                 return Refuse(line, std::string("--from takes a beat of 0 or more, not ") + value);
@@ -91,9 +102,22 @@ bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& li
     }
     if (sawOption && !line.render)
         return Refuse(line, "the options go with --render DIR");
+    if (sawQuality && !LM1_IsVideoOutput(line.folder))
+        return Refuse(line, "--quality goes with a video file (.mp4, .mkv or .webm)");
     if (line.hasToBeat && line.toBeat <= line.fromBeat)
         return Refuse(line, "--to must come after --from");
     return true;
+}
+
+bool LM1_IsVideoOutput(const std::string& output)
+{
+    const std::size_t dot = output.find_last_of("./");
+    if (dot == std::string::npos || output[dot] != '.')
+        return false;
+    std::string extension = output.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".mp4" || extension == ".mkv" || extension == ".webm";
 }
 
 const char* LM1_Usage()
@@ -102,5 +126,9 @@ const char* LM1_Usage()
            "       velvet-cascade --render DIR [--size WxH] [--fps N] [--from BEAT] [--to BEAT]\n"
            "                                       render frames to DIR/frame_NNNNNN.png and DIR/frames.tsv\n"
            "                                       without display or sound; defaults 1280x720, 60 fps,\n"
-           "                                       from beat 0 until the demo ends\n";
+           "                                       from beat 0 until the demo ends\n"
+           "       velvet-cascade --render FILE.mp4|FILE.mkv|FILE.webm [--size WxH] [--fps N] [--from BEAT]\n"
+           "                      [--to BEAT] [--quality CRF]\n"
+           "                                       render a video with the music: H.264 and AAC (MP4, MKV) or\n"
+           "                                       VP9 and Opus (WebM); CRF 18 unless given, 0 lossless\n";
 }

@@ -2,6 +2,9 @@
 
 #include "LM1_Demo.h"
 #include "LM1_Draw2D.h"
+#include "LM1_FrameSink.h"
+#include "LM1_RenderProgress.h"
+#include "LM1_VideoSink.h"
 #include "qa/QA_Audio.h"
 #include "qc/QC_Image.h"
 #include "qc/QC_Log.h"
@@ -10,6 +13,7 @@
 #include "qc/QC_Timer.h"
 #include "qd/QD_Assets.h"
 #include "qd/QD_Sync.h"
+#include "qp/QP_Console.h"
 #include "qp/QP_System.h"
 #include "qr/QR_Renderer.h"
 #include "qu/QU_Font.h"
@@ -17,6 +21,8 @@
 #include <lodepng.h>
 
 #include <atomic>
+#include <csignal>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -27,7 +33,7 @@
 #include <string>
 #include <vector>
 
-// Sections: start-up and shut-down; loading; one frame; the frame loop.
+// Sections: start-up and shut-down; loading; one frame; the outputs; the frame loop.
 
 namespace
 {
@@ -87,6 +93,14 @@ struct OfflineRun
     QC_Ptr<QC_Image> backBuffer;
     std::vector<unsigned char> rgb;
     std::FILE* table = nullptr;
+    // Where the frames go; video is the same object when it is a video file (else null).
+    std::unique_ptr<LM1_FrameSink> sink;
+    LM1_VideoSink* video = nullptr;
+    // Wall time of the frame loop's three stages: the demo's frame (drawing commands), the
+    // read-back (which waits for the rasteriser to finish the frame) and the output.
+    double renderSeconds = 0.0;
+    double readBackSeconds = 0.0;
+    double writeSeconds = 0.0;
 };
 
 // --- start-up and shut-down --------------------------------------------------------------------
@@ -146,6 +160,8 @@ bool WaitUntilLoaded(OfflineRun& run)
     waiting.Start();
     std::int64_t lastReport = 0;
     while (!run.demo->StartWhenLoaded()) {
+        if (QP_StopRequested())
+            return false;
         QC_GetTasks()->RunMainThreadTasks();
         QD_GetAssets()->Update();
         const std::int64_t now = waiting.ElapsedMilliseconds();
@@ -199,11 +215,18 @@ bool WritePng(OfflineRun& run, const std::string& path)
     return false;
 }
 
+// Seconds since start, finer than the millisecond timer: a small frame's stages take less.
+double StageSeconds(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
 // One frame as the main loop runs it, with the clock set to beat. False when the run channel
 // ended the demo (nothing was drawn) or the frame could not be written.
 bool RenderFrame(OfflineRun& run, std::int64_t frame, float beat, bool* ended)
 {
     const double cpuStart = ThreadCpuMilliseconds();
+    const auto stage = std::chrono::steady_clock::now();
     QC_GetTasks()->RunMainThreadTasks();
     QD_GetAssets()->Update();
     QD_GetSync()->UpdateAtMilliseconds(std::llround(static_cast<double>(beat) * kMillisecondsPerBeat));
@@ -214,17 +237,81 @@ bool RenderFrame(OfflineRun& run, std::int64_t frame, float beat, bool* ended)
         *ended = true;
         return true;
     }
+    const double rendered = StageSeconds(stage);
+    run.renderSeconds += rendered;
     if (!run.swapChain->ReadBackBuffer(*run.backBuffer))
         return false;
-    char name[32];
-    std::snprintf(name, sizeof(name), "frame_%06lld.png", static_cast<long long>(frame));
-    if (!WritePng(run, (std::filesystem::path(run.line.folder) / name).string()))
+    const double readBack = StageSeconds(stage);
+    run.readBackSeconds += readBack - rendered;
+    if (!run.sink->WriteFrame(frame, *run.backBuffer))
         return false;
+    run.writeSeconds += StageSeconds(stage) - readBack;
+    if (!run.table)
+        return true;
     const double cpu = ThreadCpuMilliseconds() - cpuStart;
     std::fprintf(run.table, "%lld\t%.4f\t%d\t%d\t%.4f\t%d\t%.3f\n", static_cast<long long>(frame),
                  static_cast<double>(QD_GetSync()->GetBeat()), run.demo->CurrentScene(), run.demo->PreviousScene(),
                  static_cast<double>(run.demo->Fade()), run.demo->TrianglesLastFrame(), cpu);
     return true;
+}
+
+// --- the outputs -------------------------------------------------------------------------------
+
+// DIR/frame_NNNNNN.png for each frame; the frame loop writes DIR/frames.tsv beside them.
+class PngFolderSink final : public LM1_FrameSink
+{
+public:
+    explicit PngFolderSink(OfflineRun& offlineRun) : run(offlineRun) {}
+
+    bool Open() override
+    {
+        std::error_code error;
+        std::filesystem::create_directories(run.line.folder, error);
+        if (error || !std::filesystem::is_directory(run.line.folder)) {
+            std::fprintf(stderr, "velvet-cascade: cannot create the folder %s\n", run.line.folder.c_str());
+            return false;
+        }
+        return true;
+    }
+
+    bool WriteFrame(std::int64_t frame, const QC_Image&) override
+    {
+        char name[32];
+        std::snprintf(name, sizeof(name), "frame_%06lld.png", static_cast<long long>(frame));
+        return WritePng(run, (std::filesystem::path(run.line.folder) / name).string());
+    }
+
+    bool Finish() override { return true; }
+
+private:
+    OfflineRun& run;
+};
+
+// The one line a video render ends with: what was made, how fast, and where the time went.
+void ReportVideo(const OfflineRun& run, std::int64_t frames, double loopSeconds, double loadSeconds)
+{
+    const double videoSeconds = static_cast<double>(frames) / run.line.framesPerSecond;
+    const double stages = run.renderSeconds + run.readBackSeconds + run.writeSeconds;
+    auto percent = [stages](double part) { return stages > 0.0 ? 100.0 * part / stages : 0.0; };
+    std::fprintf(stderr,
+                 "velvet-cascade: %lld frames (%.2f s of video at %d fps) to %s, %.2f MiB, in %.1f s after %.1f s "
+                 "of loading: %.3fx real time; rendering %.0f %%, read-back %.0f %%, encoding %.0f %%\n",
+                 static_cast<long long>(frames), videoSeconds, run.line.framesPerSecond, run.line.folder.c_str(),
+                 static_cast<double>(run.video->OutputBytes()) / (1024.0 * 1024.0), loopSeconds, loadSeconds,
+                 loopSeconds > 0.0 ? videoSeconds / loopSeconds : 0.0, percent(run.renderSeconds),
+                 percent(run.readBackSeconds), percent(run.writeSeconds));
+}
+
+// Conventional exit code of a job ended by a signal: a script can tell a stopped run from a
+// finished one, though what was written is whole.
+int StoppedExitCode()
+{
+    return 128 + QP_StopSignal();
+}
+
+const char* StopSignalName()
+{
+    return QP_StopSignal() == SIGINT ? "Ctrl-C" : "SIGTERM";
 }
 
 // --- the frame loop ----------------------------------------------------------------------------
@@ -241,13 +328,20 @@ std::int64_t FrameCount(const LM1_CommandLine& line)
 int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceStart)
 {
     const std::int64_t frameCount = FrameCount(run.line);
-    const std::string tablePath = (std::filesystem::path(run.line.folder) / "frames.tsv").string();
-    run.table = std::fopen(tablePath.c_str(), "w");
-    if (!run.table) {
-        std::fprintf(stderr, "velvet-cascade: cannot write %s\n", tablePath.c_str());
-        return kFailureExitCode;
+    if (!run.video) {
+        const std::string tablePath = (std::filesystem::path(run.line.folder) / "frames.tsv").string();
+        run.table = std::fopen(tablePath.c_str(), "w");
+        if (!run.table) {
+            std::fprintf(stderr, "velvet-cascade: cannot write %s\n", tablePath.c_str());
+            return kFailureExitCode;
+        }
+        std::fprintf(run.table, "frame\tbeat\tscene\tprevious\tfade\ttriangles\tcpu_ms\n");
     }
-    std::fprintf(run.table, "frame\tbeat\tscene\tprevious\tfade\ttriangles\tcpu_ms\n");
+    // Without --to the music's length stands for the demo's, which the timeline decides.
+    LM1_RenderProgress progress(frameCount >= 0 ? frameCount : (run.video ? run.video->FramesToMusicEnd() : 0),
+                                QP_ErrorStreamIsTerminal(), QP_ErrorStreamColumns(80));
+    const auto loopStart = std::chrono::steady_clock::now();
+    bool stopped = false;
     std::int64_t frame = 0;
     double cpuTotal = 0.0;
     std::int64_t lastReport = -1000;
@@ -255,6 +349,11 @@ int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceS
     bool ended = false;
     int exitCode = 0;
     for (; frameCount < 0 || frame < frameCount; ++frame) {
+        // Only here, between frames: the output then holds every frame up to the stop, whole.
+        if (QP_StopRequested()) {
+            stopped = true;
+            break;
+        }
         const float beat = static_cast<float>(run.line.fromBeat + static_cast<double>(frame) * 2.0 / run.line.framesPerSecond);
         const double cpuStart = ThreadCpuMilliseconds();
         if (!RenderFrame(run, frame, beat, &ended)) {
@@ -267,11 +366,27 @@ int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceS
         const std::int64_t now = sinceStart.ElapsedMilliseconds();
         if (firstFrameAt < 0)
             firstFrameAt = now;
-        if (now - lastReport >= 1000) {
+        if (run.video) {
+            progress.Update(frame + 1, StageSeconds(loopStart));
+        } else if (now - lastReport >= 1000) {
             lastReport = now;
             std::fprintf(stderr, "velvet-cascade: frame %lld, beat %.2f, scene %d\n", static_cast<long long>(frame),
                          static_cast<double>(beat), run.demo->CurrentScene());
         }
+    }
+    progress.End();
+    const double loopSeconds = StageSeconds(loopStart);
+    if (exitCode == 0 && !run.sink->Finish())
+        exitCode = kFailureExitCode;
+    if (stopped && exitCode == 0) {
+        std::fprintf(stderr, "velvet-cascade: stopped by %s after %lld frames; %s holds them all%s\n", StopSignalName(),
+                     static_cast<long long>(frame), run.line.folder.c_str(), run.video ? " and plays up to there" : "");
+        exitCode = StoppedExitCode();
+    }
+    if (run.video) {
+        if (exitCode != kFailureExitCode)
+            ReportVideo(run, frame, loopSeconds, startedAtMilliseconds / 1000.0);
+        return exitCode;
     }
     std::fclose(run.table);
     run.table = nullptr;
@@ -288,21 +403,30 @@ int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceS
 
 int LM1_RunOfflineRender(const LM1_CommandLine& line)
 {
-    std::error_code error;
-    std::filesystem::create_directories(line.folder, error);
-    if (error || !std::filesystem::is_directory(line.folder)) {
-        std::fprintf(stderr, "velvet-cascade: cannot create the folder %s\n", line.folder.c_str());
-        return kFailureExitCode;
+    OfflineRun run(line);
+    if (LM1_IsVideoOutput(line.folder)) {
+        auto video = std::make_unique<LM1_VideoSink>(line);
+        run.video = video.get();
+        run.sink = std::move(video);
+    } else {
+        run.sink = std::make_unique<PngFolderSink>(run);
     }
+    // A stop from here on ends the run between frames (or during loading) with whole output.
+    QP_CatchStopSignals();
+    if (!run.sink->Open())
+        return kFailureExitCode;
     QC_Timer sinceStart;
     sinceStart.Start();
-    OfflineRun run(line);
     StartSubsystems(run);
     run.demo = std::make_unique<LM1_Demo>();
     run.demo->Init(line.width, line.height);
     int exitCode = kFailureExitCode;
     if (WaitUntilLoaded(run))
         exitCode = RenderFrames(run, static_cast<double>(sinceStart.ElapsedMilliseconds()), sinceStart);
+    else if (QP_StopRequested()) {
+        std::fprintf(stderr, "velvet-cascade: stopped by %s while loading; no frame was written\n", StopSignalName());
+        exitCode = StoppedExitCode();
+    }
     StopSubsystems(run);
     return exitCode;
 }
