@@ -205,17 +205,18 @@ void LM1_OScenesB::RenderO19(const QD_Sequencer& sequencer) { RenderTitle(LM1_Ch
 
 // --- o14: the noise screen ---------------------------------------------------------------------
 
-bool LM1_OScenesB::UpdateO14Screen(float step, const QD_Text& text)
+bool LM1_OScenesB::UpdateO14Screen(float step, const QC_Ptr<QD_Text>& text)
 {
     const std::int32_t wholeStep = static_cast<std::int32_t>(step);
-    if (o14Builds > 0 && wholeStep == o14LastStep && o14ScreenSource.Get() == &text)
+    if (!text || (o14Builds > 0 && wholeStep == o14LastStep && o14ScreenSource.Get() == text.Get()))
         return false;
     o14LastStep = wholeStep;
-    o14ScreenSource = QC_Ptr<QD_Text>(const_cast<QD_Text*>(&text));
+    // Held, not only compared: a reloaded text can never come back at the old one's address.
+    o14ScreenSource = text;
     ++o14Builds;
     // Noise where the text is blank, blanks where it has a character: the words show as holes
     // in the noise. Line feeds stay so the screen's lines meet the text's.
-    const QC_String& source = text.GetText();
+    const QC_String& source = text->GetText();
     const std::uint32_t length = std::min<std::uint32_t>(source.Length(), O14_SCREEN_CAPACITY);
     const char* characters = source.CStr();
     for (std::uint32_t i = 0; i < length; ++i) {
@@ -238,7 +239,7 @@ void LM1_OScenesB::RenderO14(const QD_Sequencer& sequencer)
         return;
     QC_Ptr<QR_RenderContext> context = QR_GetRenderer()->GetRenderContext();
     shared.BeginFrame(*context, shared.alphaBlend.Get(), LM1_ChannelColour(sequencer, 1404, true));
-    UpdateO14Screen(Channel(sequencer, 1408), *text);
+    UpdateO14Screen(Channel(sequencer, 1408), text);
     LM1_DrawText(text->GetText().CStr(), ChannelFloat4(sequencer, 1400), kTextGlow, Channel(sequencer, 1414),
                  Channel(sequencer, 1415));
     LM1_DrawText(o14Screen, ChannelFloat4(sequencer, 1410), kNoTextEffect, 0.0f, 0.0f);

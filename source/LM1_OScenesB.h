@@ -43,7 +43,7 @@ public:
     std::uint32_t O14Builds() const { return o14Builds; }
     // Rebuilds o14's screen from text when step's integer part differs from the last one built
     // (or the text is another one); true when it did.
-    bool UpdateO14Screen(float step, const QD_Text& text);
+    bool UpdateO14Screen(float step, const QC_Ptr<QD_Text>& text);
 
     // o21's colour table (red, green, blue, alpha), 13 entries.
     static const QC_Float4 O21_COLOURS[13];
