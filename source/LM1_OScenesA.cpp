@@ -493,7 +493,7 @@ void LM1_OScenesA::RenderO7(const QD_Sequencer& sequencer)
         constants->projection = shared.StandardPerspective();
         const std::int32_t angles = box == 0 ? 701 : 704;
         constants->rotation = {sequencer.GetValue(angles), sequencer.GetValue(angles + 1),
-                               sequencer.GetValue(angles + 2), box == 0 ? 20.0f : sequencer.GetValue(707)};
+                               sequencer.GetValue(angles + 2), box == 0 ? 8.0f : sequencer.GetValue(707)};
         constants->look = {sequencer.GetValue(700), sequencer.GetValue(708), sequencer.GetValue(709),
                            static_cast<float>(box)};
         constants->fog = {200.0f, 2000.0f, 0.0f, 0.0f};
