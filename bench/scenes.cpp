@@ -1,0 +1,353 @@
+// Every scene of the demo, one frame at a time, as the scene parts draw it at 1280 x 720 on the
+// headless device from the real assets/.
+//
+//   Scene/N      scene N (101-124 part O, 201-205 part P, 301 part T) drawn through its part's
+//                Render into a 1280 x 720 target at the middle of its range on the timeline of
+//                scene.qcs; the clock moves on by a sixtieth of a second a frame and goes back
+//                over one beat. Each frame waits for the GPU (a one-pixel copy of the target
+//                read back), so real time includes the rasteriser's work; CPU time is the
+//                main thread's.
+//   (counter allocs/frame: operator new calls per measured frame, expected 0)
+//   (counter beat: where on the timeline the scene is measured)
+//
+// A scene whose assets are not in assets/ yet (or that draws nothing) is skipped with a reason.
+// Five repetitions each; the aggregates include the median.
+
+#include "LM1_Draw2D.h"
+#include "LM1_O.h"
+#include "LM1_P.h"
+#include "LM1_T.h"
+#include "qc/QC_Image.h"
+#include "qc/QC_Log.h"
+#include "qc/QC_Tasks.h"
+#include "qc/QC_Thread.h"
+#include "qd/QD_Assets.h"
+#include "qd/QD_Sequencer_QCS.h"
+#include "qd/QD_Sync.h"
+#include "qm/QM_Quad.h"
+#include "qr/QR_Renderer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <new>
+#include <string>
+
+// Every allocation of the process is counted: a frame must make none.
+namespace
+{
+std::atomic<std::uint64_t> gAllocations{0};
+}
+
+void* operator new(std::size_t size)
+{
+    gAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete[](void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+
+namespace
+{
+constexpr std::int32_t kWidth = 1280;
+constexpr std::int32_t kHeight = 720;
+const std::string kAssets = VC_SOURCE_DIR "/assets/";
+// Sixty frames a second at 120 beats a minute.
+constexpr float kBeatsPerFrame = 2.0f / 60.0f;
+
+// Draws texture slot 0 through a point sampler: the one-pixel copy that waits for a target.
+const char* const kCopySource = R"(samplers
+{
+  QR_Sampler2D picture;
+}
+vertex
+{
+  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Position outPosition, out QR_TexCoord0 outTexCoord)
+  {
+    outPosition = inPosition;
+    outTexCoord = inTexCoord;
+  }
+}
+pixel
+{
+  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Target outColour)
+  {
+    outColour = QR_Sample(picture, inTexCoord)
+  }
+}
+)";
+
+// The demo's subsystems and its three scene parts on the headless device, built once for the
+// whole run and kept until the process ends (the demo never releases its parts either).
+class SceneRig
+{
+public:
+    SceneRig()
+    {
+        QC_CreateLog(QC_LogConfig{});
+        QR_CreateRenderer(QR_RendererSettings{.backend = QR_Backend::DX10, .headless = true});
+        renderer = QR_GetRenderer();
+        // The back buffer only receives the one-pixel copy; scenes draw into their own target.
+        swapChain = renderer->CreateSwapChain(1, 1);
+        context = renderer->GetRenderContext();
+        context->SetSwapChain(swapChain.Get());
+        QC_CreateTasks(QC_TasksConfig{.workerCount = 2});
+        QD_CreateSync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0});
+        QD_AssetsSettings settings;
+        settings.root = kAssets.c_str();
+        QD_CreateAssets(settings);
+        LM1_InitDraw2D();
+        partO = QC_Ptr<LM1_O>(new LM1_O(kWidth, kHeight));
+        partP = QC_Ptr<LM1_P>(new LM1_P(kWidth, kHeight));
+        partT = QC_Ptr<LM1_T>(new LM1_T(kWidth, kHeight));
+        target = renderer->CreateRenderTarget(kWidth, kHeight);
+        BuildCopy();
+        LoadScripts();
+        // Files that are missing never load: wait for the rest, then go on without them.
+        const auto start = std::chrono::steady_clock::now();
+        const auto end = start + std::chrono::seconds(30);
+        while (!QD_GetAssets()->AllLoaded() && std::chrono::steady_clock::now() < end) {
+            QC_GetTasks()->RunMainThreadTasks();
+            QD_GetAssets()->Update();
+            QC_Sleep(2);
+        }
+        const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        std::fprintf(stderr, "bench_scenes: %s after %lld ms\n",
+                     QD_GetAssets()->AllLoaded() ? "every asset loaded" : "some assets still missing",
+                     static_cast<long long>(waited.count()));
+        FindMiddles();
+    }
+
+    // The middle of the scene's first range on the timeline; negative when it is not on it.
+    float MiddleOf(std::int32_t scene) const
+    {
+        const auto found = middles.find(scene);
+        return found == middles.end() ? -1.0f : found->second;
+    }
+
+    bool HasScripts() const { return o && p && t; }
+
+    void SetBeat(float beat) { QD_GetSync()->UpdateAtMilliseconds(std::llround(double(beat) * 500.0)); }
+
+    void SceneChanged()
+    {
+        partO->SceneChanged();
+        partP->SceneChanged();
+    }
+
+    // One frame of the scene into the target, as the demo's RenderScene dispatches it.
+    void Draw(std::int32_t scene)
+    {
+        context->SetViewport(0, 0, kWidth, kHeight);
+        if (scene < 200)
+            partO->Render(scene, *o, target.Get());
+        else if (scene < 300)
+            partP->Render(scene, *p, target.Get());
+        else
+            partT->Render(scene, *t, target.Get());
+    }
+
+    // Waits until the GPU has finished the frame: one pixel of the target copied onto the
+    // back buffer and read back, which cannot complete before the target's drawing has.
+    void WaitForGpu()
+    {
+        context->SetRenderTarget(nullptr);
+        context->SetViewport(0, 0, 1, 1);
+        context->SetBlendState(copyBlend.Get());
+        context->SetRasteriserState(copyRasteriser.Get());
+        context->SetDepthStencilState(copyDepth.Get());
+        copyState->SetTexture(target->Texture(), 0);
+        copyQuad->Draw();
+        swapChain->ReadBackBuffer(*readBack);
+    }
+
+    std::int32_t Triangles() const { return renderer->GetTriangleCount(); }
+    void ResetTriangles() { renderer->ResetTriangleCount(); }
+
+private:
+    void BuildCopy()
+    {
+        const QC_StaticString<4096> source(kCopySource);
+        QC_Ptr<QR_VertexShader> vertexShader = renderer->CreateVertexShader(source);
+        QC_Ptr<QR_PixelShader> pixelShader = renderer->CreatePixelShader(source);
+        copyState = renderer->CreateShaderState(vertexShader.Get(), pixelShader.Get());
+        QR_SamplerDesc point = {};
+        point.filter = QR_Filter::Point;
+        point.addressU = point.addressV = point.addressW = QR_TextureAddress::Clamp;
+        point.maxAnisotropy = 1;
+        point.comparisonFunc = QR_ComparisonFunc::Never;
+        point.maxLod = 3.402823466e38f;
+        copySampler = renderer->CreateSamplerState(point);
+        copyState->SetSamplerState(copySampler.Get(), 0);
+        copyQuad = QC_Ptr<QM_Quad>(new QM_Quad);
+        copyQuad->Init();
+        copyQuad->SetShaderState(copyState.Get());
+        QR_BlendDesc opaque = {};
+        for (QR_RenderTargetBlendDesc& slot : opaque.renderTargets) {
+            slot.srcBlend = slot.srcBlendAlpha = QR_Blend::One;
+            slot.destBlend = slot.destBlendAlpha = QR_Blend::Zero;
+            slot.blendOp = slot.blendOpAlpha = QR_BlendOp::Add;
+        }
+        copyBlend = renderer->CreateBlendState(opaque);
+        QR_RasteriserDesc noCull = {};
+        noCull.cullMode = QR_CullMode::None;
+        noCull.fillMode = QR_FillMode::Solid;
+        noCull.depthBiasClamp = 1.0f;
+        copyRasteriser = renderer->CreateRasteriserState(noCull);
+        QR_DepthStencilDesc noDepth = {};
+        noDepth.depthFunc = QR_ComparisonFunc::Less;
+        noDepth.stencilReadMask = noDepth.stencilWriteMask = 0xFF;
+        noDepth.frontStencilFunc = noDepth.backStencilFunc = QR_ComparisonFunc::Always;
+        copyDepth = renderer->CreateDepthStencilState(noDepth);
+        readBack = QC_Ptr<QC_Image>(new QC_Image(1, 1));
+    }
+
+    void LoadScripts()
+    {
+        for (auto [name, script] : {std::pair{"scene.qcs", &timeline}, std::pair{"o.qcs", &o}, std::pair{"p.qcs", &p},
+                                    std::pair{"t.qcs", &t}}) {
+            if (QD_ParseSequencerScript((kAssets + name).c_str(), *script))
+                (*script)->SubscribeChannels();
+            else
+                std::fprintf(stderr, "bench_scenes: %s%s does not parse\n", kAssets.c_str(), name);
+        }
+    }
+
+    // Walks the timeline a quarter beat at a time: each scene's first range and its middle.
+    void FindMiddles()
+    {
+        if (!timeline)
+            return;
+        std::map<std::int32_t, float> starts;
+        std::int32_t current = -1;
+        for (float beat = 0.0f; beat <= 448.0f; beat += 0.25f) {
+            SetBeat(beat);
+            const auto selector = static_cast<std::int32_t>(timeline->GetValue(3));
+            const auto scene = static_cast<std::int32_t>(timeline->GetValue(selector));
+            if (scene == current)
+                continue;
+            if (current >= 0 && middles.find(current) == middles.end())
+                middles[current] = (starts[current] + beat) / 2.0f;
+            if (starts.find(scene) == starts.end())
+                starts[scene] = beat;
+            current = scene;
+        }
+        if (current >= 0 && middles.find(current) == middles.end())
+            middles[current] = (starts[current] + 448.0f) / 2.0f;
+    }
+
+    QR_Renderer* renderer = nullptr;
+    QC_Ptr<QR_SwapChain> swapChain;
+    QC_Ptr<QR_RenderContext> context;
+    QC_Ptr<LM1_O> partO;
+    QC_Ptr<LM1_P> partP;
+    QC_Ptr<LM1_T> partT;
+    QC_Ptr<QR_RenderTarget> target;
+    QC_Ptr<QD_Sequencer> timeline;
+    QC_Ptr<QD_Sequencer> o;
+    QC_Ptr<QD_Sequencer> p;
+    QC_Ptr<QD_Sequencer> t;
+    std::map<std::int32_t, float> middles;
+    QC_Ptr<QR_ShaderState> copyState;
+    QC_Ptr<QR_SamplerState> copySampler;
+    QC_Ptr<QM_Quad> copyQuad;
+    QC_Ptr<QR_BlendState> copyBlend;
+    QC_Ptr<QR_RasteriserState> copyRasteriser;
+    QC_Ptr<QR_DepthStencilState> copyDepth;
+    QC_Ptr<QC_Image> readBack;
+};
+
+SceneRig& Rig()
+{
+    static SceneRig* rig = new SceneRig;
+    return *rig;
+}
+
+// Whether the scene's assets are all there: t1 draws by clearing alone, so its one asset file
+// is looked for; every other scene draws triangles once its assets have loaded.
+bool SceneDraws(SceneRig& rig, std::int32_t scene)
+{
+    if (scene == 301)
+        return std::filesystem::exists(kAssets + "t1.qcs");
+    rig.ResetTriangles();
+    rig.Draw(scene);
+    rig.WaitForGpu();
+    return rig.Triangles() > 0;
+}
+
+void Scene(benchmark::State& state)
+{
+    const auto scene = static_cast<std::int32_t>(state.range(0));
+    SceneRig& rig = Rig();
+    if (!rig.HasScripts()) {
+        state.SkipWithError("a script of assets/ does not parse");
+        return;
+    }
+    const float middle = rig.MiddleOf(scene);
+    if (middle < 0.0f) {
+        state.SkipWithError("the scene is not on the timeline");
+        return;
+    }
+    rig.SetBeat(middle);
+    rig.SceneChanged();
+    if (!SceneDraws(rig, scene)) {
+        state.SkipWithError("the scene draws nothing: its assets are not all in assets/ yet");
+        return;
+    }
+    // Warm-up: shaders, textures and buffers touched once before the measured frames.
+    float beat = middle;
+    for (int frame = 0; frame < 3; ++frame) {
+        rig.SetBeat(beat += kBeatsPerFrame);
+        rig.Draw(scene);
+        rig.WaitForGpu();
+    }
+
+    const std::uint64_t allocationsBefore = gAllocations.load();
+    std::int64_t frames = 0;
+    for (auto _ : state) {
+        beat += kBeatsPerFrame;
+        // The clock goes back over the same beat, as a new entry into the scene would start it.
+        if (beat > middle + 1.0f) {
+            beat = middle;
+            rig.SceneChanged();
+        }
+        rig.SetBeat(beat);
+        rig.Draw(scene);
+        rig.WaitForGpu();
+        ++frames;
+    }
+    const std::uint64_t allocations = gAllocations.load() - allocationsBefore;
+    state.counters["allocs/frame"] = double(allocations) / double(frames ? frames : 1);
+    state.counters["beat"] = middle;
+}
+
+void RegisterScenes()
+{
+    std::vector<std::int32_t> scenes;
+    for (std::int32_t scene = 101; scene <= 124; ++scene)
+        scenes.push_back(scene);
+    for (std::int32_t scene = 201; scene <= 205; ++scene)
+        scenes.push_back(scene);
+    scenes.push_back(301);
+    for (std::int32_t scene : scenes)
+        benchmark::RegisterBenchmark("Scene", Scene)
+            ->Arg(scene)
+            ->Repetitions(5)
+            ->ReportAggregatesOnly(true)
+            ->MinTime(0.2)
+            ->Unit(benchmark::kMillisecond);
+}
+
+const bool gRegistered = (RegisterScenes(), true);
+} // namespace
