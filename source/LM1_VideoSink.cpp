@@ -62,10 +62,6 @@ std::int64_t LM1_VideoSink::FramesToMusicEnd() const
 
 bool LM1_VideoSink::Open()
 {
-    if (!QA_Buffer_OGG::Load(kMusicPath, music)) {
-        QC_ERROR("Cannot make the video %s: the music %s could not be read.", line.folder.c_str(), kMusicPath);
-        return false;
-    }
     firstSample = SampleOfBeat(line.fromBeat);
     QP_VideoSettings settings;
     settings.path = line.folder;
@@ -80,6 +76,12 @@ bool LM1_VideoSink::Open()
     settings.soundEncoder = Environment("VC_AUDIO_ENCODER");
     if (!encoder.Open(settings)) {
         QC_ERROR("Cannot make the video %s: %s.", line.folder.c_str(), encoder.ErrorText().c_str());
+        return false;
+    }
+    // After the encoder, whose refusals are quick to find: the music takes a moment to decode.
+    // The encoder removes its unfinished file when the sink goes without Finish.
+    if (!QA_Buffer_OGG::Load(kMusicPath, music)) {
+        QC_ERROR("Cannot make the video %s: the music %s could not be read.", line.folder.c_str(), kMusicPath);
         return false;
     }
     QC_INFO("Writing %s: %s and %s, %d x %d at %d frames per second, quality %d.", line.folder.c_str(),
