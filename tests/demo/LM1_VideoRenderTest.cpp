@@ -29,7 +29,7 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,13 +52,14 @@ std::string ReadAll(const std::string& path)
 }
 
 // The demo as a child process in the repository root (where its assets/ is), standard output
-// and error into one log file, with a few environment variables added; it can be signalled,
+// and error into one log file, with a few environment variables added and optionally a limit on
+// the size of the files it writes (a full disk, as the program sees it); it can be signalled,
 // and a wait past its limit kills it, so no test hangs on it.
 class DemoProcess
 {
 public:
     DemoProcess(const std::vector<std::string>& options, const std::string& logPath,
-                const std::vector<std::string>& extraEnvironment = {})
+                const std::vector<std::string>& extraEnvironment = {}, long fileSizeLimit = 0)
         : log(logPath)
     {
         std::vector<std::string> arguments = {VC_BINARY_DIR "/velvet-cascade"};
@@ -75,15 +76,25 @@ public:
         for (std::string& entry : environment)
             envp.push_back(entry.data());
         envp.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, VC_SOURCE_DIR);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
-            pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
+        // The log is opened here, so the size limit does not apply to it.
+        const int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int input = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        pid = fork();
+        if (pid == 0) {
+            // Only async-signal-safe calls between fork and exec.
+            if (fileSizeLimit > 0) {
+                const rlimit limit = {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                // A write past the limit then fails with EFBIG instead of ending the process.
+                signal(SIGXFSZ, SIG_IGN);
+            }
+            if (chdir(VC_SOURCE_DIR) != 0 || dup2(input, 0) < 0 || dup2(output, 1) < 0 || dup2(output, 2) < 0)
+                _exit(127);
+            execve(argv[0], argv.data(), envp.data());
+            _exit(127);
+        }
+        close(output);
+        close(input);
     }
     ~DemoProcess()
     {
@@ -370,6 +381,22 @@ TEST(VideoRender, FailuresNameTheirCauseExitWithOneAndLeaveNoFile)
     EXPECT_EQ(Render({"--render", odd, "--size", kSize, "--quality", "60", "--to", "2"}, folder, &log), 1) << log;
     EXPECT_NE(log.find("quality (CRF) must be 0 to 51"), std::string::npos) << log;
     EXPECT_FALSE(FileExists(odd) || FileExists(odd + ".part"));
+}
+
+TEST(VideoRender, AFullDiskIsReportedWithItsReasonAndLeavesNoFile)
+{
+    TempDir folder;
+    const std::string video = folder.File("full.mkv");
+    // Lossless frames of about 20 KB each against a 100 KB limit: the disk fills a few frames in.
+    DemoProcess demo({"--render", video, "--size", kSize, "--fps", "8", "--to", "40", "--quality", "0"},
+                     folder.File("render.log"), {}, 100 * 1024);
+    EXPECT_EQ(demo.Wait(), 1) << demo.Log();
+    const std::string log = demo.Log();
+    EXPECT_NE(log.find("cannot write " + video + ".part: File too large"), std::string::npos) << log;
+    EXPECT_EQ(log.find("frames (", log.find("Cannot write the video")), std::string::npos)
+        << "a summary after the failure reads as success:\n"
+        << log;
+    EXPECT_FALSE(FileExists(video) || FileExists(video + ".part"));
 }
 
 TEST(VideoRender, SigtermStopsBetweenFramesAndLeavesAPlayableFile)
