@@ -87,6 +87,16 @@ QC_Ptr<QR_ConstantBuffer> CreateConstants(std::uint32_t size)
 }
 
 float SmoothStep(float t) { return t * t * (3.0f - 2.0f * t); }
+
+// A channel value truncated toward zero as a step number. Converting a float beyond the int
+// range is undefined, so wild values are held to it first (and NaN counts as 0).
+std::int32_t TruncatedStep(float value)
+{
+    constexpr float limit = 2147483520.0f; // the largest float below 2^31
+    if (!(value == value))
+        return 0;
+    return static_cast<std::int32_t>(std::clamp(value, -limit, limit));
+}
 } // namespace
 
 const QC_Float4 LM1_OScenesB::O21_COLOURS[13] = {
@@ -207,7 +217,7 @@ void LM1_OScenesB::RenderO19(const QD_Sequencer& sequencer) { RenderTitle(LM1_Ch
 
 bool LM1_OScenesB::UpdateO14Screen(float step, const QC_Ptr<QD_Text>& text)
 {
-    const std::int32_t wholeStep = static_cast<std::int32_t>(step);
+    const std::int32_t wholeStep = TruncatedStep(step);
     if (!text || (o14Builds > 0 && wholeStep == o14LastStep && o14ScreenSource.Get() == text.Get()))
         return false;
     o14LastStep = wholeStep;
@@ -451,9 +461,10 @@ void LM1_OScenesB::RenderO23(const QD_Sequencer& sequencer)
     const float tumble = Channel(sequencer, 2300);
     const float step = std::floor(tumble);
     const float blend = SmoothStep(std::clamp(tumble - step, 0.0f, 1.0f));
+    const std::uint32_t seed = static_cast<std::uint32_t>(TruncatedStep(step));
     float angles[2][3];
-    for (int k = 0; k < 2; ++k) {
-        QC_SRand(static_cast<std::uint32_t>(static_cast<std::int32_t>(step) + k));
+    for (std::uint32_t k = 0; k < 2; ++k) {
+        QC_SRand(seed + k);
         // The generator's first value after neighbouring seeds barely differs: skip it.
         QC_Rand();
         for (float& angle : angles[k])

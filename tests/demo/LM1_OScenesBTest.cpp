@@ -178,6 +178,12 @@ TEST_F(OScenesBTest, O14RebuildsItsScreenOnlyWhenTheWholeStepChanges)
     EXPECT_NE(std::string(scenes->O14Screen()), first) << "71 new random characters";
     Draw(114, nextStep.Get());
     EXPECT_EQ(scenes->O14Builds(), 2u);
+
+    // A step beyond the integer range is held at its edge: one more build, then none.
+    QC_Ptr<QD_Sequencer> wild = LoadScript("wild.qcs", colours + "1408 = 100000000000000000000000000000000;");
+    Draw(114, wild.Get());
+    Draw(114, wild.Get());
+    EXPECT_EQ(scenes->O14Builds(), 3u);
     EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
 }
 
