@@ -154,9 +154,33 @@ void VS_Loudness::TruePeakEnvelope(const float* left, const float* right, std::s
 double VS_Loudness::TruePeak(const float* left, const float* right, std::size_t frames)
 {
     const PhaseTaps& taps = InterpolationTaps();
+    // An interpolated point is at most tapBound times the largest sample of its window, so a
+    // stretch whose samples are all below peak / tapBound cannot raise the peak: only the loud
+    // stretches are interpolated, and the result is the same as interpolating everywhere.
+    float tapBound = 0.0f;
+    for (const auto& phase : taps) {
+        float sum = 0.0f;
+        for (float tap : phase)
+            sum += std::fabs(tap);
+        tapBound = std::max(tapBound, sum);
+    }
     float peak = 0.0f;
     for (std::size_t n = 0; n < frames; ++n)
-        peak = std::max({peak, ChannelPeakAt(left, frames, n, taps), ChannelPeakAt(right, frames, n, taps)});
+        peak = std::max({peak, std::fabs(left[n]), std::fabs(right[n])});
+
+    constexpr std::size_t kStretch = 256;
+    for (std::size_t first = 0; first < frames; first += kStretch) {
+        const std::size_t end = std::min(frames, first + kStretch);
+        const std::size_t windowFirst = first >= kHalfTaps ? first - kHalfTaps : 0;
+        const std::size_t windowEnd = std::min(frames, end + kHalfTaps);
+        float loudest = 0.0f;
+        for (std::size_t n = windowFirst; n < windowEnd; ++n)
+            loudest = std::max({loudest, std::fabs(left[n]), std::fabs(right[n])});
+        if (loudest * tapBound <= peak)
+            continue;
+        for (std::size_t n = first; n < end; ++n)
+            peak = std::max({peak, ChannelPeakAt(left, frames, n, taps), ChannelPeakAt(right, frames, n, taps)});
+    }
     return peak;
 }
 
