@@ -4,7 +4,7 @@
 //
 // Writes o13.png (the title picture, 1024 x 512, lettered with DejaVu Serif from
 // fonts-dejavu-core), o15.png, o16.png, o18.png, o20.png, o22.png, o24.png and o24_2.png
-// (256 x 256 each). Every picture is a pure function of fixed numbers, so each run writes the
+// (256 x 256 each, but o16.png: 256 x 288). Every picture is a pure function of fixed numbers, so each run writes the
 // same bytes. Exit status 0 when every file was written, 1 otherwise.
 //
 // Pictures that a shader scrolls with frac() tile: o20 across and down, o24_2 both ways (the
@@ -253,11 +253,15 @@ VC_Colour Curtain(float u, float v)
 
 // --- o16: the medallion ------------------------------------------------------------------------
 
-// A velvet rose in a gold ring on plum: the picture that multiplies in o16's grid.
+// A velvet rose in a gold ring on plum: the picture that multiplies in o16's grid. It is
+// 256 x 288, so four copies half the screen tall span a 16:9 screen exactly.
+constexpr std::uint32_t kMedallionWidth = 256;
+constexpr std::uint32_t kMedallionHeight = 288;
+
 VC_Colour Medallion(float u, float v)
 {
     const float x = u - 0.5f;
-    const float y = v - 0.5f;
+    const float y = (v - 0.5f) * static_cast<float>(kMedallionHeight) / static_cast<float>(kMedallionWidth);
     const float r = std::sqrt(x * x + y * y);
     const float angle = std::atan2(y, x);
     VC_Colour colour = VC_Mix(VC_Plum, VC_Shadow, VC_Smooth(0.0f, 0.7f, r));
@@ -301,7 +305,10 @@ VC_Colour Weave(float u, float v)
 // Streams of falling light, purple to gold, with droplets; tiles across and down.
 VC_Colour Cascade(float u, float v)
 {
-    const float streams = VC_Fbm(u * 16.0f, v * 2.0f, 4, 61u, 16);
+    // Long streams need a low frequency down the picture, where the noise has no period of
+    // its own: the picture is faded into itself shifted by one height, which makes it tile.
+    const float streams = (1.0f - v) * VC_Fbm(u * 16.0f, v * 2.0f + 4.0f, 4, 61u, 16) +
+                          v * VC_Fbm(u * 16.0f, (v - 1.0f) * 2.0f + 4.0f, 4, 61u, 16);
     const float strand = VC_Smooth(0.5f, 0.75f, streams);
     const float fine = 0.5f + 0.5f * std::sin(u * 48.0f * kTau + 2.0f * std::sin(v * kTau * 2.0f));
     const float light = strand * (0.55f + 0.45f * fine);
@@ -376,9 +383,9 @@ VC_Colour Silk(float u, float v)
 }
 
 template <typename Shade>
-bool Write(const std::string& path, std::uint32_t size, Shade shade)
+bool Write(const std::string& path, std::uint32_t width, std::uint32_t height, Shade shade)
 {
-    VC_Picture picture(size, size);
+    VC_Picture picture(width, height);
     picture.Fill(shade);
     return VC_WritePng(picture, path);
 }
@@ -392,12 +399,12 @@ int main(int argc, char** argv)
     }
     const std::string folder = argc == 2 ? argv[1] : "assets";
     bool written = DrawTitle(folder + "/o13.png");
-    written = Write(folder + "/o15.png", 256, Curtain) && written;
-    written = Write(folder + "/o16.png", 256, Medallion) && written;
-    written = Write(folder + "/o18.png", 256, Weave) && written;
-    written = Write(folder + "/o20.png", 256, Cascade) && written;
-    written = Write(folder + "/o22.png", 256, LatticeRamp) && written;
-    written = Write(folder + "/o24.png", 256, Window) && written;
-    written = Write(folder + "/o24_2.png", 256, Silk) && written;
+    written = Write(folder + "/o15.png", 256, 256, Curtain) && written;
+    written = Write(folder + "/o16.png", kMedallionWidth, kMedallionHeight, Medallion) && written;
+    written = Write(folder + "/o18.png", 256, 256, Weave) && written;
+    written = Write(folder + "/o20.png", 256, 256, Cascade) && written;
+    written = Write(folder + "/o22.png", 256, 256, LatticeRamp) && written;
+    written = Write(folder + "/o24.png", 256, 256, Window) && written;
+    written = Write(folder + "/o24_2.png", 256, 256, Silk) && written;
     return written ? 0 : 1;
 }
