@@ -6,6 +6,7 @@
 #include "LM1_RenderProgress.h"
 #include "LM1_VideoSink.h"
 #include "qa/QA_Audio.h"
+#include "qc/QC_Callback.h"
 #include "qc/QC_Image.h"
 #include "qc/QC_Log.h"
 #include "qc/QC_Tasks.h"
@@ -19,6 +20,7 @@
 #include "qu/QU_Font.h"
 
 #include <lodepng.h>
+#include <zlib.h>
 
 #include <atomic>
 #include <csignal>
@@ -91,7 +93,6 @@ struct OfflineRun
     std::unique_ptr<LM1_Demo> demo;
     OfflineLogWatch* logWatch = nullptr;
     QC_Ptr<QC_Image> backBuffer;
-    std::vector<unsigned char> rgb;
     std::FILE* table = nullptr;
     // Where the frames go; video is the same object when it is a video file (else null).
     std::unique_ptr<LM1_FrameSink> sink;
@@ -132,7 +133,6 @@ void StartSubsystems(OfflineRun& run)
     run.context->SetSwapChain(run.swapChain.Get());
     run.context->SetViewport(0, 0, run.line.width, run.line.height);
     run.backBuffer = QC_Ptr<QC_Image>(new QC_Image(width, height));
-    run.rgb.resize(static_cast<std::size_t>(width) * height * 3);
 }
 
 void StopSubsystems(OfflineRun& run)
@@ -186,34 +186,65 @@ bool WaitUntilLoaded(OfflineRun& run)
 
 // --- one frame ---------------------------------------------------------------------------------
 
-// RGB, top row first, with fast settings: no filters, a short search window. The frames are
-// for looking at, and hundreds of them are written in one run.
-bool WritePng(OfflineRun& run, const std::string& path)
+// zlib's fastest level in place of the PNG library's own deflate: several times faster, files
+// a little larger. The frames are for looking at, and hundreds of them are written in one run.
+unsigned FastDeflate(unsigned char** out, std::size_t* outSize, const unsigned char* in, std::size_t inSize,
+                     const LodePNGCompressSettings*)
 {
-    const auto* rgba = reinterpret_cast<const unsigned char*>(run.backBuffer->Pixels());
-    const std::size_t pixels = static_cast<std::size_t>(run.backBuffer->Width()) * run.backBuffer->Height();
-    for (std::size_t i = 0; i < pixels; ++i)
-        std::memcpy(&run.rgb[i * 3], &rgba[i * 4], 3);
-    lodepng::State state;
-    state.info_raw.colortype = LCT_RGB;
-    state.info_raw.bitdepth = 8;
-    state.info_png.color.colortype = LCT_RGB;
-    state.info_png.color.bitdepth = 8;
-    state.encoder.auto_convert = 0;
-    state.encoder.filter_strategy = LFS_ZERO;
-    state.encoder.zlibsettings.windowsize = 512;
-    state.encoder.zlibsettings.minmatch = 3;
-    state.encoder.zlibsettings.nicematch = 32;
-    state.encoder.zlibsettings.lazymatching = 0;
-    std::vector<unsigned char> png;
-    const unsigned error =
-        lodepng::encode(png, run.rgb, run.backBuffer->Width(), run.backBuffer->Height(), state);
-    if (error == 0 && lodepng::save_file(png, path) == 0)
-        return true;
-    std::fprintf(stderr, "velvet-cascade: cannot write %s: %s\n", path.c_str(),
-                 error ? lodepng_error_text(error) : "the file could not be saved");
-    return false;
+    uLongf size = compressBound(static_cast<uLong>(inSize));
+    // The PNG library frees this buffer with free().
+    *out = static_cast<unsigned char*>(std::malloc(size));
+    if (!*out)
+        return 83; // the PNG library's "memory allocation failed"
+    if (compress2(*out, &size, in, static_cast<uLong>(inSize), Z_BEST_SPEED) != Z_OK)
+        return 111; // its "custom zlib error"
+    *outSize = size;
+    return 0;
 }
+
+// One picture on its way to a PNG file: filled on the main thread, encoded and written by a
+// worker of the pool while the next frames render.
+struct PngJob
+{
+    std::vector<unsigned char> rgb;
+    unsigned width = 0;
+    unsigned height = 0;
+    std::string path;
+    QC_Ptr<QC_Task<bool>> task;
+
+    // RGB, top row first; each row filtered by its left neighbour, which compresses the film
+    // grain better than no filter and costs little.
+    static bool Write(PngJob* job)
+    {
+        lodepng::State state;
+        state.info_raw.colortype = LCT_RGB;
+        state.info_raw.bitdepth = 8;
+        state.info_png.color.colortype = LCT_RGB;
+        state.info_png.color.bitdepth = 8;
+        state.encoder.auto_convert = 0;
+        state.encoder.filter_strategy = LFS_ONE;
+        state.encoder.zlibsettings.custom_zlib = FastDeflate;
+        std::vector<unsigned char> png;
+        const unsigned error = lodepng::encode(png, job->rgb, job->width, job->height, state);
+        if (error == 0 && lodepng::save_file(png, job->path) == 0)
+            return true;
+        std::fprintf(stderr, "velvet-cascade: cannot write %s: %s\n", job->path.c_str(),
+                     error ? lodepng_error_text(error) : "the file could not be saved");
+        return false;
+    }
+
+    // Waits for the write in flight; false when it failed.
+    bool Finish()
+    {
+        if (!task)
+            return true;
+        while (!task->IsDone())
+            QC_Sleep(1);
+        const bool written = task->Result();
+        task = nullptr;
+        return written;
+    }
+};
 
 // Seconds since start, finer than the millisecond timer: a small frame's stages take less.
 double StageSeconds(std::chrono::steady_clock::time_point start)
@@ -274,17 +305,41 @@ public:
         return true;
     }
 
-    bool WriteFrame(std::int64_t frame, const QC_Image&) override
+    // Two jobs: the main thread fills one while a worker writes the other.
+    bool WriteFrame(std::int64_t frame, const QC_Image& picture) override
     {
+        PngJob& job = jobs[frame % 2];
+        if (!job.Finish())
+            return false;
+        job.width = picture.Width();
+        job.height = picture.Height();
+        const std::size_t pixels = static_cast<std::size_t>(job.width) * job.height;
+        job.rgb.resize(pixels * 3);
+        const auto* rgba = reinterpret_cast<const unsigned char*>(picture.Pixels());
+        for (std::size_t i = 0; i < pixels; ++i)
+            std::memcpy(&job.rgb[i * 3], &rgba[i * 4], 3);
         char name[32];
         std::snprintf(name, sizeof(name), "frame_%06lld.png", static_cast<long long>(frame));
-        return WritePng(run, (std::filesystem::path(run.line.folder) / name).string());
+        job.path = (std::filesystem::path(run.line.folder) / name).string();
+        job.task = QC_GetTasks()->Run(QC_Bind(&PngJob::Write, &job));
+        return true;
     }
 
-    bool Finish() override { return true; }
+    bool Finish() override
+    {
+        bool written = true;
+        for (PngJob& job : jobs)
+            written = job.Finish() && written;
+        return written;
+    }
+
+    // A sink that goes without Finish (a failed frame) still waits for its writes: the jobs
+    // are the workers' until then.
+    ~PngFolderSink() override { Finish(); }
 
 private:
     OfflineRun& run;
+    PngJob jobs[2];
 };
 
 // The one line a video render ends with: what was made, how fast, and where the time went.
