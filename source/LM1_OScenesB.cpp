@@ -410,37 +410,38 @@ void LM1_OScenesB::RenderO22(const QD_Sequencer& sequencer)
     const float hue = Channel(sequencer, 2208);
     const float brightness = Channel(sequencer, 2209);
 
+    // Both boxes share the model and the constants; a failed map skips that box only.
+    const auto drawBox = [&](const QC_Matrix& model, const QC_Float4& parameters) {
+        ObjectConstants* block = MapConstants<ObjectConstants>(*context, o22Constants.Get());
+        if (!block)
+            return;
+        block->projection = shared.WidePerspective();
+        block->model = model;
+        block->parameters = parameters;
+        context->UnmapConstantBuffer(o22Constants.Get());
+        o22Model->Draw();
+    };
+
     // First the room around the camera: a long lattice box rolling about the view axis whose
     // rings stream past; one tenth of its length is one ring, so the flow wraps unseen.
     const float roomScale = Channel(sequencer, 2203);
     const float ringLength = 2.0f * 3.0f * roomScale / 10.0f;
     const float travel = Channel(sequencer, 2201);
-    ObjectConstants* block = MapConstants<ObjectConstants>(*context, o22Constants.Get());
-    if (!block)
-        return;
-    block->projection = shared.WidePerspective();
-    block->model.Identity();
-    block->model.Scale(roomScale, roomScale, 3.0f * roomScale);
-    block->model.RotateZ(Channel(sequencer, 2202));
-    block->model.Translate(0.0f, 0.0f, 2.0f * roomScale - (travel - std::floor(travel)) * ringLength);
-    block->parameters = {phase, 0.0f, hue, brightness};
-    context->UnmapConstantBuffer(o22Constants.Get());
-    o22Model->Draw();
+    QC_Matrix model;
+    model.Identity();
+    model.Scale(roomScale, roomScale, 3.0f * roomScale);
+    model.RotateZ(Channel(sequencer, 2202));
+    model.Translate(0.0f, 0.0f, 2.0f * roomScale - (travel - std::floor(travel)) * ringLength);
+    drawBox(model, {phase, 0.0f, hue, brightness});
 
     // Then the box hanging in the room, turning.
-    block = MapConstants<ObjectConstants>(*context, o22Constants.Get());
-    if (!block)
-        return;
     const float innerScale = Channel(sequencer, 2206);
-    block->projection = shared.WidePerspective();
-    block->model.Identity();
-    block->model.Scale(innerScale, innerScale, innerScale);
-    block->model.RotateX(Channel(sequencer, 2204));
-    block->model.RotateY(Channel(sequencer, 2205));
-    block->model.Translate(Channel(sequencer, 2210), Channel(sequencer, 2211), Channel(sequencer, 2207));
-    block->parameters = {phase, 1.0f, hue + 0.5f, brightness};
-    context->UnmapConstantBuffer(o22Constants.Get());
-    o22Model->Draw();
+    model.Identity();
+    model.Scale(innerScale, innerScale, innerScale);
+    model.RotateX(Channel(sequencer, 2204));
+    model.RotateY(Channel(sequencer, 2205));
+    model.Translate(Channel(sequencer, 2210), Channel(sequencer, 2211), Channel(sequencer, 2207));
+    drawBox(model, {phase, 1.0f, hue + 0.5f, brightness});
     context->EndQuery();
 }
 
@@ -473,19 +474,19 @@ void LM1_OScenesB::RenderO23(const QD_Sequencer& sequencer)
     const auto turned = [&](int axis) { return angles[0][axis] + (angles[1][axis] - angles[0][axis]) * blend; };
 
     ObjectConstants* block = MapConstants<ObjectConstants>(*context, o23Constants.Get());
-    if (!block)
-        return;
-    const float scale = Channel(sequencer, 2302);
-    block->projection = shared.StandardPerspective();
-    block->model.Identity();
-    block->model.Scale(scale, scale, scale);
-    block->model.RotateX(turned(0));
-    block->model.RotateY(turned(1));
-    block->model.RotateZ(turned(2));
-    block->model.Translate(0.0f, 0.0f, Channel(sequencer, 2301));
-    block->parameters = {Channel(sequencer, 2303), Channel(sequencer, 2304), blend, step};
-    context->UnmapConstantBuffer(o23Constants.Get());
-    shared.cube->Draw();
+    if (block) {
+        const float scale = Channel(sequencer, 2302);
+        block->projection = shared.StandardPerspective();
+        block->model.Identity();
+        block->model.Scale(scale, scale, scale);
+        block->model.RotateX(turned(0));
+        block->model.RotateY(turned(1));
+        block->model.RotateZ(turned(2));
+        block->model.Translate(0.0f, 0.0f, Channel(sequencer, 2301));
+        block->parameters = {Channel(sequencer, 2303), Channel(sequencer, 2304), blend, step};
+        context->UnmapConstantBuffer(o23Constants.Get());
+        shared.cube->Draw();
+    }
     context->EndQuery();
 }
 
