@@ -1,13 +1,14 @@
 // vc-synth: renders a score into the demo's music.
 //
-//   vc-synth SCORE OUT.ogg [--wav FILE] [--from BAR] [--to BAR] [--quality Q]
+//   vc-synth SCORE OUT.ogg [--wav FILE] [--from BAR] [--to BAR] [--quality Q] [--levels]
 //
 // Parses SCORE (errors go to standard error as "SCORE(LINE): ..." and the exit status is 1),
 // plays bars [--from, --to) (default: the whole song) plus the song's tail, masters the result
 // to the score's loudness target and true-peak ceiling, and writes it as Ogg Vorbis (quality Q,
 // default 0.5) and, with --wav, as 16-bit WAV too. Prints the integrated loudness, the true
 // peak, each section's RMS and its side-chain key (kick) level, and the same figures measured
-// on the decoded Ogg file. The same score always gives the same bytes. Wrong arguments print
+// on the decoded Ogg file; --levels adds each instrument's RMS per section (before mastering),
+// for balancing a mix by numbers. The same score always gives the same bytes. Wrong arguments print
 // the usage and exit with status 2.
 
 #include "qa/QA_Buffer_OGG.h"
@@ -31,6 +32,8 @@ namespace
 {
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
+// The demo's music file never peaks above this, whatever the score's master ceiling.
+constexpr double kFileCeilingDbtp = -1.0;
 
 struct Options
 {
@@ -40,11 +43,12 @@ struct Options
     long fromBar = -1;
     long toBar = -1;
     float quality = 0.5f;
+    bool levels = false;
 };
 
 int Usage(const char* problem)
 {
-    std::fprintf(stderr, "vc-synth: %s\nusage: vc-synth SCORE OUT.ogg [--wav FILE] [--from BAR] [--to BAR] [--quality Q]\n",
+    std::fprintf(stderr, "vc-synth: %s\nusage: vc-synth SCORE OUT.ogg [--wav FILE] [--from BAR] [--to BAR] [--quality Q] [--levels]\n",
                  problem);
     return kExitUsage;
 }
@@ -77,6 +81,8 @@ int ReadOptions(int argc, char** argv, Options& options)
             if (!hasValue || *end != '\0' || !(quality >= -0.1f && quality <= 1.0f))
                 return Usage("--quality needs a number from -0.1 to 1");
             options.quality = quality;
+        } else if (std::strcmp(argument, "--levels") == 0) {
+            options.levels = true;
         } else if (argument[0] == '-' && argument[1] != '\0') {
             return Usage("unknown option");
         } else if (!options.score) {
@@ -153,8 +159,37 @@ void PrintSections(const VS_Score& score, const VS_Renderer& renderer, const VS_
     }
 }
 
+// Each instrument's own level per section, in dBFS before mastering ("-" for silence).
+void PrintInstrumentLevels(const VS_Score& score, const VS_Renderer& renderer, int fromBar, int toBar)
+{
+    std::printf("%-10s", "instrument");
+    for (const VS_Section& section : score.sections)
+        std::printf(" %7.7s", section.name.c_str());
+    std::printf("\n");
+    for (std::size_t i = 0; i < score.instruments.size(); ++i) {
+        std::printf("%-10.10s", score.instruments[i].name.c_str());
+        for (const VS_Section& section : score.sections) {
+            const int first = std::max(section.fromBar, fromBar);
+            const int last = std::min(section.toBar, toBar);
+            const double level = first < last ? renderer.InstrumentLevel(int(i), first, last) : VS_Loudness::kSilence;
+            if (level > -120.0)
+                std::printf(" %7.1f", level);
+            else
+                std::printf(" %7s", "-");
+        }
+        std::printf("\n");
+    }
+}
+
+struct DecodedFigures
+{
+    double seconds = 0.0;
+    double loudness = 0.0; // LUFS
+    double truePeak = 0.0; // dBTP
+};
+
 // The figures that matter are those of the file the demo plays, after lossy coding.
-bool ReportDecoded(const char* path)
+bool MeasureDecoded(const char* path, DecodedFigures& figures)
 {
     QC_Ptr<QA_Buffer> pcm;
     if (!QA_Buffer_OGG::Load(path, pcm))
@@ -167,9 +202,38 @@ bool ReportDecoded(const char* path)
         decoded.left[n] = float(samples[2 * n]) / 32768.0f;
         decoded.right[n] = float(samples[2 * n + 1]) / 32768.0f;
     }
-    std::printf("decoded %s: %.3f s, %.2f LUFS, %.2f dBTP\n", path, double(frames) / 44100.0,
-                VS_Loudness::Integrated(decoded.left.data(), decoded.right.data(), frames, 44100.0),
-                VS_Loudness::GainToDecibels(VS_Loudness::TruePeak(decoded.left.data(), decoded.right.data(), frames)));
+    figures.seconds = double(frames) / 44100.0;
+    figures.loudness = VS_Loudness::Integrated(decoded.left.data(), decoded.right.data(), frames, 44100.0);
+    figures.truePeak =
+        VS_Loudness::GainToDecibels(VS_Loudness::TruePeak(decoded.left.data(), decoded.right.data(), frames));
+    return true;
+}
+
+// Lossy coding can raise peaks a little above the master's. The ceiling holds for the file:
+// while the decoded file peaks above it, the master is turned down by the excess and coded again.
+bool EncodeUnderCeiling(const char* path, VS_StereoBuffer& master, const VS_Song& song, float quality)
+{
+    constexpr int kAttempts = 4;
+    constexpr double kMarginDb = 0.05;
+    DecodedFigures figures;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (!VS_OggEncoder::Write(path, master, long(song.sampleRate), quality) || !MeasureDecoded(path, figures))
+            return false;
+        if (figures.truePeak <= kFileCeilingDbtp)
+            break;
+        const double trim = kFileCeilingDbtp - figures.truePeak - kMarginDb;
+        std::printf("coded file peaks at %.2f dBTP: master turned down %.2f dB\n", figures.truePeak, -trim);
+        const float factor = float(std::pow(10.0, trim / 20.0));
+        for (std::size_t n = 0; n < master.Frames(); ++n) {
+            master.left[n] *= factor;
+            master.right[n] *= factor;
+        }
+    }
+    std::printf("decoded %s: %.3f s, %.2f LUFS, %.2f dBTP\n", path, figures.seconds, figures.loudness, figures.truePeak);
+    if (figures.truePeak > kFileCeilingDbtp) {
+        QC_ERROR("%s still peaks at %.2f dBTP after %d attempts.", path, figures.truePeak, kAttempts);
+        return false;
+    }
     return true;
 }
 
@@ -193,12 +257,12 @@ int Run(const Options& options)
                 "passes, DC %.2g)\n",
                 master.loudness, master.truePeak, master.gain, master.maxReduction, master.passes, master.dcOffset);
     PrintSections(score, renderer, mix, fromBar, toBar);
+    if (options.levels)
+        PrintInstrumentLevels(score, renderer, fromBar, toBar);
 
-    if (options.wav && !WriteWav(options.wav, mix, std::uint32_t(score.song.sampleRate)))
+    if (!EncodeUnderCeiling(options.ogg, mix, score.song, options.quality))
         return kExitFailed;
-    if (!VS_OggEncoder::Write(options.ogg, mix, long(score.song.sampleRate), options.quality))
-        return kExitFailed;
-    return ReportDecoded(options.ogg) ? 0 : kExitFailed;
+    return !options.wav || WriteWav(options.wav, mix, std::uint32_t(score.song.sampleRate)) ? 0 : kExitFailed;
 }
 } // namespace
 

@@ -167,6 +167,18 @@ TEST(VelvetCascadeMusic, CommittedFileDecodesToTheRunsLengthAndLevels)
     EXPECT_LE(lufs, -12.0);
     EXPECT_LE(VS_Loudness::GainToDecibels(VS_Loudness::TruePeak(music.left.data(), music.right.data(), music.Frames())), -1.0);
     EXPECT_NE(music.left, music.right) << "stereo, not two copies of one channel";
+
+    // The drop (beats 256-320) is the loudest section; the run ends in silence at beat 448.
+    const auto rms = [&music](double fromBeat, double toBeat) {
+        const std::size_t first = std::size_t(fromBeat * 22050), end = std::min(music.Frames(), std::size_t(toBeat * 22050));
+        return std::sqrt((RmsOf(music.left, first, end) * RmsOf(music.left, first, end) +
+                          RmsOf(music.right, first, end) * RmsOf(music.right, first, end)) / 2.0);
+    };
+    const double drop = rms(256, 320);
+    const int otherSections[][2] = {{0, 64}, {64, 128}, {128, 192}, {192, 224}, {224, 256}, {320, 384}, {384, 448}};
+    for (const auto& section : otherSections)
+        EXPECT_GT(drop, rms(section[0], section[1]) * 1.1) << "section from beat " << section[0];
+    EXPECT_LT(VS_Loudness::GainToDecibels(rms(447, 448)), -50.0) << "the outro has faded by the end of the run";
     EXPECT_EQ(log.messages.size(), 0u) << log.All();
 }
 
