@@ -92,13 +92,24 @@ TEST(VS_ScoreParser, EveryFaultIsReportedWithItsLineNumber)
                              "sweep 0 2 lead colour 1 2\n" // 20
                              "end\n"                   // 21
                              "dance\n"                 // 22
-                             "pattern q 16\n";         // 23: never closed
+                             "sweep 0 2 lead cutoff 0 900\n" // 23: a cut-off of 0 Hz
+                             "pattern tiny 0.5\n"      // 24: would repeat without end
+                             "end\n"                   // 25
+                             "instrument fast\n"       // 26
+                             "  arp_steps 0.01\n"      // 27: millions of notes
+                             "end\n"                   // 28
+                             "pattern q 16\n";         // 29: never closed
     EXPECT_FALSE(VS_ScoreParser::Parse(text, "bad.score", score));
-    for (int line : {8, 9, 10, 13, 14, 15, 16, 18, 19, 20, 21, 22, 23})
+    for (int line : {8, 9, 10, 13, 14, 15, 16, 18, 19, 20, 21, 22, 23, 24, 27, 29})
         EXPECT_TRUE(log.Contains("bad.score(" + std::to_string(line) + "): ")) << "line " << line << "\n" << log.All();
-    EXPECT_EQ(log.messages.size(), 13u) << log.All();
+    EXPECT_EQ(log.messages.size(), 16u) << log.All();
     EXPECT_TRUE(log.Contains("bad.score(8): unknown instrument parameter 'cutof'"));
     EXPECT_TRUE(log.Contains("bad.score(19): no instrument 'drums'"));
+
+    // A song longer than an hour is refused at its song block, before any memory is asked for.
+    log.messages.clear();
+    EXPECT_FALSE(VS_ScoreParser::Parse("\nsong\n  tempo 20\n  bars 10000\nend\n", "long.score", score));
+    EXPECT_TRUE(log.Contains("long.score(2): the song lasts")) << log.All();
 }
 
 TEST(VS_ScoreParser, UnreadableFileIsReportedNotParsed)

@@ -87,12 +87,18 @@ const char* const kArpNames[] = {"up", "down", "updown"};
 static_assert(std::size(kArpNames) == VS_ARP_MODE_COUNT);
 const char* const kSweepNames[] = {"cutoff", "resonance", "volume", "pan", "delay", "reverb"};
 static_assert(std::size(kSweepNames) == VS_SWEEP_TARGET_COUNT);
+// The ranges a swept value must keep to, the same as the instrument parameter's.
+const float kSweepRanges[][2] = {{20.0f, 20000.0f}, {0.0f, 1.0f}, {-96.0f, 24.0f}, {-1.0f, 1.0f}, {0.0f, 1.0f}, {0.0f, 1.0f}};
+static_assert(std::size(kSweepRanges) == VS_SWEEP_TARGET_COUNT);
 
 // Limits that keep a broken score from asking for absurd work or memory.
 constexpr int kMaxBars = 10000;
 constexpr int kMaxUnison = 8;
 constexpr int kMaxArpOctaves = 4;
 constexpr double kMaxPatternSteps = 4096.0;
+constexpr double kMinPatternSteps = 1.0;  // shorter patterns would repeat without end
+constexpr double kMinArpSteps = 0.25;
+constexpr double kMaxSongSeconds = 3600.0; // what the render may allocate is bounded by this
 constexpr std::size_t kMaxChordNotes = 16;
 
 template <std::size_t Count>
@@ -190,6 +196,7 @@ private:
     VS_Score& score;
     Block block = Block::None;
     int blockLine = 0;
+    int songLine = 0;
     int lineNumber = 0;
     int faults = 0;
 };
@@ -239,6 +246,11 @@ bool Parser::Finish()
         lineNumber = blockLine;
         Fault("block opened here has no 'end'");
     }
+    const double seconds = double(score.TotalSamples()) / score.song.sampleRate;
+    if (seconds > kMaxSongSeconds) {
+        lineNumber = songLine;
+        Fault("the song lasts " + Shortest(seconds) + " s; at most an hour can be rendered");
+    }
     return faults == 0;
 }
 
@@ -248,6 +260,7 @@ void Parser::TopLevel(const std::vector<std::string>& tokens)
     if (keyword == "song") {
         block = Block::Song;
         blockLine = lineNumber;
+        songLine = lineNumber;
     } else if (keyword == "instrument") {
         OpenInstrument(tokens);
     } else if (keyword == "pattern") {
@@ -312,6 +325,12 @@ void Parser::OpenInstrument(const std::vector<std::string>& tokens)
 void Parser::InstrumentParameter(const std::vector<std::string>& tokens)
 {
     VS_Instrument& instrument = score.instruments.back();
+    double arpSteps = 0.0;
+    if (tokens[0] == "arp_steps" && tokens.size() == 2 && ReadNumber(tokens[1], arpSteps) && arpSteps > 0.0 &&
+        arpSteps < kMinArpSteps) {
+        Fault("'arp_steps' must be 0 (off) or at least 0.25");
+        return;
+    }
     if (SetFloat(kInstrumentFloats, instrument, tokens))
         return;
     const std::string& key = tokens[0];
@@ -355,8 +374,8 @@ void Parser::InstrumentParameter(const std::vector<std::string>& tokens)
 void Parser::OpenPattern(const std::vector<std::string>& tokens)
 {
     double steps = 0.0;
-    if (tokens.size() != 3 || !ReadNumber(tokens[2], steps) || steps <= 0.0 || steps > kMaxPatternSteps) {
-        Fault("'pattern' needs a name and a length in steps (up to 4096)");
+    if (tokens.size() != 3 || !ReadNumber(tokens[2], steps) || steps < kMinPatternSteps || steps > kMaxPatternSteps) {
+        Fault("'pattern' needs a name and a length of 1 to 4096 steps");
         steps = 16.0;
     }
     if (tokens.size() >= 2 && score.FindPattern(tokens[1]) >= 0)
@@ -502,6 +521,9 @@ void Parser::Sweep(const std::vector<std::string>& tokens)
         Fault("'" + tokens[4] + "' cannot be swept (cutoff, resonance, volume, pan, delay, reverb)");
     else if (!ReadNumber(tokens[5], start) || !ReadNumber(tokens[6], end))
         Fault("'sweep' needs numbers for START and END");
+    else if (std::min(start, end) < kSweepRanges[target][0] || std::max(start, end) > kSweepRanges[target][1])
+        Fault("a swept " + tokens[4] + " must stay between " + Shortest(kSweepRanges[target][0]) + " and " +
+              Shortest(kSweepRanges[target][1]));
     else {
         sweep.target = VS_SweepTarget(target);
         sweep.start = float(start);
