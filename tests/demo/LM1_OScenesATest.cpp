@@ -462,3 +462,34 @@ TEST_F(OScenesATest, EverySceneLoadsAndDrawsAMovingPictureOfItsOwn)
     }
     EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
 }
+
+TEST_F(OScenesATest, O3ShowsItsFirstPictureForAPickOutsideTheFour)
+{
+    // One script per pick, all loaded with the scene's files.
+    const char* const picks[] = {"0", "1", "3.5", "4", "-1", "100000000000000000000000000000", "-0.5"};
+    PrepareFolder("300 = 0; 301 = 0; 302 = 0;");
+    std::vector<QC_Ptr<QD_SequencerAsset>> scripts;
+    for (std::size_t i = 0; i < std::size(picks); ++i)
+        dir.Write("pick_" + std::to_string(i) + ".qcs", std::string("300 = ") + picks[i] + "; 301 = 0; 302 = 0;");
+    StartScenes(dir.Path().string());
+    for (std::size_t i = 0; i < std::size(picks); ++i)
+        scripts.push_back(QD_GetAssets()->LoadSequencer(("pick_" + std::to_string(i) + ".qcs").c_str()));
+    ASSERT_TRUE(PumpUntilLoaded());
+
+    QC_Ptr<QC_Image> first;
+    for (std::size_t i = 0; i < std::size(picks); ++i) {
+        Prefill();
+        Draw(103, scripts[i]->GetCurrent().Get());
+        QC_Ptr<QC_Image> shown = ReadTarget(target.Get());
+        if (i == 0) {
+            first = shown;
+            continue;
+        }
+        const double difference = MeanDifference(*first, *shown);
+        const std::string pick = picks[i];
+        if (pick == "1" || pick == "3.5")
+            EXPECT_GT(difference, 5.0) << "pick " << pick << " shows a picture of its own";
+        else
+            EXPECT_LT(difference, 0.01) << "pick " << pick << " shows the first picture";
+    }
+}
