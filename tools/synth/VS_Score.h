@@ -187,7 +187,8 @@ struct VS_Score
 
     int FindInstrument(const std::string& name) const;
     int FindPattern(const std::string& name) const;
-    // Samples a bar lasts, and the first sample of a bar (exact for whole-sample bar lengths).
+    // Samples a grid step lasts (5512.5 for sixteenths at 120 BPM), and the first sample of a
+    // bar (exact whenever a bar is a whole number of samples).
     double SamplesPerStep() const;
     std::int64_t BarStartSample(int bar) const;
     std::int64_t TotalSamples() const; // the bars plus the tail
