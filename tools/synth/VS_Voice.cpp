@@ -131,7 +131,8 @@ bool VS_Voice::Render(float* left, float* right, int count, const VS_VoiceContro
     const VS_Instrument& source = *instrument;
     const bool filtered = source.filter != VS_FILTER_NONE;
     const float driveGain = 1.0f + drive;
-    const float driveMakeUp = drive > 0.0f ? 1.0f / Saturate(std::min(driveGain, 3.0f) * 0.5f) * 0.5f : 1.0f;
+    // Make-up gain that gives a signal of amplitude 0.5 its level back after the saturation.
+    const float driveMakeUp = drive > 0.0f ? 0.5f / Saturate(std::min(driveGain, 3.0f) * 0.5f) : 1.0f;
     for (int n = 0; n < count; ++n) {
         if (amp.Finished())
             return false;
