@@ -5,6 +5,7 @@
 #include "DemoTestSupport.h"
 #include "LM1_Demo.h"
 #include "LM1_MainLoop.h"
+#include "qc/QC_String.h"
 #include "qu/QU_Font.h"
 #include "support/OggWriter.h"
 
@@ -82,12 +83,12 @@ class DemoTimelineTest : public DemoTest
 {
 protected:
     // Writes the test's asset folder around the timeline script and starts the demo on it.
-    void StartDemo(const std::string& timeline)
+    void StartDemo(const std::string& timeline, const char* composition = kPlainComposition)
     {
         dir.Write("scene.qcs", timeline);
         for (const char* part : {"o.qcs", "p.qcs", "t.qcs"})
             dir.Write(part, "1 = 0;\n");
-        dir.Write("post.qcs", kPlainComposition);
+        dir.Write("post.qcs", composition);
         QC_Image white(4, 4);
         white.Fill(0xFFFFFFFFu);
         ASSERT_TRUE(WritePng(white, dir.File("vignette.png")));
@@ -221,6 +222,61 @@ TEST_F(DemoTimelineTest, ASwitchWithTransitionOneShowsBothScenesForOneBeat)
     EXPECT_FALSE(PaintedScene(101));
     EXPECT_TRUE(PixelNear(Composed(), kBlue, 0));
     EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
+}
+
+// A composition that shows its constants instead of the scenes: red the fade's second
+// component, green the beat / 8, blue the third noise value.
+const char* const kConstantsComposition = R"(constants
+{
+  composition
+  {
+    float4 fade;
+    float time;
+    float3 noise;
+  }
+}
+samplers
+{
+  QR_Sampler2D previous;
+  QR_Sampler2D current;
+  QR_Sampler2D vignette;
+}
+vertex
+{
+  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Position outPosition, out QR_TexCoord0 outTexCoord)
+  {
+    outPosition = inPosition;
+    outTexCoord = inTexCoord;
+  }
+}
+pixel
+{
+  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Target outColour)
+  {
+    outColour = float4(composition.fade.y, composition.time / 8.0, composition.noise.z, 1.0);
+  }
+}
+)";
+
+TEST_F(DemoTimelineTest, TheCompositionGetsFadeBeatAndThreeDrawsOfTheSharedGenerator)
+{
+    StartDemo("1 = 1;\n2 = 1;\n3 = 10;\n10 = constant(0:101, 2:205, 1000:205);\n", kConstantsComposition);
+    LoadAndRunFirstFrame();
+    Frame(1.9f);
+    Frame(2.0f);
+    // The generator is the C runtime's, shared with the scenes (which draw none here): the
+    // frame takes the next three numbers, in order.
+    QC_SRand(2024);
+    QC_Rand();
+    QC_Rand();
+    const int third = QC_Rand();
+    const int fourth = QC_Rand();
+    QC_SRand(2024);
+    Frame(2.5f);
+    const QrPixel constants = Composed();
+    EXPECT_TRUE(PixelNear(constants, {153, 80, int(std::lround(third / 32767.0 * 255.0)), 255}, 1))
+        << "fade 0.6 in every component, beat 2.5, noise = rand() / 32767";
+    EXPECT_EQ(QC_Rand(), fourth) << "exactly three numbers drawn";
 }
 
 TEST_F(DemoTimelineTest, ASwitchWithTransitionZeroCutsInTheSameFrame)
