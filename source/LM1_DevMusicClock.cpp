@@ -23,8 +23,7 @@ std::uint32_t LM1_DevMusicClock::FrameAtBeat(float beat) const
 void LM1_DevMusicClock::SetBeat(float beat)
 {
     sync->SetBeat(beat);
-    if (audio)
-        audio->SetPlayPosition(FrameAtBeat(sync->GetBeat()));
+    AlignMusic();
 }
 
 bool LM1_DevMusicClock::IsPaused() const
@@ -42,6 +41,8 @@ void LM1_DevMusicClock::SetPaused(bool paused)
 void LM1_DevMusicClock::AlignMusic()
 {
     // From the song's whole milliseconds, exactly: 44.1 sample frames to the millisecond.
-    if (audio)
-        audio->SetPlayPosition(static_cast<std::uint32_t>(sync->GetSongMilliseconds() * QP_AudioDevice::SampleRate / 1000));
+    if (!audio)
+        return;
+    const std::int64_t frame = sync->GetSongMilliseconds() * QP_AudioDevice::SampleRate / 1000;
+    audio->SetPlayPosition(frame > 0xFFFFFFFFll ? 0xFFFFFFFFu : static_cast<std::uint32_t>(frame));
 }

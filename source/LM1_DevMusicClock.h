@@ -1,7 +1,8 @@
 #pragma once
 // The transport's clock in the workbench: the sync and the music moved together. A seek sets the
-// sync's beat and the music's play cursor to the same song time, to the sample (at 120 BPM a
-// bar of 4 beats is 2 s, 88200 sample frames); pausing holds both.
+// sync's beat and puts the music's play cursor at the sync's song time (whole milliseconds, 44.1
+// sample frames each; at 120 BPM a bar of 4 beats is 2 s, 88200 sample frames); pausing holds
+// both.
 //
 //   LM1_DevMusicClock clock(QD_GetSync(), QA_GetAudio());   // audio may be null
 //   LM1_DevTransport transport(clock);
@@ -23,9 +24,10 @@ public:
     bool IsPaused() const override;
     void SetPaused(bool paused) override;
 
-    // Puts the music's cursor at the sync's song time (after the music was started or replaced).
+    // Puts the music's cursor at the sync's song time (after a seek, or when the music was
+    // replaced).
     void AlignMusic();
-    // The sample frame of the music at a beat of the sync's tempo.
+    // The sample frame of the music at a beat of the sync's tempo (rounded to the nearest).
     std::uint32_t FrameAtBeat(float beat) const;
 
 private:

@@ -54,15 +54,20 @@ QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* s
                      QP_CompileTimings* timings = nullptr);
 
 // Crash isolation. The HLSL front end still crashes on some malformed texts (kept in
-// tests/fuzz/crashers/). With isolation on, each QP_Compile runs in a helper process of its own,
-// forked from this one, so such a crash costs only that compile: QP_Compile then returns
-// QP_E_FAIL with "The shader compiler crashed (signal N); nothing was compiled.". A compile
-// that runs past the time limit is ended the same way. Off by default: tests, tools and the demo
-// compile in-process; a workbench where any text may be saved turns it on. The helper needs
-// nothing of this process but the text: it writes the result into a pipe and exits.
+// tests/fuzz/crashers/). With isolation on, QP_Compile runs the chain in a helper process, the
+// program vc-shader-helper beside the executable (VC_SHADER_HELPER names another), kept for the
+// next compiles; so such a crash costs only that compile: QP_Compile then returns QP_E_FAIL with
+// "The shader compiler crashed (signal N); nothing was compiled.", and the next compile starts a
+// new helper. A compile that runs past the time limit is ended the same way. Without the helper
+// program each compile runs in a fork of this process instead. Off by default: tests, tools and
+// the demo compile in-process; a workbench where any text may be saved turns it on.
 void QP_SetShaderCompilerIsolation(bool isolated);
 bool QP_IsShaderCompilerIsolated();
-// QP_Compile in this process, whatever the isolation (what the helper process runs).
+// The helper program's loop: requests from standard input, responses to standard output, until
+// the input ends. Returns the helper's exit code (0 at the end of input, 1 when the output
+// failed, 2 for a request that is not one).
+int QP_RunShaderCompilerHelper();
+// QP_Compile in this process, whatever the isolation (what the helper runs).
 QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
                          const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
                          QP_CompileTimings* timings = nullptr);

@@ -1,71 +1,68 @@
-// QP_Compile and its crash isolation: with isolation on, the compile chain runs in a forked
-// helper process that hands the result back through a pipe. The helper is made afresh for every
-// compile, so a crashed one needs no restart and leaves nothing behind.
+// QP_Compile and its crash isolation. With isolation on, compiles run in a helper process: the
+// program vc-shader-helper beside the executable (or the one VC_SHADER_HELPER names), started on
+// the first compile and kept for the next ones; one that crashed or hung is ended and a new one
+// is started at the next compile. The helper is spawned, not forked from this process: a fork
+// of a process that holds a graphics driver makes every page it writes afterwards a copy, which
+// costs more than the compile. Without the helper program a compile is forked after all (slow,
+// but just as safe).
 //
-// Pipe message: a header (result, code size, error size), then the code bytes, then the error
-// text bytes (with its NUL). Anything short of a whole message, a non-zero exit or a signal is
-// a crash of the chain.
+// Messages on the socket between the two: a request header (profile, entry point, source name
+// and source lengths) and those bytes; a response header (result, code size, error size), the
+// code bytes and the error text bytes (with its NUL). Anything short of a whole response is a
+// crash of the chain.
+//
+// Sections: messages, the helper's side, starting and ending helpers, the compile through a
+// helper, the forked fallback, the public operations.
 
 #include "qp/QP_ShaderCompiler.h"
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
-#include <fcntl.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <mutex>
 #include <poll.h>
+#include <spawn.h>
 #include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
+extern char** environ;
+
 namespace
 {
-std::atomic<bool> g_isolated{false};
-
-// A compile of the largest shader takes well under a second; a helper still running after this
-// is stuck in the chain and is ended like a crashed one.
+// --- messages ----------------------------------------------------------------------------------
+constexpr std::uint32_t kRequestMagic = 0x43535651u; // "QVSC"
+// Far above any shader the demo has; a longer text is refused before it is sent.
+constexpr std::uint32_t kLargestSource = 64u << 20;
+constexpr std::uint32_t kLargestName = 4096;
+// A compile of the largest shader takes well under a second; a helper still busy after this is
+// stuck in the chain and is ended like a crashed one.
 constexpr int kHelperTimeLimitMs = 20000;
 
-struct MessageHeader
+struct RequestHeader
+{
+    std::uint32_t magic;
+    std::uint32_t profileLength;
+    std::uint32_t entryLength;
+    std::uint32_t nameLength;
+    std::uint32_t sourceLength;
+};
+
+struct ResponseHeader
 {
     std::int32_t result;
     std::uint32_t codeSize;
     std::uint32_t errorSize;
 };
-
-bool WriteAll(int descriptor, const void* data, std::size_t size)
-{
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t written = write(descriptor, bytes, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
-[[noreturn]] void RunHelper(int output, const char* source, std::size_t sourceLength, const char* sourceName,
-                            const char* entryPoint, const char* profile)
-{
-    // A crash here must look like one to the parent, not end in a handler of the parent's.
-    std::signal(SIGPIPE, SIG_IGN);
-    QC_Ptr<QP_Blob> code, errors;
-    const QP_Result result = QP_CompileHere(source, sourceLength, sourceName, entryPoint, profile, &code, &errors);
-    MessageHeader header{static_cast<std::int32_t>(result), code ? static_cast<std::uint32_t>(code->GetBufferSize()) : 0u,
-                         errors ? static_cast<std::uint32_t>(errors->GetBufferSize()) : 0u};
-    const bool sent = WriteAll(output, &header, sizeof(header)) &&
-                      (!code || WriteAll(output, code->GetBufferPointer(), code->GetBufferSize())) &&
-                      (!errors || WriteAll(output, errors->GetBufferPointer(), errors->GetBufferSize()));
-    // No exit handlers: they belong to the parent (its log, its sanitiser's leak check).
-    _exit(sent ? 0 : 1);
-}
 
 std::int64_t MonotonicMs()
 {
@@ -74,28 +71,48 @@ std::int64_t MonotonicMs()
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-// Reads everything the helper writes until it closes the pipe; false after the time limit.
-bool ReadUntilClosed(int input, std::vector<std::uint8_t>& bytes)
+// Writes all bytes; MSG_NOSIGNAL on sockets so a dead peer is an error, never a SIGPIPE.
+bool SendAll(int descriptor, const void* data, std::size_t size, bool socket)
 {
-    const std::int64_t deadline = MonotonicMs() + kHelperTimeLimitMs;
-    std::uint8_t chunk[16384];
-    for (;;) {
-        const std::int64_t left = deadline - MonotonicMs();
-        if (left <= 0)
-            return false;
-        pollfd waiting{input, POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR)
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t sent = socket ? send(descriptor, bytes, size, MSG_NOSIGNAL) : write(descriptor, bytes, size);
+        if (sent < 0 && errno == EINTR)
             continue;
-        if (ready <= 0)
+        if (sent <= 0)
             return false;
-        const ssize_t count = read(input, chunk, sizeof(chunk));
+        bytes += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+// Reads exactly size bytes, waiting at most until deadline (no deadline when negative). False on
+// end of stream, an error or the deadline.
+bool ReceiveAll(int descriptor, void* data, std::size_t size, std::int64_t deadline)
+{
+    char* bytes = static_cast<char*>(data);
+    while (size > 0) {
+        if (deadline >= 0) {
+            const std::int64_t left = deadline - MonotonicMs();
+            if (left <= 0)
+                return false;
+            pollfd waiting{descriptor, POLLIN, 0};
+            const int ready = poll(&waiting, 1, static_cast<int>(left));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                return false;
+        }
+        const ssize_t count = read(descriptor, bytes, size);
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0)
-            return true;
-        bytes.insert(bytes.end(), chunk, chunk + count);
+            return false;
+        bytes += count;
+        size -= static_cast<std::size_t>(count);
     }
+    return true;
 }
 
 QC_Ptr<QP_Blob> BlobOf(const std::uint8_t* bytes, std::size_t size)
@@ -113,59 +130,185 @@ QP_Result Refuse(const std::string& text, QC_Ptr<QP_Blob>* errors)
     return QP_E_FAIL;
 }
 
-QP_Result CompileInHelper(const char* source, std::size_t sourceLength, const char* sourceName,
-                          const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code,
-                          QC_Ptr<QP_Blob>* errors)
+// Compiles and writes the response; false when it cannot be written.
+bool CompileAndRespond(int output, bool socket, const char* source, std::size_t sourceLength, const char* sourceName,
+                       const char* entryPoint, const char* profile)
+{
+    QC_Ptr<QP_Blob> code, errors;
+    const QP_Result result = QP_CompileHere(source, sourceLength, sourceName, entryPoint, profile, &code, &errors);
+    ResponseHeader header{static_cast<std::int32_t>(result),
+                          code ? static_cast<std::uint32_t>(code->GetBufferSize()) : 0u,
+                          errors ? static_cast<std::uint32_t>(errors->GetBufferSize()) : 0u};
+    return SendAll(output, &header, sizeof(header), socket) &&
+           (!code || SendAll(output, code->GetBufferPointer(), code->GetBufferSize(), socket)) &&
+           (!errors || SendAll(output, errors->GetBufferPointer(), errors->GetBufferSize(), socket));
+}
+
+// Reads one response; false when the helper ended or broke off before a whole one.
+bool ReadResponse(int input, std::int64_t deadline, QP_Result* result, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors)
+{
+    ResponseHeader header{};
+    if (!ReceiveAll(input, &header, sizeof(header), deadline))
+        return false;
+    if (header.codeSize > kLargestSource * 4u || header.errorSize > kLargestSource * 4u)
+        return false;
+    std::vector<std::uint8_t> bytes(std::size_t(header.codeSize) + header.errorSize);
+    if (!bytes.empty() && !ReceiveAll(input, bytes.data(), bytes.size(), deadline))
+        return false;
+    if (code && header.codeSize)
+        *code = BlobOf(bytes.data(), header.codeSize);
+    if (errors && header.errorSize)
+        *errors = BlobOf(bytes.data() + header.codeSize, header.errorSize);
+    *result = static_cast<QP_Result>(header.result);
+    return true;
+}
+
+std::string CrashText(int status)
+{
+    if (WIFSIGNALED(status))
+        return "The shader compiler crashed (signal " + std::to_string(WTERMSIG(status)) + "); nothing was compiled.\n";
+    return "The shader compiler crashed (exit status " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) +
+           "); nothing was compiled.\n";
+}
+
+// --- starting and ending helpers ---------------------------------------------------------------
+std::atomic<bool> g_isolated{false};
+std::mutex g_helperLock; // one request at a time; guards the helper below
+pid_t g_helperId = -1;
+int g_helperSocket = -1;
+bool g_helperMissingNoted = false;
+
+std::string HelperPath()
+{
+    if (const char* named = std::getenv("VC_SHADER_HELPER"))
+        return named;
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
+    if (length <= 0)
+        return std::string();
+    std::string path(self, static_cast<std::size_t>(length));
+    path.erase(path.find_last_of('/') + 1);
+    return path + "vc-shader-helper";
+}
+
+// Ends the helper (if any) and returns how it ended.
+int EndHelper(bool kill)
+{
+    int status = 0;
+    if (g_helperSocket >= 0)
+        close(g_helperSocket);
+    g_helperSocket = -1;
+    if (g_helperId > 0) {
+        if (kill)
+            ::kill(g_helperId, SIGKILL);
+        while (waitpid(g_helperId, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    g_helperId = -1;
+    return status;
+}
+
+bool StartHelper()
+{
+    const std::string path = HelperPath();
+    if (path.empty() || access(path.c_str(), X_OK) != 0)
+        return false;
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+        return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // The helper reads requests on its standard input and answers on its standard output.
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    char* const arguments[] = {const_cast<char*>(path.c_str()), nullptr};
+    pid_t id = -1;
+    const int error = posix_spawn(&id, path.c_str(), &actions, nullptr, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+    if (error != 0) {
+        close(ends[0]);
+        return false;
+    }
+    g_helperId = id;
+    g_helperSocket = ends[0];
+    return true;
+}
+
+// --- the compile through a helper --------------------------------------------------------------
+// The helper's answer, or false when there is no helper program (the caller forks instead).
+bool CompileInHelper(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
+                     const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_Result* result)
+{
+    std::lock_guard<std::mutex> lock(g_helperLock);
+    if (g_helperId < 0 && !StartHelper()) {
+        if (!g_helperMissingNoted)
+            std::fprintf(stderr, "vc-shader-helper not found beside the executable: shader compiles are forked.\n");
+        g_helperMissingNoted = true;
+        return false;
+    }
+    const std::string name = sourceName ? sourceName : "";
+    const RequestHeader header{kRequestMagic, static_cast<std::uint32_t>(std::strlen(profile)),
+                               static_cast<std::uint32_t>(std::strlen(entryPoint)),
+                               static_cast<std::uint32_t>(name.size()), static_cast<std::uint32_t>(sourceLength)};
+    const bool sent = SendAll(g_helperSocket, &header, sizeof(header), true) &&
+                      SendAll(g_helperSocket, profile, header.profileLength, true) &&
+                      SendAll(g_helperSocket, entryPoint, header.entryLength, true) &&
+                      SendAll(g_helperSocket, name.data(), name.size(), true) &&
+                      SendAll(g_helperSocket, source, sourceLength, true);
+    if (sent && ReadResponse(g_helperSocket, MonotonicMs() + kHelperTimeLimitMs, result, code, errors))
+        return true;
+    // It died (or hangs) on this text: end it, report, and start another one next time.
+    pollfd waiting{g_helperSocket, POLLIN, 0};
+    const bool ended = poll(&waiting, 1, 0) > 0 || !sent;
+    const int status = EndHelper(!ended);
+    if (code)
+        code->Reset();
+    *result = Refuse(ended ? CrashText(status) : "The shader compiler ran past its time limit; nothing was compiled.\n",
+                     errors);
+    return true;
+}
+
+// --- the forked fallback -----------------------------------------------------------------------
+QP_Result CompileInFork(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
+                        const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors)
 {
     int channel[2];
     if (pipe2(channel, O_CLOEXEC) != 0)
-        return Refuse("The shader compiler's helper could not be started (pipe, error " + std::to_string(errno) + ").\n",
-                      errors);
-    const pid_t helper = fork();
-    if (helper < 0) {
+        return Refuse("The shader compiler could not be isolated (pipe, error " + std::to_string(errno) + ").\n", errors);
+    const pid_t child = fork();
+    if (child < 0) {
         const int error = errno;
         close(channel[0]);
         close(channel[1]);
-        return Refuse("The shader compiler's helper could not be started (fork, error " + std::to_string(error) + ").\n",
-                      errors);
+        return Refuse("The shader compiler could not be isolated (fork, error " + std::to_string(error) + ").\n", errors);
     }
-    if (helper == 0) {
+    if (child == 0) {
         close(channel[0]);
-        RunHelper(channel[1], source, sourceLength, sourceName, entryPoint, profile);
+        const bool sent = CompileAndRespond(channel[1], false, source, sourceLength, sourceName, entryPoint, profile);
+        // No exit handlers: they belong to the parent (its log, its sanitiser's leak check).
+        _exit(sent ? 0 : 1);
     }
     close(channel[1]);
-    std::vector<std::uint8_t> bytes;
-    const bool finished = ReadUntilClosed(channel[0], bytes);
+    QP_Result result = QP_E_FAIL;
+    const bool answered = ReadResponse(channel[0], MonotonicMs() + kHelperTimeLimitMs, &result, code, errors);
     close(channel[0]);
-    if (!finished)
-        kill(helper, SIGKILL);
+    if (!answered)
+        kill(child, SIGKILL);
     int status = 0;
-    while (waitpid(helper, &status, 0) < 0 && errno == EINTR) {
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-
-    if (!finished)
-        return Refuse("The shader compiler ran past its time limit; nothing was compiled.\n", errors);
-    if (WIFSIGNALED(status))
-        return Refuse("The shader compiler crashed (signal " + std::to_string(WTERMSIG(status)) +
-                          "); nothing was compiled.\n",
-                      errors);
-    MessageHeader header{};
-    const bool whole = WIFEXITED(status) && WEXITSTATUS(status) == 0 && bytes.size() >= sizeof(header);
-    if (whole)
-        std::memcpy(&header, bytes.data(), sizeof(header));
-    if (!whole || bytes.size() != sizeof(header) + std::size_t(header.codeSize) + header.errorSize)
-        return Refuse("The shader compiler crashed (exit status " +
-                          std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "); nothing was compiled.\n",
-                      errors);
-    const std::uint8_t* codeBytes = bytes.data() + sizeof(header);
-    if (code && header.codeSize)
-        *code = BlobOf(codeBytes, header.codeSize);
-    if (errors && header.errorSize)
-        *errors = BlobOf(codeBytes + header.codeSize, header.errorSize);
-    return static_cast<QP_Result>(header.result);
+    if (answered)
+        return result;
+    if (code)
+        code->Reset();
+    return Refuse(WIFSIGNALED(status) || WIFEXITED(status) ? CrashText(status)
+                                                           : "The shader compiler ran past its time limit.\n",
+                  errors);
 }
 } // namespace
 
+// --- the public operations ---------------------------------------------------------------------
 void QP_SetShaderCompilerIsolation(bool isolated)
 {
     g_isolated.store(isolated, std::memory_order_release);
@@ -174,6 +317,38 @@ void QP_SetShaderCompilerIsolation(bool isolated)
 bool QP_IsShaderCompilerIsolated()
 {
     return g_isolated.load(std::memory_order_acquire);
+}
+
+int QP_RunShaderCompilerHelper()
+{
+    const int input = STDIN_FILENO;
+    const int output = STDOUT_FILENO;
+    // A dead parent must end the helper quietly, not with a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::vector<char> profile, entry, name, source;
+    for (;;) {
+        RequestHeader header{};
+        if (!ReceiveAll(input, &header, sizeof(header), -1))
+            return 0; // the parent closed its end: done
+        if (header.magic != kRequestMagic || header.profileLength > kLargestName ||
+            header.entryLength > kLargestName || header.nameLength > kLargestName ||
+            header.sourceLength > kLargestSource)
+            return 2;
+        profile.assign(header.profileLength + 1, '\0');
+        entry.assign(header.entryLength + 1, '\0');
+        name.assign(header.nameLength + 1, '\0');
+        source.assign(header.sourceLength + 1, '\0');
+        if (!ReceiveAll(input, profile.data(), header.profileLength, -1) ||
+            !ReceiveAll(input, entry.data(), header.entryLength, -1) ||
+            !ReceiveAll(input, name.data(), header.nameLength, -1) ||
+            !ReceiveAll(input, source.data(), header.sourceLength, -1))
+            return 2;
+        struct stat info;
+        const bool socket = fstat(output, &info) == 0 && S_ISSOCK(info.st_mode);
+        if (!CompileAndRespond(output, socket, source.data(), header.sourceLength,
+                               header.nameLength ? name.data() : nullptr, entry.data(), profile.data()))
+            return 1;
+    }
 }
 
 QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
@@ -188,5 +363,14 @@ QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* s
     // Timings are the helper's CPU time, which stays there; the caller sees zeros.
     if (timings)
         *timings = QP_CompileTimings{};
-    return CompileInHelper(source, sourceLength, sourceName, entryPoint, profile, code, errors);
+    // What the chain refuses before it starts needs no helper (and keeps the messages the same).
+    if (!source || !entryPoint || !profile || sourceLength > kLargestSource ||
+        std::strlen(profile) > kLargestName || std::strlen(entryPoint) > kLargestName ||
+        (sourceName && std::strlen(sourceName) > kLargestName))
+        return QP_CompileHere(source, sourceLength > kLargestSource ? 0x80000000u : sourceLength, sourceName,
+                              entryPoint, profile, code, errors, timings);
+    QP_Result result = QP_E_FAIL;
+    if (CompileInHelper(source, sourceLength, sourceName, entryPoint, profile, code, errors, &result))
+        return result;
+    return CompileInFork(source, sourceLength, sourceName, entryPoint, profile, code, errors);
 }
