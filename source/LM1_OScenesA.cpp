@@ -9,6 +9,7 @@
 
 #include "LM1_Draw2D.h"
 #include "LM1_SceneKit.h"
+#include "qc/QC_Log.h"
 #include "qc/QC_String.h"
 #include "qd/QD_Assets.h"
 #include "qr/QR_Renderer.h"
@@ -637,6 +638,15 @@ void LM1_OScenesA::ResetO12Screen(const QC_String& text)
     o12Screen[O12_SCREEN_SIZE] = '\0';
 }
 
+void LM1_OScenesA::CheckO12TextSize(const QC_String& text, const char* name)
+{
+    // Reported once per loaded text: a longer text is cut to the screen, a shorter one leaves
+    // blank rows.
+    if (text.Length() != static_cast<std::uint32_t>(O12_SCREEN_SIZE))
+        QC_ERROR("%s holds %u characters; the screen takes %d (%d rows of %d and a line feed).", name,
+                 text.Length(), O12_SCREEN_SIZE, O12_ROWS, O12_COLUMNS);
+}
+
 namespace
 {
 char RandomScreenCharacter() { return static_cast<char>(QC_Rand() % 40 + 32); }
@@ -705,6 +715,12 @@ void LM1_OScenesA::RenderO12(const QD_Sequencer& sequencer)
     // The screen starts from the text when first drawn, when the text is reloaded and while
     // channel 1215 reads 1; in between it keeps its mutations from step to step.
     const bool resetRequested = TruncateInto(sequencer.GetValue(1215), -1, 2) == 1;
+    if (o12ScreenSource.Get() != text.Get())
+        CheckO12TextSize(text->GetText(), "o12_1.txt");
+    if (o12MaskSource.Get() != mask.Get()) {
+        CheckO12TextSize(mask->GetText(), "o12_2.txt");
+        o12MaskSource = mask;
+    }
     if (o12ScreenSource.Get() != text.Get() || resetRequested) {
         ResetO12Screen(text->GetText());
         o12ScreenSource = text;

@@ -57,6 +57,7 @@ private:
     void RenderO11(const QD_Sequencer& sequencer);
     void RenderO12(const QD_Sequencer& sequencer);
 
+    static void CheckO12TextSize(const QC_String& text, const char* name);
     void ResetO12Screen(const QC_String& text);
     void MutateO12Screen(const QD_Sequencer& sequencer);
     void PutO12RandomBlock(float size, float column, float row);
@@ -129,5 +130,6 @@ private:
     char o12Screen[O12_SCREEN_SIZE + 1] = {};
     // The text the screen was last reset from: a reloaded text starts the screen over.
     QC_Ptr<QD_Text> o12ScreenSource;
+    QC_Ptr<QD_Text> o12MaskSource;
     std::int32_t o12LastStep = 0;
 };

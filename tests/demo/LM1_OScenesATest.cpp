@@ -493,3 +493,26 @@ TEST_F(OScenesATest, O3ShowsItsFirstPictureForAPickOutsideTheFour)
             EXPECT_LT(difference, 0.01) << "pick " << pick << " shows the first picture";
     }
 }
+
+TEST_F(OScenesATest, O12TextsOfTheWrongSizeAreReportedAndKeepTheScreenWhole)
+{
+    PrepareFolder("1200 = 1; 1201 = 1; 1202 = 1; 1203 = 1; 1204 = 1; 1205 = 1; 1206 = 1; 1207 = 1; 1208 = beat(1);"
+                  "1209 = 39; 1210 = 25; 1211 = 3; 1212 = 38; 1213 = 24; 1214 = 2; 1215 = 0; 1216 = 0; 1217 = 0;");
+    // A screen text of one short row and a mask (of blanks only) far longer than the screen.
+    dir.Write("o12_1.txt", "SHORT\n");
+    dir.Write("o12_2.txt", std::string(3000, ' '));
+    StartScenes(dir.Path().string());
+    for (int beat = 0; beat < 4; ++beat) {
+        SetBeat(static_cast<float>(beat));
+        Draw(112);
+    }
+    EXPECT_TRUE(log.Contains(QC_LOG_ERROR, "o12_1.txt holds 6 characters")) << log.Errors();
+    EXPECT_TRUE(log.Contains(QC_LOG_ERROR, "o12_2.txt holds 3000 characters")) << log.Errors();
+    EXPECT_EQ(log.Messages(QC_LOG_ERROR).size(), 2u) << "reported once each, not every frame:\n" << log.Errors();
+    // The short text is followed by blank rows, each with its line feed, which the mutation
+    // (here at the last row and column and the screen's corners) never overwrites.
+    const std::string screen = scenes->O12Screen();
+    ASSERT_EQ(screen.size(), std::size_t(LM1_OScenesA::O12_SCREEN_SIZE));
+    for (int row = 0; row < LM1_OScenesA::O12_ROWS; ++row)
+        EXPECT_EQ(screen[row * LM1_OScenesA::O12_ROW_STRIDE + LM1_OScenesA::O12_COLUMNS], '\n') << "row " << row;
+}
