@@ -11,10 +11,10 @@ std::int64_t Samples(float seconds, float floor, double sampleRate)
 }
 
 // 1 at the start of a falling stage to 0 at its end, bending like an exponential but landing
-// exactly on 0.
-float FallCurve(std::int64_t position, std::int64_t length)
+// exactly on 0 (the caller snaps the last sample to its target).
+float FallCurve(std::int64_t position, float inverseLength)
 {
-    const float remaining = 1.0f - float(position) / float(length);
+    const float remaining = 1.0f - float(position) * inverseLength;
     return remaining * remaining * remaining;
 }
 } // namespace
@@ -28,6 +28,9 @@ void VS_Envelope::Start(const VS_EnvelopeShape& shape, double sampleRate)
     attackSamples = Samples(shape.attack, kMinAttack, sampleRate);
     decaySamples = Samples(shape.decay, 0.0f, sampleRate);
     releaseSamples = Samples(shape.release, kMinRelease, sampleRate);
+    inverseAttack = 1.0f / float(attackSamples);
+    inverseDecay = 1.0f / float(decaySamples);
+    inverseRelease = 1.0f / float(releaseSamples);
 }
 
 void VS_Envelope::Release()
@@ -45,7 +48,7 @@ float VS_Envelope::Next()
     const float value = level;
     switch (stage) {
     case Stage::Attack:
-        level = float(++position) / float(attackSamples);
+        level = float(++position) * inverseAttack;
         if (position >= attackSamples) {
             level = 1.0f;
             stage = Stage::Decay;
@@ -53,7 +56,7 @@ float VS_Envelope::Next()
         }
         break;
     case Stage::Decay:
-        level = sustain + (1.0f - sustain) * FallCurve(++position, decaySamples);
+        level = sustain + (1.0f - sustain) * FallCurve(++position, inverseDecay);
         if (position >= decaySamples) {
             level = sustain;
             // A percussive shape has nothing left to release.
@@ -63,7 +66,7 @@ float VS_Envelope::Next()
     case Stage::Sustain:
         break;
     case Stage::Release:
-        level = releaseFrom * FallCurve(++position, releaseSamples);
+        level = releaseFrom * FallCurve(++position, inverseRelease);
         if (position >= releaseSamples) {
             level = 0.0f;
             stage = Stage::Done;

@@ -40,4 +40,6 @@ private:
     std::int64_t attackSamples = 1;
     std::int64_t decaySamples = 1;
     std::int64_t releaseSamples = 1;
+    // Reciprocals of the stage lengths: a multiply a sample instead of a divide.
+    float inverseAttack = 1.0f, inverseDecay = 1.0f, inverseRelease = 1.0f;
 };

@@ -144,7 +144,9 @@ bool VS_Voice::Render(float* left, float* right, int count, const VS_VoiceContro
             amp.Release();
             filterEnvelope.Release();
         }
-        filterEnvelope.Next();
+        // The filter envelope's level is read only when it moves the cut-off.
+        if (source.filterEnvelope != 0.0f)
+            filterEnvelope.Next();
 
         float shared = 0.0f;
         if (source.subLevel > 0.0f)
