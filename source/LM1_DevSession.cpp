@@ -2,6 +2,7 @@
 
 #include "LM1_DevTimeline.h"
 #include "qa/QA_Audio.h"
+#include "qc/QC_Log.h"
 #include "qd/QD_Assets.h"
 #include "qd/QD_Sync.h"
 #include "qr/QR_Renderer.h"
@@ -21,9 +22,27 @@ void LM1_DevSession::Press(QP_Key key, bool shift)
 {
     if (key == QP_Key::F1) {
         statisticsShown = !statisticsShown;
+        QC_INFO("Statistics %s.", statisticsShown ? "shown" : "hidden");
         return;
     }
-    transport.Press(key, shift);
+    const std::uint32_t seeks = transport.SeekCount();
+    const bool wasPaused = clock.IsPaused();
+    const bool wasLooping = transport.IsLooping();
+    if (!transport.Press(key, shift))
+        return;
+    // One line per action, so a session's log tells what the demo maker did when.
+    const double beat = static_cast<double>(clock.GetBeat());
+    if (clock.IsPaused() != wasPaused)
+        QC_INFO("%s at beat %.2f.", clock.IsPaused() ? "Paused" : "Playing", beat);
+    if (transport.SeekCount() != seeks)
+        QC_INFO("Moved to beat %.2f.", beat);
+    if (transport.IsLooping() != wasLooping) {
+        if (transport.IsLooping())
+            QC_INFO("Looping beats %.2f - %.2f.", static_cast<double>(transport.LoopStart()),
+                    static_cast<double>(transport.LoopEnd()));
+        else
+            QC_INFO("Loop stopped.");
+    }
 }
 
 void LM1_DevSession::Begin()

@@ -70,12 +70,16 @@ void QD_Sync::SetPaused(bool pause)
 {
     if (method != QD_SYNC_METHOD_BPM || pause == paused)
         return;
-    if (pause) {
-        baseMilliseconds = GetSongMilliseconds();
-    } else {
+    if (!pause) {
         timer.Start();
+        paused = false;
+        return;
     }
-    paused = pause;
+    baseMilliseconds = GetSongMilliseconds();
+    paused = true;
+    // Broadcast where it stopped, so GetBeat reads the held position from now on, not the one
+    // of the last frame.
+    DispatchBeat(QD_SyncBeatsAtMilliseconds(baseMilliseconds, bpm));
 }
 
 void QD_Sync::SetBeat(float beat)

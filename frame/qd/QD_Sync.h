@@ -82,7 +82,8 @@ public:
     void UpdateAtMilliseconds(std::int64_t elapsedMilliseconds);
     float GetBeat() const { return position.load(std::memory_order_relaxed); }
 
-    // BPM mode: holds the clock (Update then broadcasts the held position) or lets it run on.
+    // BPM mode: holds the clock (broadcasting the held position at once; Update then broadcasts
+    // it again each frame) or lets it run on.
     void SetPaused(bool paused);
     bool IsPaused() const { return paused; }
     // BPM mode: the clock reads beat from now on (starting it if Start was not called) and the
