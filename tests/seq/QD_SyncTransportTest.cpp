@@ -57,11 +57,13 @@ TEST(QD_SyncTransport, SetBeatBroadcastsAtOnceAndTheClockRunsOnFromThere)
     Recorder recorder;
     sync.AddListener(QC_Bind(&Recorder::OnBeat, &recorder));
 
-    // Before Start a seek starts the clock: a workbench may begin anywhere.
+    // Pausing broadcasts where the clock stopped (0 before Start); a seek before Start starts the
+    // clock: a workbench may begin anywhere.
     sync.SetPaused(true);
     sync.SetBeat(16.0f);
-    ASSERT_EQ(recorder.positions.size(), 1u);
-    EXPECT_EQ(recorder.positions[0], 16.0f);
+    ASSERT_EQ(recorder.positions.size(), 2u);
+    EXPECT_EQ(recorder.positions[0], 0.0f);
+    EXPECT_EQ(recorder.positions[1], 16.0f);
     EXPECT_EQ(sync.GetSongMilliseconds(), 8000); // 16 beats at 120 BPM
     Sleep(20);
     sync.Update();
