@@ -15,6 +15,8 @@ set(VC_TEST_LIBRARIES_demo PkgConfig::VORBISENC)
 set(VC_BENCH_LIBRARIES_demo lm1)
 # Every scene of the demo drawn through its scene part.
 set(VC_BENCH_LIBRARIES_scenes lm1)
+# The workbench's overlay lives in the demo's sources.
+set(VC_BENCH_LIBRARIES_devmode lm1)
 
 # The soundtrack's synthesiser (tools/synth): a static library that vc-synth, the synth suite
 # and its benchmark link; it writes Ogg Vorbis through libvorbisenc.
