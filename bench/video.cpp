@@ -8,7 +8,10 @@
 //                            video per second of capture), fps, and the shares of the frame
 //                            loop spent rendering (the demo's frame: drawing commands), in the
 //                            read-back (which waits for the rasteriser to finish the frame) and
-//                            encoding (colour conversion, encoders, file)
+//                            encoding (colour conversion, encoders, file); cpu_x_realtime:
+//                            seconds of video per second of the process's CPU time, less that
+//                            of a run of one frame (the loading) - steadier than wall time on
+//                            a shared machine, and above x_realtime where threads run at once
 //   WholeDemoEstimate        the samples weighted by the length of their scenes: the capture
 //                            time of the whole demo, its x_realtime and shares. Needs the
 //                            samples in the same run (the default filter runs them all)
@@ -28,6 +31,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -56,6 +60,7 @@ struct Sample
     double renderShare = 0.0;
     double readBackShare = 0.0;
     double encodeShare = 0.0;
+    double cpuSeconds = 0.0;      // of the frames, the loading taken off
 };
 
 std::vector<Sample>& Samples()
@@ -106,6 +111,45 @@ std::vector<Scene> ReadScenes()
     return scenes;
 }
 
+// CPU seconds of the finished child processes so far.
+double ChildrenCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1.0e6;
+}
+
+// Runs command; its exit status and the CPU seconds it took.
+int RunCounted(const std::string& command, double& cpuSeconds)
+{
+    const double before = ChildrenCpuSeconds();
+    const int status = std::system(command.c_str());
+    cpuSeconds = ChildrenCpuSeconds() - before;
+    return status;
+}
+
+std::string RenderCommand(const std::string& video, const std::string& log, double from, double to)
+{
+    char range[96];
+    std::snprintf(range, sizeof(range), " --from %.4f --to %.4f", from, to);
+    return "cd '" VC_SOURCE_DIR "' && '" VC_BINARY_DIR "/velvet-cascade' --render '" + video +
+           "' --size 1280x720 --fps 60" + range + " 2>'" + log + "' >/dev/null";
+}
+
+// CPU seconds of a capture of one frame: start-up, loading and shut-down, taken off each sample.
+double LoadingCpuSeconds(const std::string& base)
+{
+    static double seconds = -1.0;
+    if (seconds < 0.0) {
+        RunCounted(RenderCommand(base + "-load.mp4", base + "-load.log", 0.0, 1.0 / 30.0), seconds);
+        std::error_code ignored;
+        std::filesystem::remove(base + "-load.mp4", ignored);
+        std::filesystem::remove(base + "-load.log", ignored);
+    }
+    return seconds;
+}
+
 // The number after marker in text, or -1.
 double NumberAfter(const std::string& text, const std::string& marker)
 {
@@ -131,12 +175,11 @@ void CaptureScene(benchmark::State& state, const Scene& scene)
     const std::string base = (std::filesystem::temp_directory_path() / ("vc-bench-video-" + std::to_string(getpid()))).string();
     const std::string video = base + ".mp4";
     const std::string log = base + ".log";
-    char range[96];
-    std::snprintf(range, sizeof(range), " --from %.3f --to %.3f", from, to);
-    const std::string command = "cd '" VC_SOURCE_DIR "' && '" VC_BINARY_DIR "/velvet-cascade' --render '" + video +
-                                "' --size 1280x720 --fps 60" + range + " 2>'" + log + "' >/dev/null";
+    const std::string command = RenderCommand(video, log, from, to);
+    const double loadingCpu = LoadingCpuSeconds(base);
     for (auto _ : state) {
-        const int status = std::system(command.c_str());
+        double cpu = 0.0;
+        const int status = RunCounted(command, cpu);
         std::ifstream in(log);
         const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         std::error_code ignored;
@@ -155,6 +198,7 @@ void CaptureScene(benchmark::State& state, const Scene& scene)
         sample.renderShare = NumberAfter(line, "rendering ");
         sample.readBackShare = NumberAfter(line, "read-back ");
         sample.encodeShare = NumberAfter(line, "encoding ");
+        sample.cpuSeconds = std::max(cpu - loadingCpu, 1e-3);
         const double videoSeconds = sample.sampleBeats * kSecondsPerBeat;
         state.SetIterationTime(sample.loopSeconds);
         state.counters["x_realtime"] = sample.loopSeconds > 0.0 ? videoSeconds / sample.loopSeconds : 0.0;
@@ -162,6 +206,7 @@ void CaptureScene(benchmark::State& state, const Scene& scene)
         state.counters["render_pct"] = sample.renderShare;
         state.counters["readback_pct"] = sample.readBackShare;
         state.counters["encode_pct"] = sample.encodeShare;
+        state.counters["cpu_x_realtime"] = videoSeconds / sample.cpuSeconds;
         state.counters["MiB_per_s"] = NumberBefore(line, " MiB") / videoSeconds;
         Samples().push_back(sample);
     }
@@ -170,11 +215,12 @@ void CaptureScene(benchmark::State& state, const Scene& scene)
 void WholeDemoEstimate(benchmark::State& state)
 {
     for (auto _ : state) {
-        double captureSeconds = 0.0, demoBeats = 0.0, render = 0.0, readBack = 0.0, encode = 0.0;
+        double captureSeconds = 0.0, demoBeats = 0.0, render = 0.0, readBack = 0.0, encode = 0.0, cpu = 0.0;
         for (const Sample& sample : Samples()) {
             // The sample's seconds per beat over the whole scene.
             const double seconds = sample.loopSeconds / sample.sampleBeats * sample.beats;
             captureSeconds += seconds;
+            cpu += sample.cpuSeconds / sample.sampleBeats * sample.beats;
             demoBeats += sample.beats;
             render += seconds * sample.renderShare;
             readBack += seconds * sample.readBackShare;
@@ -186,6 +232,7 @@ void WholeDemoEstimate(benchmark::State& state)
         }
         state.SetIterationTime(captureSeconds);
         state.counters["x_realtime"] = demoBeats * kSecondsPerBeat / captureSeconds;
+        state.counters["cpu_x_realtime"] = demoBeats * kSecondsPerBeat / cpu;
         state.counters["demo_s"] = demoBeats * kSecondsPerBeat;
         state.counters["capture_min"] = captureSeconds / 60.0;
         state.counters["render_pct"] = render / captureSeconds;

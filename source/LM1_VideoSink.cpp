@@ -63,6 +63,12 @@ std::int64_t LM1_VideoSink::FramesToMusicEnd() const
 bool LM1_VideoSink::Open()
 {
     firstSample = SampleOfBeat(line.fromBeat);
+    // Like the PNG folder, the file's folder is made when missing; when it cannot be, the
+    // encoder's failure to create the file says why.
+    const std::filesystem::path folder = std::filesystem::path(line.folder).parent_path();
+    std::error_code ignored;
+    if (!folder.empty())
+        std::filesystem::create_directories(folder, ignored);
     QP_VideoSettings settings;
     settings.path = line.folder;
     settings.container = ContainerOf(line.folder);
