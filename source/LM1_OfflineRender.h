@@ -11,6 +11,9 @@
 // scene, previous scene, fade, triangles, and the milliseconds of the main thread's CPU time
 // the frame took (render, read-back and PNG). Rendering stops before beat --to, or when the
 // timeline's run channel reaches 0. Progress goes to standard error, with a summary at the end.
+// When the output's name ends in .mp4, .mkv or .webm the frames go into that video file instead,
+// with the music of the same beats (LM1_VideoSink). Ctrl-C or SIGTERM stops between frames and
+// completes what was written; the exit code is then 128 + the signal's number.
 
 #include "LM1_CommandLine.h"
 

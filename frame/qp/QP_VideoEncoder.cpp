@@ -35,6 +35,9 @@ struct QP_VideoEncoderState
     SwsContext* scaler = nullptr;
     SwrContext* resampler = nullptr;
     AVAudioFifo* soundQueue = nullptr;
+    // Converted sound on its way to the queue; grown when a slice needs more, never per frame.
+    std::uint8_t** convertedSound = nullptr;
+    int convertedCapacity = 0;
     AVFrame* pictureFrame = nullptr;
     AVFrame* soundFrame = nullptr;
     AVPacket* packet = nullptr;
@@ -162,11 +165,6 @@ QP_VideoEncoder::QP_VideoEncoder() = default;
 QP_VideoEncoder::~QP_VideoEncoder()
 {
     Release(true);
-}
-
-std::int64_t QP_VideoEncoder::Pictures() const
-{
-    return state ? state->pictures : 0;
 }
 
 const std::string& QP_VideoEncoder::PictureEncoderName() const
@@ -427,6 +425,22 @@ bool QP_VideoEncoder::WritePicture(const void* rgba, std::int32_t stride)
 
 // --- sound ------------------------------------------------------------------------------------
 
+bool QP_VideoEncoder::ReserveConvertedSound(int samples)
+{
+    QP_VideoEncoderState& s = *state;
+    if (samples <= s.convertedCapacity)
+        return true;
+    if (s.convertedSound)
+        av_freep(&s.convertedSound[0]);
+    av_freep(&s.convertedSound);
+    s.convertedCapacity = 0;
+    if (av_samples_alloc_array_and_samples(&s.convertedSound, nullptr, s.sound->ch_layout.nb_channels, samples,
+                                           s.sound->sample_fmt, 0) < 0)
+        return false;
+    s.convertedCapacity = samples;
+    return true;
+}
+
 // Encodes whole frames from the queue; with final, also the last short one (padded with
 // silence for encoders that only take full frames).
 bool QP_VideoEncoder::EncodeBufferedSound(bool final)
@@ -469,15 +483,12 @@ bool QP_VideoEncoder::WriteSound(const std::int16_t* samples, std::int64_t frame
         const int slice = static_cast<int>(std::min(kSlice, frames - done));
         const std::uint8_t* input[1] = {reinterpret_cast<const std::uint8_t*>(samples + done * channels)};
         const int room = swr_get_out_samples(s.resampler, slice);
-        std::uint8_t** output = nullptr;
-        if (av_samples_alloc_array_and_samples(&output, nullptr, s.sound->ch_layout.nb_channels, room,
-                                               s.sound->sample_fmt, 0) < 0)
+        if (!ReserveConvertedSound(room))
             return Fail("out of memory for the sound conversion", AVERROR(ENOMEM));
-        const int converted = swr_convert(s.resampler, output, room, input, slice);
-        const int queued = converted > 0 ? av_audio_fifo_write(s.soundQueue, reinterpret_cast<void**>(output), converted)
-                                         : converted;
-        av_freep(&output[0]);
-        av_freep(&output);
+        const int converted = swr_convert(s.resampler, s.convertedSound, room, input, slice);
+        const int queued =
+            converted > 0 ? av_audio_fifo_write(s.soundQueue, reinterpret_cast<void**>(s.convertedSound), converted)
+                          : converted;
         if (converted < 0)
             return Fail("the sound conversion failed", converted);
         if (queued < converted)
@@ -500,18 +511,13 @@ bool QP_VideoEncoder::Finish()
     if (s.sound) {
         // The converter keeps a few samples of history; they belong at the end of the sound.
         const int room = swr_get_out_samples(s.resampler, 0);
-        if (room > 0) {
-            std::uint8_t** output = nullptr;
-            if (av_samples_alloc_array_and_samples(&output, nullptr, s.sound->ch_layout.nb_channels, room,
-                                                   s.sound->sample_fmt, 0) >= 0) {
-                const int converted = swr_convert(s.resampler, output, room, nullptr, 0);
-                if (converted > 0)
-                    av_audio_fifo_write(s.soundQueue, reinterpret_cast<void**>(output), converted);
-                av_freep(&output[0]);
-                av_freep(&output);
-            }
+        if (room > 0 && ReserveConvertedSound(room)) {
+            const int converted = swr_convert(s.resampler, s.convertedSound, room, nullptr, 0);
+            if (converted > 0 &&
+                av_audio_fifo_write(s.soundQueue, reinterpret_cast<void**>(s.convertedSound), converted) < converted)
+                good = Fail("out of memory for the sound queue", AVERROR(ENOMEM));
         }
-        good = EncodeBufferedSound(true) && Send(s.sound, s.soundStream, nullptr);
+        good = good && EncodeBufferedSound(true) && Send(s.sound, s.soundStream, nullptr);
     }
     good = good && Send(s.picture, s.pictureStream, nullptr);
     if (good) {
@@ -552,6 +558,9 @@ void QP_VideoEncoder::Release(bool removeFile)
     swr_free(&s.resampler);
     if (s.soundQueue)
         av_audio_fifo_free(s.soundQueue);
+    if (s.convertedSound)
+        av_freep(&s.convertedSound[0]);
+    av_freep(&s.convertedSound);
     av_frame_free(&s.pictureFrame);
     av_frame_free(&s.soundFrame);
     av_packet_free(&s.packet);

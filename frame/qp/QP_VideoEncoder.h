@@ -68,8 +68,6 @@ public:
     // Drains the encoders, completes the file and gives it its name.
     bool Finish();
 
-    // Pictures written so far; their duration is Pictures() / framesPerSecond.
-    std::int64_t Pictures() const;
     // The names of the encoders in use (empty before Open).
     const std::string& PictureEncoderName() const;
     const std::string& SoundEncoderName() const;
@@ -82,6 +80,7 @@ private:
     bool OpenFile();
     bool Send(void* codec, void* stream, const void* frame);
     bool EncodeBufferedSound(bool final);
+    bool ReserveConvertedSound(int samples);
     void Release(bool removeFile);
 
     std::unique_ptr<QP_VideoEncoderState> state;
