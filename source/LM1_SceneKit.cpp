@@ -3,6 +3,7 @@
 #include "qm/QM_Mesh.h"
 #include "qr/QR_Renderer.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cstring>
 
@@ -96,8 +97,14 @@ QC_Ptr<QM_Model> LM1_CreateIcosahedronModel()
 
 QR_Colour LM1_ChannelColour(const QD_Sequencer& sequencer, std::int32_t firstChannel, bool withAlpha)
 {
+    // Held to 0..255 before the conversion: a channel overshooting 1 (a spline past its keys)
+    // must not wrap to a dark byte, and a float beyond the integer range has no defined
+    // conversion. NaN reads as 0.
     const auto byte = [&](std::int32_t channel) {
-        return static_cast<std::uint8_t>(static_cast<std::int32_t>(sequencer.GetValue(channel) * 255.0f));
+        const float scaled = sequencer.GetValue(channel) * 255.0f;
+        if (!(scaled > 0.0f))
+            return std::uint8_t{0};
+        return static_cast<std::uint8_t>(static_cast<std::int32_t>(std::min(scaled, 255.0f)));
     };
     return QR_Colour{byte(firstChannel), byte(firstChannel + 1), byte(firstChannel + 2),
                      withAlpha ? byte(firstChannel + 3) : std::uint8_t{255}};
