@@ -23,7 +23,7 @@ bool QC_FileStamp::HasChanged()
         recorded = now;
         return initialAnswer;
     }
-    if (now.writeTime == recorded.writeTime && now.size == recorded.size && now.fileId == recorded.fileId)
+    if (now == recorded)
         return false;
     recorded = now;
     return true;

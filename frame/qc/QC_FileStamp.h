@@ -12,6 +12,10 @@
 // the old one) catch most of those. A file that cannot be queried reads as all zeros, so it
 // becoming unreadable, and readable again, are both changes.
 //
+// The asset loaders also look at a version before they take it (a file still being written is
+// read later): Peek reads the version now without recording it, Record takes one as the last
+// seen, and Recorded says whether any was.
+//
 // One thread at a time: each asset's stamp is used only by its own loader, one load at a time.
 
 #include "qc/QC_String.h"
@@ -25,15 +29,25 @@ public:
 
     bool HasChanged();
 
-    const QC_StaticString<1024>& Path() const { return path; }
-
-private:
     struct Version
     {
         std::uint64_t writeTime = 0;
-        std::uint64_t size = 0;
+        std::uint64_t size = 0; // 0 also for a file that cannot be queried
         std::uint64_t fileId = 0;
+        bool operator==(const Version& other) const = default;
     };
+    Version Peek() const { return Query(); }
+    void Record(const Version& version)
+    {
+        recorded = version;
+        firstCall = false;
+    }
+    bool Recorded() const { return !firstCall; }
+    const Version& RecordedVersion() const { return recorded; }
+
+    const QC_StaticString<1024>& Path() const { return path; }
+
+private:
     Version Query() const;
 
     QC_StaticString<1024> path;

@@ -11,13 +11,8 @@ std::atomic<bool> g_loadFailureFatal{false};
 std::atomic<std::int32_t> g_settleMilliseconds{QD_SaveSettling{}.settleMilliseconds};
 std::atomic<std::int32_t> g_emptyHoldMilliseconds{QD_SaveSettling{}.emptyHoldMilliseconds};
 
-bool SameVersion(const QP_FileVersion& a, const QP_FileVersion& b)
-{
-    return a.writeTime == b.writeTime && a.size == b.size && a.fileId == b.fileId;
-}
-
 // Missing files read as all zeros, so this is true for them as well.
-bool IsEmpty(const QP_FileVersion& version)
+bool IsEmpty(const QC_FileStamp::Version& version)
 {
     return version.size == 0;
 }
@@ -58,7 +53,7 @@ QD_SaveSettling QD_GetSaveSettling()
 }
 
 QD_Asset::QD_Asset(const QD_AssetPath& fullPath, bool withStamp)
-    : path(fullPath), hasStamp(withStamp), link(new QD_AssetLink(this))
+    : path(fullPath), hasStamp(withStamp), stamp(fullPath.CStr(), true), link(new QD_AssetLink(this))
 {
     clock.Start();
 }
@@ -169,9 +164,9 @@ bool QD_Asset::BeginRead()
         outcome.store(Outcome::Loaded, std::memory_order_relaxed);
         return true;
     }
-    QP_FileVersion now;
-    QP_QueryFileVersion(path.CStr(), &now, nullptr); // all zeros when missing
-    if (readBefore && SameVersion(now, readVersion)) {
+    const QC_FileStamp::Version now = stamp.Peek();
+    const bool readBefore = stamp.Recorded();
+    if (readBefore && now == stamp.RecordedVersion()) {
         seenSince = -1;
         emptySince = -1;
         loadsUnchanged.fetch_add(1, std::memory_order_acq_rel);
@@ -182,7 +177,7 @@ bool QD_Asset::BeginRead()
         const QD_SaveSettling settling = QD_GetSaveSettling();
         const std::int64_t time = NowMilliseconds();
         // Turned empty or went missing: most likely the first step of a save.
-        if (IsEmpty(now) && !IsEmpty(readVersion)) {
+        if (IsEmpty(now) && !IsEmpty(stamp.RecordedVersion())) {
             if (emptySince < 0)
                 emptySince = time;
             if (time - emptySince < settling.emptyHoldMilliseconds) {
@@ -195,7 +190,7 @@ bool QD_Asset::BeginRead()
             emptySince = -1;
         }
         // Changed: read only once this version has been seen for the settle time.
-        if (seenSince < 0 || !SameVersion(now, seenVersion)) {
+        if (seenSince < 0 || !(now == seenVersion)) {
             seenVersion = now;
             seenSince = time;
         }
@@ -215,9 +210,8 @@ bool QD_Asset::EndRead()
 {
     if (!hasStamp)
         return true;
-    QP_FileVersion after;
-    QP_QueryFileVersion(path.CStr(), &after, nullptr);
-    if (!SameVersion(after, readingVersion)) {
+    const QC_FileStamp::Version after = stamp.Peek();
+    if (!(after == readingVersion)) {
         // Written while it was read: what was read may be any mix of the two versions.
         retryDelay = QD_GetSaveSettling().settleMilliseconds;
         seenVersion = after;
@@ -226,8 +220,7 @@ bool QD_Asset::EndRead()
         outcome.store(Outcome::PutOff, std::memory_order_relaxed);
         return false;
     }
-    readBefore = true;
-    readVersion = readingVersion;
+    stamp.Record(readingVersion);
     seenSince = -1;
     emptySince = -1;
     return true;

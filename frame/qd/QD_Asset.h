@@ -26,11 +26,11 @@
 // hold time. A load that finds the file still changing ends without content and is retried
 // when the time has passed. The first load of an asset reads at once.
 
+#include "qc/QC_FileStamp.h"
 #include "qc/QC_Ptr.h"
 #include "qc/QC_String.h"
 #include "qc/QC_Task.h"
 #include "qc/QC_Timer.h"
-#include "qp/QP_FileTime.h"
 
 #include <atomic>
 #include <cstdint>
@@ -129,11 +129,11 @@ private:
     void FinishLoad();
 
     bool hasStamp;
-    // Loader state (one load at a time): the version last read, and what the settle rules saw.
-    bool readBefore = false;
-    QP_FileVersion readVersion;
-    QP_FileVersion readingVersion;  // taken by BeginRead, checked by EndRead
-    QP_FileVersion seenVersion;     // the changed version seen by the last put-off load
+    // Loader state (one load at a time): the stamp records the version last read; the rest is
+    // what the settle rules saw.
+    QC_FileStamp stamp;
+    QC_FileStamp::Version readingVersion; // taken by BeginRead, checked by EndRead
+    QC_FileStamp::Version seenVersion;    // the changed version seen by the last put-off load
     std::int64_t seenSince = -1;    // when it was first seen
     std::int64_t emptySince = -1;   // when the file was first seen empty or missing
     std::int64_t retryDelay = 0;    // how long the put-off load waits
