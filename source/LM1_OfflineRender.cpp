@@ -431,6 +431,16 @@ int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceS
     }
     progress.End();
     const double loopSeconds = StageSeconds(loopStart);
+    if (run.video && frame == 0 && exitCode == 0) {
+        // A video without a frame plays nothing and some players refuse it: none is kept.
+        if (stopped)
+            std::fprintf(stderr, "velvet-cascade: stopped by %s before the first frame; no video was written\n",
+                         StopSignalName());
+        else
+            std::fprintf(stderr, "velvet-cascade: the demo has ended by beat %.2f: no frame, so no video was written\n",
+                         static_cast<double>(run.line.fromBeat));
+        return stopped ? StoppedExitCode() : kFailureExitCode;
+    }
     if (exitCode == 0 && !run.sink->Finish())
         exitCode = kFailureExitCode;
     if (stopped && exitCode == 0) {

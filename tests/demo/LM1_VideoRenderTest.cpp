@@ -381,6 +381,13 @@ TEST(VideoRender, FailuresNameTheirCauseExitWithOneAndLeaveNoFile)
     EXPECT_EQ(Render({"--render", odd, "--size", kSize, "--quality", "60", "--to", "2"}, folder, &log), 1) << log;
     EXPECT_NE(log.find("quality (CRF) must be 0 to 51"), std::string::npos) << log;
     EXPECT_FALSE(FileExists(odd) || FileExists(odd + ".part"));
+
+    // Past the end of the demo no frame is drawn: an empty video is not success.
+    const std::string late = folder.File("late.mp4");
+    EXPECT_EQ(Render({"--render", late, "--size", kSize, "--fps", "8", "--from", "450", "--to", "452"}, folder, &log), 1)
+        << log;
+    EXPECT_NE(log.find("no video was written"), std::string::npos) << log;
+    EXPECT_FALSE(FileExists(late) || FileExists(late + ".part"));
 }
 
 TEST(VideoRender, AFullDiskIsReportedWithItsReasonAndLeavesNoFile)
