@@ -207,6 +207,8 @@ void LM1_Demo::Render()
 
 void LM1_Demo::RestartScene()
 {
+    // A jump back from past the end of the run plays on.
+    running = true;
     previousScene = kNoScene;
     currentScene = kNoScene;
     fade = 0.0f;

@@ -93,7 +93,8 @@ public:
 
     // For a workbench that moves the clock: after a jump the next frame enters the scene at the
     // new position as on a hard cut (the parts' SceneChanged included), so scenes that build up
-    // or keep earlier screens start clean, as on entering them.
+    // or keep earlier screens start clean, as on entering them; a jump back from past the end of
+    // the run makes the demo run again.
     void RestartScene();
     // The timeline script, the music asset (to follow a reload of it) and the statistics font.
     QD_SequencerAsset* Timeline() const { return timelineScript.Get(); }

@@ -120,8 +120,12 @@ void LM1_DevSession::DrawOverlay(std::uint32_t width, std::uint32_t height)
         statisticsText = LM1_DevOverlay::StatisticsText(figures);
     }
     errorText = LM1_DevOverlay::ErrorText(assets);
-    // Over the composed picture on the back buffer, whatever the demo left bound.
+    // Over the composed picture on the back buffer, whatever the demo left bound. While the demo
+    // composes nothing (loading, or past the end of the run) the panels would pile up on the
+    // last picture: the back buffer is cleared first.
     QC_Ptr<QR_RenderContext> context = QR_GetRenderer()->GetRenderContext();
     context->SetRenderTarget(nullptr);
+    if (!demo.MusicStarted() || !demo.IsRunning())
+        context->Clear(QR_Colour{0, 0, 0, 255});
     overlay.Draw(demo.StatisticsFont(), width, height, statisticsText, errorText);
 }

@@ -374,11 +374,22 @@ TEST_F(DevSessionTest, TheTransportMovesClockAndMusicTogetherOnTheBeatGrid)
     EXPECT_NEAR(static_cast<double>(MusicPosition()), static_cast<double>(session->Clock().FrameAtBeat(QD_GetSync()->GetBeat())),
                 44100.0 * 0.25) << "music and clock apart after the loop";
     session->Press(QP_Key::L, false);
+
+    // Past the end of the run the demo composes nothing (black under the overlay); Home brings
+    // it back to the start, running.
+    session->Press(QP_Key::Space, false);
+    session->Clock().SetBeat(70.0f);
+    Frame();
+    Frame();
+    EXPECT_FALSE(demo->IsRunning());
+    EXPECT_TRUE(Near(Picture(), 0, 0, 0)) << Describe(Picture());
     session->Press(QP_Key::Home, false);
     Frame();
     EXPECT_FALSE(session->Transport().IsLooping());
+    EXPECT_TRUE(demo->IsRunning());
     EXPECT_LT(QD_GetSync()->GetBeat(), 1.0f);
     EXPECT_EQ(demo->CurrentScene(), 101);
+    EXPECT_TRUE(Near(Picture(), 0, 0, 255)) << Describe(Picture());
 }
 
 TEST_F(DevSessionTest, ScriptAndMusicReloadsTakeEffectAtTheCurrentBeat)
