@@ -16,6 +16,8 @@
 
 #include "qp/QP_ShaderCompiler.h"
 
+#include "qc/QC_Log.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -243,7 +245,8 @@ bool CompileInHelper(const char* source, std::size_t sourceLength, const char* s
     std::lock_guard<std::mutex> lock(g_helperLock);
     if (g_helperId < 0 && !StartHelper()) {
         if (!g_helperMissingNoted)
-            std::fprintf(stderr, "vc-shader-helper not found beside the executable: shader compiles are forked.\n");
+            QC_INFO("No shader compiler helper at %s: each isolated compile runs in a fork instead.",
+                    HelperPath().c_str());
         g_helperMissingNoted = true;
         return false;
     }
