@@ -355,12 +355,14 @@ TEST_F(OScenesATest, O12ScreenStaysInItsRowsWhateverTheChannelsSay)
         ASSERT_EQ(screen.size(), std::size_t(LM1_OScenesA::O12_SCREEN_SIZE)) << "beat " << beat;
         for (std::size_t i = 0; i < screen.size(); ++i) {
             const bool rowEnd = i % LM1_OScenesA::O12_ROW_STRIDE == LM1_OScenesA::O12_COLUMNS;
-            if (rowEnd)
+            if (rowEnd) {
                 ASSERT_EQ(screen[i], '\n') << "beat " << beat << ", index " << i;
-            else
+            } else {
                 ASSERT_TRUE(screen[i] >= 32 && screen[i] < 127) << "beat " << beat << ", index " << i;
-            if (mask[i] != ' ' && mask[i] != '\n')
+            }
+            if (mask[i] != ' ' && mask[i] != '\n') {
                 ASSERT_EQ(screen[i], ' ') << "the mask's letters stay clear, index " << i;
+            }
         }
     }
     // The clamped positions still mutate: the far corner block and both edges changed.
