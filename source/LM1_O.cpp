@@ -51,9 +51,16 @@ LM1_O::LM1_O(std::int32_t width, std::int32_t height)
 
 LM1_O::~LM1_O() = default;
 
+void LM1_O::SceneChanged()
+{
+    scenesA->SceneChanged();
+    scenesB->SceneChanged();
+}
+
 void LM1_O::Render(std::int32_t scene, const QD_Sequencer& sequencer, QR_RenderTarget* target)
 {
     shared.target = QC_Ptr<QR_RenderTarget>(target);
+    ++shared.renderCalls;
     const QR_Texture2D* texture = target ? target->Texture() : nullptr;
     if (texture && texture->Height() > 0)
         shared.aspect = static_cast<float>(texture->Width()) / static_cast<float>(texture->Height());

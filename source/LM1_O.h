@@ -26,8 +26,9 @@ public:
     LM1_O& operator=(const LM1_O&) = delete;
 
     void Render(std::int32_t scene, const QD_Sequencer& sequencer, QR_RenderTarget* target);
-    // The part keeps no state that a scene change resets.
-    void SceneChanged() {}
+    // A scene change (or a restart after a seek): the scenes that keep a screen between frames
+    // start it anew when they are next entered.
+    void SceneChanged();
 
 private:
     LM1_OShared shared;

@@ -712,9 +712,11 @@ void LM1_OScenesA::RenderO12(const QD_Sequencer& sequencer)
     if (!state || !texture || !text || !mask)
         return;
 
-    // The screen starts from the text when first drawn, when the text is reloaded and while
-    // channel 1215 reads 1; in between it keeps its mutations from step to step.
-    const bool resetRequested = TruncateInto(sequencer.GetValue(1215), -1, 2) == 1;
+    // The screen starts from the text when first drawn, when the scene is entered anew, when the
+    // text is reloaded and while channel 1215 reads 1; in between it keeps its mutations from
+    // step to step.
+    const bool entered = o12Entry.Enters(shared.target.Get(), shared.renderCalls);
+    const bool resetRequested = entered || TruncateInto(sequencer.GetValue(1215), -1, 2) == 1;
     if (o12ScreenSource.Get() != text.Get())
         CheckO12TextSize(text->GetText(), "o12_1.txt");
     if (o12MaskSource.Get() != mask.Get()) {

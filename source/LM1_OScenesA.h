@@ -32,6 +32,9 @@ public:
     LM1_OScenesA(const LM1_OScenesA&) = delete;
     LM1_OScenesA& operator=(const LM1_OScenesA&) = delete;
 
+    // o12's screen starts from its text again when the scene is next entered.
+    void SceneChanged() { o12Entry.changed = true; }
+
     // Draws scene 101 to 112 into the part's target. A scene with an asset missing draws nothing.
     void Render(std::int32_t scene, const QD_Sequencer& sequencer);
 
@@ -132,4 +135,5 @@ private:
     QC_Ptr<QD_Text> o12ScreenSource;
     QC_Ptr<QD_Text> o12MaskSource;
     std::int32_t o12LastStep = 0;
+    LM1_SceneEntry o12Entry;
 };

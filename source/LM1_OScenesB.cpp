@@ -218,7 +218,8 @@ void LM1_OScenesB::RenderO19(const QD_Sequencer& sequencer) { RenderTitle(LM1_Ch
 bool LM1_OScenesB::UpdateO14Screen(float step, const QC_Ptr<QD_Text>& text)
 {
     const std::int32_t wholeStep = TruncatedStep(step);
-    if (!text || (o14Builds > 0 && wholeStep == o14LastStep && o14ScreenSource.Get() == text.Get()))
+    const bool entered = o14Entry.Enters(shared.target.Get(), shared.renderCalls);
+    if (!text || (o14Builds > 0 && !entered && wholeStep == o14LastStep && o14ScreenSource.Get() == text.Get()))
         return false;
     o14LastStep = wholeStep;
     // Held, not only compared: a reloaded text can never come back at the old one's address.

@@ -35,6 +35,9 @@ public:
     LM1_OScenesB(const LM1_OScenesB&) = delete;
     LM1_OScenesB& operator=(const LM1_OScenesB&) = delete;
 
+    // o14's noise screen is built anew when the scene is next entered.
+    void SceneChanged() { o14Entry.changed = true; }
+
     // Draws scene 113 to 124 into the part's target. A scene with an asset missing draws nothing.
     void Render(std::int32_t scene, const QD_Sequencer& sequencer);
 
@@ -77,6 +80,7 @@ private:
     // The text the screen was built from: a reloaded text is masked anew at once.
     QC_Ptr<QD_Text> o14ScreenSource;
     std::int32_t o14LastStep = 0;
+    LM1_SceneEntry o14Entry;
     std::uint32_t o14Builds = 0;
 
     QC_Ptr<QR_ConstantBuffer> o15Constants;

@@ -18,6 +18,26 @@
 
 #include <cstdint>
 
+// Tells a scene that keeps state between frames (a text screen) when it is entered anew, so it
+// starts clean as on its first frame: after a scene change, or the restart that follows a seek,
+// when it draws into another target than last time or has not drawn in the part's last two
+// calls. A scene fading out after a change keeps drawing into its own target, so it carries on.
+struct LM1_SceneEntry
+{
+    bool changed = true;
+    const QR_RenderTarget* lastTarget = nullptr;
+    std::uint64_t lastCall = 0;
+
+    bool Enters(const QR_RenderTarget* target, std::uint64_t call)
+    {
+        const bool enters = changed && (target != lastTarget || call > lastCall + 2);
+        changed = false;
+        lastTarget = target;
+        lastCall = call;
+        return enters;
+    }
+};
+
 struct LM1_OShared
 {
     std::int32_t width = 0;
@@ -25,6 +45,8 @@ struct LM1_OShared
     // Set by each Render call: the target drawn into and its width / height.
     QC_Ptr<QR_RenderTarget> target;
     float aspect = 1.0f;
+    // Counts the part's Render calls (one or two a frame).
+    std::uint64_t renderCalls = 0;
 
     QC_Ptr<QM_Quad> quad;
     QC_Ptr<QR_DepthStencilState> depthStencil; // depth test off, as the composition

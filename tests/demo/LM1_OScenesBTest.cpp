@@ -185,6 +185,19 @@ TEST_F(OScenesBTest, O14RebuildsItsScreenOnlyWhenTheWholeStepChanges)
     Draw(114, wild.Get());
     EXPECT_EQ(scenes->O14Builds(), 3u);
     EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
+
+    // A scene change while o14 keeps drawing into its own target (fading out) builds nothing;
+    // entering it anew (a seek restarts it into the other target) builds a fresh screen on the
+    // same step.
+    scenes->SceneChanged();
+    ++shared.renderCalls;
+    Draw(114, wild.Get());
+    EXPECT_EQ(scenes->O14Builds(), 3u) << "fading out carries on";
+    scenes->SceneChanged();
+    target = renderer->CreateRenderTarget(width, height);
+    ++shared.renderCalls;
+    Draw(114, wild.Get());
+    EXPECT_EQ(scenes->O14Builds(), 4u) << "entered anew";
 }
 
 TEST_F(OScenesBTest, O14CutsALongTextAtTheScreensCapacityAndDrawsEveryGlyph)
