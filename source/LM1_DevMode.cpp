@@ -7,6 +7,7 @@
 #include "LM1_Demo.h"
 #include "LM1_DevSession.h"
 #include "LM1_Resources.h"
+#include "LM1_Subsystems.h"
 #include "qa/QA_Audio.h"
 #include "qc/QC_Log.h"
 #include "qc/QC_Tasks.h"
@@ -208,22 +209,7 @@ int LM1_RunDevMode(int argc, const char* const* argv)
         swapChain->Present();
     }
 
-    QC_DEBUG("Shut-down: destroying the audio device.");
-    QA_DestroyAudio();
-    QC_DEBUG("Shut-down: destroying the asset manager.");
-    QD_DestroyAssets();
-    QC_DEBUG("Shut-down: destroying the synchronisation.");
-    QD_DestroySync();
-    QC_DEBUG("Shut-down: destroying the utility object.");
-    QU_DestroyApp();
-    QC_DEBUG("Shut-down: shutting down the fonts.");
-    QU_ShutdownFonts();
-    QC_DEBUG("Shut-down: destroying the renderer.");
-    QR_DestroyRenderer();
-    QC_DEBUG("Shut-down: destroying the task pool.");
-    QC_DestroyTasks();
-    QC_DEBUG("Shut-down: destroying the log.");
-    QC_DestroyLog();
+    LM1_DestroySubsystems();
     QP_DestroyOutputWindow(window);
     QP_ExitProcess(0);
 }

@@ -18,6 +18,7 @@
 #include "LM1_MainLoop.h"
 #include "LM1_OfflineRender.h"
 #include "LM1_Resources.h"
+#include "LM1_Subsystems.h"
 #include "qa/QA_Audio.h"
 #include "qc/QC_Log.h"
 #include "qc/QC_Tasks.h"
@@ -169,22 +170,7 @@ int RunDemo()
 
     // The demo object, the swap chain and the display modes are not torn down: the process ends
     // with them.
-    QC_DEBUG("Shut-down: destroying the audio device.");
-    QA_DestroyAudio();
-    QC_DEBUG("Shut-down: destroying the asset manager.");
-    QD_DestroyAssets();
-    QC_DEBUG("Shut-down: destroying the synchronisation.");
-    QD_DestroySync();
-    QC_DEBUG("Shut-down: destroying the utility object.");
-    QU_DestroyApp();
-    QC_DEBUG("Shut-down: shutting down the fonts.");
-    QU_ShutdownFonts();
-    QC_DEBUG("Shut-down: destroying the renderer.");
-    QR_DestroyRenderer();
-    QC_DEBUG("Shut-down: destroying the task pool.");
-    QC_DestroyTasks();
-    QC_DEBUG("Shut-down: destroying the log.");
-    QC_DestroyLog();
+    LM1_DestroySubsystems();
     // No log from here on: the line goes straight to the debugger output.
     QC_DEBUG("Shut-down: destroying the main window.");
     QP_DestroyOutputWindow(window);
