@@ -41,23 +41,7 @@
 #include <string>
 
 // Every allocation of the process is counted: a frame must make none.
-namespace
-{
-std::atomic<std::uint64_t> gAllocations{0};
-}
-
-void* operator new(std::size_t size)
-{
-    gAllocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
+#include "AllocationCounter.h"
 
 namespace
 {
