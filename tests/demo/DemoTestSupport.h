@@ -29,6 +29,7 @@
 #include "qc/QC_Tasks.h"
 #include "qc/QC_Thread.h"
 #include "qd/QD_Assets.h"
+#include "qd/QD_Sequencer_QCS.h"
 #include "qd/QD_Sync.h"
 #include "qm/QM_Quad.h"
 #include "qr/QR_Renderer.h"
@@ -45,6 +46,39 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+// The vertex stage of a full-screen pass: position and texture coordinate straight through.
+// Macros, so that a test's shader text stays one string literal.
+#define DEMO_PASS_THROUGH_VERTEX \
+    "vertex\n" \
+    "{\n" \
+    "  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Position outPosition, out QR_TexCoord0 outTexCoord)\n" \
+    "  {\n" \
+    "    outPosition = inPosition;\n" \
+    "    outTexCoord = inTexCoord;\n" \
+    "  }\n" \
+    "}\n"
+
+// What the demo's composition shader declares (its constants and the previous and current
+// scenes' and the vignette's samplers) and a pass-through vertex stage; a test adds the pixel
+// stage.
+#define DEMO_COMPOSITION_INTERFACE \
+    "constants\n" \
+    "{\n" \
+    "  composition\n" \
+    "  {\n" \
+    "    float4 fade;\n" \
+    "    float time;\n" \
+    "    float3 noise;\n" \
+    "  }\n" \
+    "}\n" \
+    "samplers\n" \
+    "{\n" \
+    "  QR_Sampler2D previous;\n" \
+    "  QR_Sampler2D current;\n" \
+    "  QR_Sampler2D vignette;\n" \
+    "}\n" \
+    DEMO_PASS_THROUGH_VERTEX
 
 // Every log line of the test, kept in order; safe from any thread.
 class DemoLog
@@ -237,6 +271,18 @@ protected:
         QD_GetSync()->UpdateAtMilliseconds(static_cast<std::int64_t>(std::llround(double(beat) * 500.0)));
     }
 
+    // A sequencer from script text, subscribed to the sync so SetBeat moves it; null with a test
+    // failure when the text does not parse.
+    QC_Ptr<QD_Sequencer> Script(const std::string& text)
+    {
+        QC_Ptr<QD_Sequencer> sequencer;
+        EXPECT_TRUE(QD_ParseSequencerText(text.c_str(), static_cast<std::uint32_t>(text.size()), sequencer))
+            << log.Errors();
+        if (sequencer)
+            sequencer->SubscribeChannels();
+        return sequencer;
+    }
+
     // The back buffer as it stands (row 0 at the top).
     QC_Ptr<QC_Image> ReadBackBuffer()
     {
@@ -304,15 +350,7 @@ private:
 {
   QR_Sampler2D picture;
 }
-vertex
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Position outPosition, out QR_TexCoord0 outTexCoord)
-  {
-    outPosition = inPosition;
-    outTexCoord = inTexCoord;
-  }
-}
-pixel
+)" DEMO_PASS_THROUGH_VERTEX R"(pixel
 {
   void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Target outColour)
   {

@@ -21,30 +21,7 @@ namespace
 {
 // The composition without grain, vignette or anything else: the mix by fade alone, so read-back
 // colours are exact.
-const char* const kPlainComposition = R"(constants
-{
-  composition
-  {
-    float4 fade;
-    float time;
-    float3 noise;
-  }
-}
-samplers
-{
-  QR_Sampler2D previous;
-  QR_Sampler2D current;
-  QR_Sampler2D vignette;
-}
-vertex
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Position outPosition, out QR_TexCoord0 outTexCoord)
-  {
-    outPosition = inPosition;
-    outTexCoord = inTexCoord;
-  }
-}
-pixel
+const char* const kPlainComposition = DEMO_COMPOSITION_INTERFACE R"(pixel
 {
   void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Target outColour)
   {
@@ -226,30 +203,7 @@ TEST_F(DemoTimelineTest, ASwitchWithTransitionOneShowsBothScenesForOneBeat)
 
 // A composition that shows its constants instead of the scenes: red the fade's second
 // component, green the beat / 8, blue the third noise value.
-const char* const kConstantsComposition = R"(constants
-{
-  composition
-  {
-    float4 fade;
-    float time;
-    float3 noise;
-  }
-}
-samplers
-{
-  QR_Sampler2D previous;
-  QR_Sampler2D current;
-  QR_Sampler2D vignette;
-}
-vertex
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Position outPosition, out QR_TexCoord0 outTexCoord)
-  {
-    outPosition = inPosition;
-    outTexCoord = inTexCoord;
-  }
-}
-pixel
+const char* const kConstantsComposition = DEMO_COMPOSITION_INTERFACE R"(pixel
 {
   void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Target outColour)
   {

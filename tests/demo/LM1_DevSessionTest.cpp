@@ -26,30 +26,7 @@ using namespace std::chrono_literals;
 
 // The composition with no grain or vignette: the mix by fade alone, so colours read back exact.
 // TINT is replaced by the test to make a visibly different version.
-const char* const kComposition = R"(constants
-{
-  composition
-  {
-    float4 fade;
-    float time;
-    float3 noise;
-  }
-}
-samplers
-{
-  QR_Sampler2D previous;
-  QR_Sampler2D current;
-  QR_Sampler2D vignette;
-}
-vertex
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Position outPosition, out QR_TexCoord0 outTexCoord)
-  {
-    outPosition = inPosition;
-    outTexCoord = inTexCoord;
-  }
-}
-pixel
+const char* const kComposition = DEMO_COMPOSITION_INTERFACE R"(pixel
 {
   void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Target outColour)
   {

@@ -57,17 +57,6 @@ double Spread(const QC_Image& image)
 class PartPTest : public DemoTest
 {
 protected:
-    // A sequencer from script text, subscribed to the sync so SetBeat moves it.
-    QC_Ptr<QD_Sequencer> Script(const std::string& text)
-    {
-        QC_Ptr<QD_Sequencer> sequencer;
-        EXPECT_TRUE(QD_ParseSequencerText(text.c_str(), static_cast<std::uint32_t>(text.size()), sequencer))
-            << log.Errors();
-        if (sequencer)
-            sequencer->SubscribeChannels();
-        return sequencer;
-    }
-
     QC_Ptr<QD_Sequencer> RealScript()
     {
         QC_Ptr<QD_Sequencer> sequencer;

@@ -17,16 +17,6 @@ const QrPixel kGreenPixel = {0, 255, 0, 255};
 class PartTTest : public DemoTest
 {
 protected:
-    QC_Ptr<QD_Sequencer> Script(const std::string& text)
-    {
-        QC_Ptr<QD_Sequencer> sequencer;
-        EXPECT_TRUE(QD_ParseSequencerText(text.c_str(), static_cast<std::uint32_t>(text.size()), sequencer))
-            << log.Errors();
-        if (sequencer)
-            sequencer->SubscribeChannels();
-        return sequencer;
-    }
-
     // The target filled with green, then drawn into as scene.
     QC_Ptr<QC_Image> RenderOverGreen(LM1_T& part, int scene, const QD_Sequencer& sequencer)
     {
