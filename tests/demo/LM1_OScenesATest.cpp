@@ -2,11 +2,9 @@
 // scene waits for all of its assets, o4's palette pick, o12's screen under any channel values,
 // o9's two passes, and the demo's own shaders, textures, texts and script.
 
-#include "DemoTestSupport.h"
 #include "LM1_O.h"
 #include "LM1_OScenesA.h"
-#include "LM1_SceneKit.h"
-#include "qd/QD_SequencerAsset.h"
+#include "OScenesTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -31,60 +29,18 @@ const char* const SCENE_FILES[] = {
 const char* const SCENE_SHADERS[] = {"o1.qcs",  "o2.qcs",  "o3.qcs",    "o4.qcs",    "o5.qcs",
                                      "o6.qcs",  "o7.qcs",  "o8.qcs",    "o9_1.qcs",  "o9_2.qcs",
                                      "o10.qcs", "o11_1.qcs", "o11_2.qcs", "o12.qcs"};
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
-
-bool SamePixel(const QrPixel& a, const QrPixel& b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
-
-// Distinct colours in a picture, counted up to a small limit.
-std::size_t DistinctColours(const QC_Image& image, std::size_t limit = 64)
-{
-    std::set<std::uint32_t> colours;
-    for (std::uint32_t i = 0; i < image.Width() * image.Height() && colours.size() < limit; ++i)
-        colours.insert(image.Pixels()[i]);
-    return colours.size();
-}
-
-// Mean absolute difference of two pictures' colour bytes, 0 to 255.
-double MeanDifference(const QC_Image& a, const QC_Image& b)
-{
-    const auto* pa = reinterpret_cast<const std::uint8_t*>(a.Pixels());
-    const auto* pb = reinterpret_cast<const std::uint8_t*>(b.Pixels());
-    const std::size_t bytes = std::size_t(a.Width()) * a.Height() * 4;
-    double sum = 0.0;
-    for (std::size_t i = 0; i < bytes; ++i)
-        sum += std::abs(int(pa[i]) - int(pb[i]));
-    return sum / double(bytes);
-}
 } // namespace
 
-class OScenesATest : public DemoTest
+class OScenesATest : public OScenesTest<LM1_OScenesA>
 {
 protected:
-    void TearDown() override
-    {
-        scenes.reset();
-        shared = LM1_OShared();
-        target = nullptr;
-        script = nullptr;
-        extraScripts.clear();
-        DemoTest::TearDown();
-    }
-
     // Copies the scenes' files into the test's folder, except those named in missing, and
     // writes the test's own script there (or a replacement for a scene file).
     void PrepareFolder(const std::string& scriptText, const std::set<std::string>& missing = {})
     {
         for (const char* name : SCENE_FILES)
             if (!missing.count(name))
-                std::filesystem::copy_file(std::string(VC_SOURCE_DIR "/assets/") + name, dir.File(name),
-                                           std::filesystem::copy_options::overwrite_existing);
+                CopyAsset(name);
         dir.Write("o.qcs", scriptText);
     }
 
@@ -94,21 +50,7 @@ protected:
     {
         DemoRuntimeOptions options;
         options.draw2D = draw2D;
-        StartRuntime(root, options);
-        script = QD_GetAssets()->LoadSequencer("o.qcs");
-        target = renderer->CreateRenderTarget(width, height);
-        shared.width = static_cast<std::int32_t>(width);
-        shared.height = static_cast<std::int32_t>(height);
-        shared.quad = QC_Ptr<QM_Quad>(new QM_Quad);
-        shared.quad->Init();
-        shared.depthStencil = LM1_CreateDepthStencilState(false);
-        shared.rasteriser = LM1_CreateRasteriserState(QR_CullMode::Back, QR_FillMode::Solid, false);
-        shared.sampler = LM1_CreateSamplerState(QR_Filter::Point, QR_TextureAddress::Clamp,
-                                                QR_TextureAddress::Clamp, QR_TextureAddress::Clamp);
-        shared.opaqueBlend = LM1_CreateBlendState(false);
-        shared.alphaBlend = LM1_CreateBlendState(true);
-        shared.cube = LM1_CreateBoxModel(1, 1, 1);
-        scenes = std::make_unique<LM1_OScenesA>(shared);
+        StartSceneSet(root, options);
         if (expectAllLoaded) {
             ASSERT_TRUE(PumpUntilLoaded());
         } else {
@@ -116,23 +58,6 @@ protected:
             PumpUntil([this] { return bool(script->GetCurrent()); });
         }
         ASSERT_TRUE(script->GetCurrent()) << log.Errors();
-    }
-
-    // Writes a script into the folder, loads it and waits for it.
-    QC_Ptr<QD_Sequencer> LoadScript(const std::string& name, const std::string& text)
-    {
-        dir.Write(name, text);
-        QC_Ptr<QD_SequencerAsset> asset = QD_GetAssets()->LoadSequencer(name.c_str());
-        extraScripts.push_back(asset);
-        EXPECT_TRUE(PumpUntil([&asset] { return bool(asset->GetCurrent()); })) << log.Errors();
-        return asset->GetCurrent();
-    }
-
-    void Draw(std::int32_t scene, const QD_Sequencer* sequencer = nullptr)
-    {
-        shared.target = target;
-        shared.aspect = static_cast<float>(width) / static_cast<float>(height);
-        scenes->Render(scene, sequencer ? *sequencer : *script->GetCurrent());
     }
 
     // Fills the target with a colour no scene draws, so an untouched target is recognisable.
@@ -143,12 +68,6 @@ protected:
     }
 
     QrPixel Centre(const QC_Image& image) { return PixelAt(image, width / 2, height / 2); }
-
-    LM1_OShared shared;
-    std::unique_ptr<LM1_OScenesA> scenes;
-    QC_Ptr<QR_RenderTarget> target;
-    QC_Ptr<QD_SequencerAsset> script;
-    std::vector<QC_Ptr<QD_SequencerAsset>> extraScripts;
 };
 
 TEST_F(OScenesATest, O1LayersAreTruncatedAndEachDrawsAllItsInstances)
@@ -302,15 +221,7 @@ TEST_F(OScenesATest, O4WritesTheSixColoursPickedByChannel401)
     float4 colour5;
   }
 }
-vertex
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Position outPosition, out QR_TexCoord0 outTexCoord)
-  {
-    outPosition = inPosition;
-    outTexCoord = inTexCoord;
-  }
-}
-pixel
+)" DEMO_PASS_THROUGH_VERTEX R"(pixel
 {
   void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Target outColour)
   {
@@ -452,15 +363,7 @@ TEST_F(OScenesATest, O9DrawsTheGemIntoItsOwnTargetAndTheSecondPassReadsIt)
 {
   QR_Sampler2D picture;
 }
-vertex
-{
-  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Position outPosition, out QR_TexCoord0 outTexCoord)
-  {
-    outPosition = inPosition;
-    outTexCoord = inTexCoord;
-  }
-}
-pixel
+)" DEMO_PASS_THROUGH_VERTEX R"(pixel
 {
   void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Target outColour)
   {
@@ -482,14 +385,7 @@ pixel
 
 TEST_F(OScenesATest, EveryShaderOfTheScenesCompilesWithoutAMessage)
 {
-    StartRuntime(dir.Path().string(), DemoRuntimeOptions{.draw2D = false});
-    for (const char* name : SCENE_SHADERS) {
-        const QC_String source(ReadFile(std::string(VC_SOURCE_DIR "/assets/") + name).c_str());
-        EXPECT_TRUE(renderer->CreateVertexShader(source)) << name << "\n" << log.Errors();
-        EXPECT_TRUE(renderer->CreatePixelShader(source)) << name << "\n" << log.Errors();
-        EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << name << "\n" << log.Errors();
-        log.Clear();
-    }
+    ExpectShadersCompileWithoutAMessage(SCENE_SHADERS);
 }
 
 TEST_F(OScenesATest, EverySceneLoadsAndDrawsAMovingPictureOfItsOwn)
@@ -500,23 +396,7 @@ TEST_F(OScenesATest, EverySceneLoadsAndDrawsAMovingPictureOfItsOwn)
         {107, 228.0f}, {108, 236.0f}, {109, 312.0f}, {110, 168.0f}, {111, 328.0f}, {112, 200.0f},
     };
     StartScenes(VC_SOURCE_DIR "/assets", true, true);
-    std::vector<QC_Ptr<QC_Image>> middles;
-    for (const auto& [scene, beat] : scenesAndBeats) {
-        SetBeat(beat);
-        Draw(scene);
-        QC_Ptr<QC_Image> middle = ReadTarget(target.Get());
-        WritePng(*middle, std::string(VC_BINARY_DIR "/o") + std::to_string(scene - 100) + "-middle.png");
-        EXPECT_GT(DistinctColours(*middle), 16u) << "scene " << scene << " is nearly flat";
-        SetBeat(beat + 1.0f);
-        Draw(scene);
-        QC_Ptr<QC_Image> next = ReadTarget(target.Get());
-        EXPECT_GT(MeanDifference(*middle, *next), 0.5) << "scene " << scene << " stands still over a beat";
-        for (std::size_t other = 0; other < middles.size(); ++other)
-            EXPECT_GT(MeanDifference(*middle, *middles[other]), 3.0)
-                << "scene " << scene << " looks like scene " << scenesAndBeats[other].first;
-        middles.push_back(middle);
-    }
-    EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
+    ExpectMovingPicturesOfTheirOwn(scenesAndBeats, "-middle.png");
 }
 
 TEST_F(OScenesATest, O3ShowsItsFirstPictureForAPickOutsideTheFour)

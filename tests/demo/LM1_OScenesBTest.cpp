@@ -2,10 +2,8 @@
 // o21's colour picks, o22's wireframe, o24's plane, where the title picture lands, and the
 // demo's own shaders, pictures, texts and channels for these scenes.
 
-#include "DemoTestSupport.h"
 #include "LM1_OScenesB.h"
-#include "LM1_SceneKit.h"
-#include "qd/QD_SequencerAsset.h"
+#include "OScenesTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -28,65 +26,23 @@ const char* const SCENE_FILES[] = {
 const char* const SCENE_SHADERS[] = {"o13.qcs", "o15.qcs", "o16.qcs", "o18_1.qcs", "o18_2.qcs",
                                      "o20.qcs", "o21.qcs", "o22.qcs", "o23.qcs",   "o24.qcs"};
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream stream(path, std::ios::binary);
-    std::ostringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
-
-bool SamePixel(const QrPixel& a, const QrPixel& b) { return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a; }
-
 bool Dark(const QrPixel& p) { return p.r < 24 && p.g < 24 && p.b < 24; }
 
 // The title's frame: warm gold, red over green over blue.
 bool Gold(const QrPixel& p) { return p.r > 150 && p.r > p.g && p.g > p.b && p.b < 140; }
-
-std::size_t DistinctColours(const QC_Image& image, std::size_t limit = 64)
-{
-    std::set<std::uint32_t> colours;
-    for (std::uint32_t i = 0; i < image.Width() * image.Height() && colours.size() < limit; ++i)
-        colours.insert(image.Pixels()[i]);
-    return colours.size();
-}
-
-// Mean absolute difference of two pictures' colour bytes, 0 to 255.
-double MeanDifference(const QC_Image& a, const QC_Image& b)
-{
-    const auto* pa = reinterpret_cast<const std::uint8_t*>(a.Pixels());
-    const auto* pb = reinterpret_cast<const std::uint8_t*>(b.Pixels());
-    const std::size_t bytes = std::size_t(a.Width()) * a.Height() * 4;
-    double sum = 0.0;
-    for (std::size_t i = 0; i < bytes; ++i)
-        sum += std::abs(int(pa[i]) - int(pb[i]));
-    return sum / double(bytes);
-}
 } // namespace
 
-class OScenesBTest : public DemoTest
+class OScenesBTest : public OScenesTest<LM1_OScenesB>
 {
 protected:
-    void TearDown() override
-    {
-        scenes.reset();
-        shared = LM1_OShared();
-        target = nullptr;
-        script = nullptr;
-        extraScripts.clear();
-        DemoTest::TearDown();
-    }
-
     // Copies the scenes' files into the test's folder and writes the test's own script there;
     // replacements name files whose content the test writes instead.
     void PrepareFolder(const std::string& scriptText, const std::vector<std::pair<std::string, std::string>>& replacements = {})
     {
         for (const char* name : SCENE_FILES)
-            std::filesystem::copy_file(std::string(VC_SOURCE_DIR "/assets/") + name, dir.File(name),
-                                       std::filesystem::copy_options::overwrite_existing);
+            CopyAsset(name);
         for (const char* name : {"font.png", "font.qcs", "texture.qcs"})
-            std::filesystem::copy_file(std::string(VC_SOURCE_DIR "/assets/") + name, dir.File(name),
-                                       std::filesystem::copy_options::overwrite_existing);
+            CopyAsset(name);
         for (const auto& [name, content] : replacements)
             dir.Write(name, content);
         dir.Write("o.qcs", scriptText);
@@ -97,39 +53,9 @@ protected:
     void StartScenes(const std::string& root, DemoRuntimeOptions options = DemoRuntimeOptions())
     {
         options.draw2D = true;
-        StartRuntime(root, options);
-        script = QD_GetAssets()->LoadSequencer("o.qcs");
-        target = renderer->CreateRenderTarget(width, height);
-        shared.width = static_cast<std::int32_t>(width);
-        shared.height = static_cast<std::int32_t>(height);
-        shared.quad = QC_Ptr<QM_Quad>(new QM_Quad);
-        shared.quad->Init();
-        shared.depthStencil = LM1_CreateDepthStencilState(false);
-        shared.rasteriser = LM1_CreateRasteriserState(QR_CullMode::Back, QR_FillMode::Solid, false);
-        shared.sampler = LM1_CreateSamplerState(QR_Filter::Point, QR_TextureAddress::Clamp,
-                                                QR_TextureAddress::Clamp, QR_TextureAddress::Clamp);
-        shared.opaqueBlend = LM1_CreateBlendState(false);
-        shared.alphaBlend = LM1_CreateBlendState(true);
-        shared.cube = LM1_CreateBoxModel(1, 1, 1);
-        scenes = std::make_unique<LM1_OScenesB>(shared);
+        StartSceneSet(root, options);
         ASSERT_TRUE(PumpUntilLoaded());
         ASSERT_TRUE(script->GetCurrent()) << log.Errors();
-    }
-
-    QC_Ptr<QD_Sequencer> LoadScript(const std::string& name, const std::string& text)
-    {
-        dir.Write(name, text);
-        QC_Ptr<QD_SequencerAsset> asset = QD_GetAssets()->LoadSequencer(name.c_str());
-        extraScripts.push_back(asset);
-        EXPECT_TRUE(PumpUntil([&asset] { return bool(asset->GetCurrent()); })) << log.Errors();
-        return asset->GetCurrent();
-    }
-
-    void Draw(std::int32_t scene, const QD_Sequencer* sequencer = nullptr)
-    {
-        shared.target = target;
-        shared.aspect = static_cast<float>(width) / static_cast<float>(height);
-        scenes->Render(scene, sequencer ? *sequencer : *script->GetCurrent());
     }
 
     // Triangles the renderer counted for one frame of a scene.
@@ -139,12 +65,6 @@ protected:
         Draw(scene, sequencer);
         return renderer->GetTriangleCount();
     }
-
-    LM1_OShared shared;
-    std::unique_ptr<LM1_OScenesB> scenes;
-    QC_Ptr<QR_RenderTarget> target;
-    QC_Ptr<QD_SequencerAsset> script;
-    std::vector<QC_Ptr<QD_SequencerAsset>> extraScripts;
 };
 
 TEST_F(OScenesBTest, O14RebuildsItsScreenOnlyWhenTheWholeStepChanges)
@@ -323,14 +243,7 @@ TEST_F(OScenesBTitleTest, TheTitleIsCutToTheWidthOfA640By360Screen)
 
 TEST_F(OScenesBTest, EveryShaderOfTheScenesCompilesWithoutAMessage)
 {
-    StartRuntime(dir.Path().string(), DemoRuntimeOptions{.draw2D = false});
-    for (const char* name : SCENE_SHADERS) {
-        const QC_String source(ReadFile(std::string(VC_SOURCE_DIR "/assets/") + name).c_str());
-        EXPECT_TRUE(renderer->CreateVertexShader(source)) << name << "\n" << log.Errors();
-        EXPECT_TRUE(renderer->CreatePixelShader(source)) << name << "\n" << log.Errors();
-        EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << name << "\n" << log.Errors();
-        log.Clear();
-    }
+    ExpectShadersCompileWithoutAMessage(SCENE_SHADERS);
 }
 
 TEST_F(OScenesBTest, TheTextsKeepToFortyColumns)
@@ -357,23 +270,6 @@ TEST_F(OScenesBTest, EverySceneLoadsAndDrawsAMovingPictureOfItsOwn)
         {123, 244.0f}, {122, 252.0f}, {118, 344.0f}, {120, 360.0f}, {124, 376.0f}, {116, 424.0f},
     };
     StartScenes(VC_SOURCE_DIR "/assets");
-    std::vector<QC_Ptr<QC_Image>> middles;
-    for (const auto& [scene, beat] : scenesAndBeats) {
-        SetBeat(beat);
-        Draw(scene);
-        QC_Ptr<QC_Image> middle = ReadTarget(target.Get());
-        WritePng(*middle, std::string(VC_BINARY_DIR "/o") + std::to_string(scene - 100) + ".png");
-        EXPECT_GT(DistinctColours(*middle), 16u) << "scene " << scene << " is nearly flat";
-        if (scene != 113) {
-            SetBeat(beat + 1.0f);
-            Draw(scene);
-            QC_Ptr<QC_Image> next = ReadTarget(target.Get());
-            EXPECT_GT(MeanDifference(*middle, *next), 0.5) << "scene " << scene << " stands still over a beat";
-        }
-        for (std::size_t other = 0; other < middles.size(); ++other)
-            EXPECT_GT(MeanDifference(*middle, *middles[other]), 3.0)
-                << "scene " << scene << " looks like scene " << scenesAndBeats[other].first;
-        middles.push_back(middle);
-    }
-    EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
+    // o13's title is a still picture.
+    ExpectMovingPicturesOfTheirOwn(scenesAndBeats, ".png", {113});
 }
