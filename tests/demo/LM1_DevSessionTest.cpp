@@ -269,11 +269,15 @@ TEST_F(DevSessionTest, TheCompileChainsKeptCrashersSavedAsAShaderLeaveTheSession
             composition = asset.Get();
     ASSERT_NE(composition, nullptr);
     const auto reads = [composition] { return composition->GetLoadsRun() - composition->GetLoadsUnchanged(); };
+    // A load put off while the file settles counts as run for as long as it runs: the count
+    // before a save is taken with nothing in flight, or the next read could go unnoticed.
+    const auto idle = [composition] { return !composition->IsLoading() && composition->GetPendingReloads() == 0; };
     for (std::size_t i = 0; i < texts.size(); ++i) {
+        ASSERT_TRUE(FramesUntil(idle)) << "text " << i << ": the previous load never finished";
         const std::uint32_t readsBefore = reads();
         SaveAtomically(dir.File("post.qcs"), texts[i] + "\n// " + std::to_string(i));
-        ASSERT_TRUE(FramesUntil([&] { return reads() > readsBefore && session->ErrorText().find("post.qcs") != std::string::npos; }))
-            << "text " << i << " gave no error";
+        ASSERT_TRUE(FramesUntil([&] { return idle() && reads() > readsBefore && session->ErrorText().find("post.qcs") != std::string::npos; }))
+            << "text " << i << " gave no error (reads " << reads() << " from " << readsBefore << "): " << session->ErrorText();
     }
     SaveAtomically(dir.File("post.qcs"), Composition("mixed"));
     ASSERT_TRUE(FramesUntil([&] { return session->ErrorText().empty(); })) << session->ErrorText();
