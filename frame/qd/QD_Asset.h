@@ -42,7 +42,7 @@ class QD_AssetLink;
 class QD_Asset : public QC_RefCounted
 {
 public:
-    // Slot order of the interface.
+    // The operations every asset kind provides or overrides.
     ~QD_Asset() override;
     // Per-frame step on the main thread; changed: the asset tree reported a change.
     virtual void Update(bool changed);
@@ -53,7 +53,7 @@ public:
     // A copy of the full path (root followed by the requested name).
     virtual QD_AssetPath GetPath() const;
 
-    // Beyond the slots: the state of the reload machinery, for tools and tests.
+    // The state of the reload machinery, read by tools and tests.
     std::int32_t GetPendingReloads() const { return pendingReloads; }
     bool IsLoading() const { return static_cast<bool>(loadTask); }
     // Loader runs started so far, and how many of them stopped at an unchanged stamp. A run put

@@ -51,7 +51,7 @@ void StartFrontEnd()
 }
 
 // --- guards ------------------------------------------------------------------------------------
-// The HLSL front end crashes on some malformed texts, found by fuzzing (the inputs are kept as
+// The HLSL front end crashes on some malformed texts (each kept as a test input in
 // tests/fuzz/crashers/shader_compile-*): unclosed brackets inside constructor calls, a text
 // whose first declaration starts with a parameter modifier (in, out, inout), mul() with a
 // one-component vector (float1), an entry point parameter without a name ("(uint :

@@ -9,6 +9,7 @@
 #include "qc/QC_Thread.h"
 #include "qd/QD_Assets.h"
 #include "qd/QD_Sync.h"
+#include "support/FramePump.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -71,25 +72,6 @@ private:
     std::vector<std::pair<int, std::string>> lines;
 };
 
-// One frame as the main loop runs it, as far as assets are concerned.
-inline void RunFrame()
-{
-    QC_GetTasks()->RunMainThreadTasks();
-    QD_GetAssets()->Update();
-}
-
-// Runs frames until done() holds or the (generous) time-out passes; true when it held.
-inline bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds timeout = std::chrono::seconds(30))
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        RunFrame();
-        QC_Sleep(1);
-    }
-    return true;
-}
 
 // An asset with no load in flight and none counted.
 inline bool Idle(const QD_Asset& asset)

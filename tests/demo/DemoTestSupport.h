@@ -33,6 +33,7 @@
 #include "qd/QD_Sync.h"
 #include "qm/QM_Quad.h"
 #include "qr/QR_Renderer.h"
+#include "support/FramePump.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -218,26 +219,6 @@ protected:
         QR_DestroyRenderer();
         renderer = nullptr;
         QC_DestroyLog();
-    }
-
-    // One frame as the main loop runs it, as far as assets are concerned.
-    static void RunFrame()
-    {
-        QC_GetTasks()->RunMainThreadTasks();
-        QD_GetAssets()->Update();
-    }
-
-    // Runs frames until done() holds or the (generous) time-out passes; true when it held.
-    static bool PumpUntil(const std::function<bool()>& done, std::chrono::seconds timeout = std::chrono::seconds(60))
-    {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            RunFrame();
-            QC_Sleep(1);
-        }
-        return true;
     }
 
     // Runs frames until every requested asset has loaded; false (the log says why) otherwise.
