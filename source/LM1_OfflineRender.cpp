@@ -127,8 +127,7 @@ void StartSubsystems(OfflineRun& run)
     QD_CreateAssets(assetSettings);
     // The music is decoded and loaded like in the live demo but never played: the audio layer
     // opens its null output, so no sound device is needed.
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    QA_CreateAudio(QA_AudioSettings{.enabled = false});
+    QA_CreateAudio(QA_AudioSettings{.enabled = false, .silentDevice = true});
     run.context = QR_GetRenderer()->GetRenderContext();
     run.context->SetSwapChain(run.swapChain.Get());
     run.context->SetViewport(0, 0, run.line.width, run.line.height);

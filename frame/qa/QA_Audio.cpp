@@ -33,7 +33,7 @@ QA_Audio::QA_Audio(const QA_AudioSettings& settings)
     : enabled(settings.enabled), mainThreadId(QP_GetCurrentThreadId())
 {
     // The device opens even when audio is disabled, as the demo's start-up expects it to.
-    if (!device.Open()) {
+    if (!device.Open(settings.silentDevice)) {
         QC_ERROR("%s", device.ErrorText());
         QC_FATAL("Failed to create direct sounds.");
     }

@@ -26,6 +26,8 @@ struct QA_AudioSettings
 {
     // When false the device is still created but Play does nothing.
     bool enabled = true;
+    // Opens the null output: nothing is heard and no sound device is needed.
+    bool silentDevice = false;
 };
 
 class QA_Audio

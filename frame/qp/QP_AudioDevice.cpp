@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace
@@ -25,10 +26,12 @@ void QP_AudioDevice::SetError(const char* context)
     std::snprintf(errorText, sizeof(errorText), "%s: %s", context, SDL_GetError());
 }
 
-bool QP_AudioDevice::Open()
+bool QP_AudioDevice::Open(bool silent)
 {
     if (deviceId != 0)
         return true;
+    if (silent)
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         SetError("SDL_InitSubSystem(SDL_INIT_AUDIO)");
         return false;

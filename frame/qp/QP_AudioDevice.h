@@ -28,7 +28,9 @@ public:
 
     // Opens the default output device in the fixed format (the platform converts if the
     // hardware wants another). False, with ErrorText set, when no device can be opened.
-    bool Open();
+    // silent opens the platform's null output instead: the same callbacks run, nothing is
+    // heard and no sound card is needed (offline rendering).
+    bool Open(bool silent = false);
     void Close();
     bool IsOpen() const { return deviceId != 0; }
 
