@@ -15,11 +15,9 @@
 #include "qc/QC_File.h"
 #include "qc/QC_Log.h"
 #include "qc/QC_String.h"
-#include "qr/QR_PixelShader_DX10.h"
 #include "qr/QR_Renderer.h"
 #include "qr/QR_ShaderGenerator_HLSL.h"
 #include "qr/QR_ShaderParser.h"
-#include "qr/QR_VertexShader_DX10.h"
 
 #include <cstdio>
 #include <cstring>
@@ -58,16 +56,15 @@ void AppendPlatformGlsl(const QC_StringBase& source, bool wantVertex, bool wantP
     settings.headless = true;
     QR_CreateRenderer(settings);
     QR_Renderer* renderer = QR_GetRenderer();
-    // The backend is chosen above, so its classes are known.
     if (wantVertex) {
         QC_Ptr<QR_VertexShader> shader = renderer->CreateVertexShader(source);
         if (shader)
-            text.Append(static_cast<QR_VertexShader_DX10*>(shader.Get())->platformShader->GetGlslText());
+            text.Append(shader->GetPlatformCodeText());
     }
     if (wantPixel) {
         QC_Ptr<QR_PixelShader> shader = renderer->CreatePixelShader(source);
         if (shader)
-            text.Append(static_cast<QR_PixelShader_DX10*>(shader.Get())->platformShader->GetGlslText());
+            text.Append(shader->GetPlatformCodeText());
     }
     QR_DestroyRenderer();
 }

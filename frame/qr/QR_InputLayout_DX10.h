@@ -1,5 +1,5 @@
 #pragma once
-// The input layout of a vertex shader, derived from the "in" parameters of the vertex stage's
+// The input layout of a vertex shader (both backends), derived from the "in" parameters of the vertex stage's
 // main: in declaration order, tightly packed in slot 0, per vertex.
 //
 //   semantic        element        format               bytes  line of the dummy shader

@@ -1,6 +1,7 @@
 #pragma once
-// A pixel shader on the platform device. Created empty, filled by one Compile, never changed
-// afterwards. Its platform shader is released when it dies.
+// A pixel shader on the platform device, for both backends (they differ only in the profile
+// the renderer passes). Created empty, filled by one Compile, never changed afterwards. Its
+// platform shader is released when it dies.
 
 #include "qc/QC_Ptr.h"
 #include "qc/QC_String.h"
@@ -13,6 +14,8 @@ public:
     // Compiles the HLSL text with entry "QR_Main" and profile, and makes the platform shader.
     // Failures are reported at level 2 and leave platformShader empty.
     void Compile(QP_Device* device, const QC_StringBase& text, const char* profile);
+
+    const char* GetPlatformCodeText() const override { return platformShader ? platformShader->GetGlslText() : ""; }
 
     QC_Ptr<QP_PixelShader> platformShader;
 };

@@ -12,8 +12,8 @@
 #include "qr/QR_DisplayMode_DX10.h"
 #include "qr/QR_GeometryState_DX11.h"
 #include "qr/QR_IndexBuffer_DX11.h"
-#include "qr/QR_InputLayout_DX11.h"
-#include "qr/QR_PixelShader_DX11.h"
+#include "qr/QR_InputLayout_DX10.h"
+#include "qr/QR_PixelShader_DX10.h"
 #include "qr/QR_RasteriserState_DX11.h"
 #include "qr/QR_RenderTarget_DX11.h"
 #include "qr/QR_SamplerState_DX11.h"
@@ -23,7 +23,7 @@
 #include "qr/QR_SwapChain_DX11.h"
 #include "qr/QR_Texture2D_DX11.h"
 #include "qr/QR_VertexBuffer_DX11.h"
-#include "qr/QR_VertexShader_DX11.h"
+#include "qr/QR_VertexShader_DX10.h"
 
 #include <limits>
 #include <vector>
@@ -305,13 +305,13 @@ QC_Ptr<QR_RenderTarget> QR_Renderer_DX10::CreateRenderTarget(std::uint32_t width
 // --- shaders -------------------------------------------------------------------------------------
 QC_Ptr<QR_VertexShader> QR_Renderer_DX10::CreateVertexShader(const QC_StringBase& source)
 {
-    QC_Ptr<QR_VertexShader_DX10> shader(NewObject<QR_VertexShader_DX10, QR_VertexShader_DX11>());
+    QC_Ptr<QR_VertexShader_DX10> shader(new QR_VertexShader_DX10());
     QR_ShaderParser parser;
     parser.Parse(source);
     QC_String text;
     QR_ShaderGenerator_HLSL::GenerateVertexShader(parser.Description(), text);
     // The layout is built whatever becomes of the stage itself.
-    QC_Ptr<QR_InputLayout_DX10> layout(NewObject<QR_InputLayout_DX10, QR_InputLayout_DX11>());
+    QC_Ptr<QR_InputLayout_DX10> layout(new QR_InputLayout_DX10());
     layout->Build(device.Get(), parser.Description().vertexStage.inputs, constants.vertexProfile);
     shader->Compile(device.Get(), text, layout.Get(), constants.vertexProfile);
     if (!shader->platformShader)
@@ -321,7 +321,7 @@ QC_Ptr<QR_VertexShader> QR_Renderer_DX10::CreateVertexShader(const QC_StringBase
 
 QC_Ptr<QR_PixelShader> QR_Renderer_DX10::CreatePixelShader(const QC_StringBase& source)
 {
-    QC_Ptr<QR_PixelShader_DX10> shader(NewObject<QR_PixelShader_DX10, QR_PixelShader_DX11>());
+    QC_Ptr<QR_PixelShader_DX10> shader(new QR_PixelShader_DX10());
     QR_ShaderParser parser;
     parser.Parse(source);
     QC_String text;

@@ -1,7 +1,8 @@
 #pragma once
-// A vertex shader on the platform device and the input layout made from its inputs. Created
-// empty, filled by one Compile, never changed afterwards; a reloaded source makes a new object.
-// Its platform objects are released when it dies.
+// A vertex shader on the platform device and the input layout made from its inputs, for both
+// backends (they differ only in the profile the renderer passes). Created empty, filled by one
+// Compile, never changed afterwards; a reloaded source makes a new object. Its platform objects
+// are released when it dies.
 
 #include "qc/QC_Ptr.h"
 #include "qc/QC_String.h"
@@ -15,6 +16,8 @@ public:
     // Keeps layout, compiles the HLSL text with entry "QR_Main" and profile, and makes the
     // platform shader. Failures are reported at level 2 and leave platformShader empty.
     void Compile(QP_Device* device, const QC_StringBase& text, QR_InputLayout_DX10* layout, const char* profile);
+
+    const char* GetPlatformCodeText() const override { return platformShader ? platformShader->GetGlslText() : ""; }
 
     QC_Ptr<QP_VertexShader> platformShader;
     QC_Ptr<QR_InputLayout_DX10> inputLayout;

@@ -25,11 +25,11 @@ bool HasMessageStartingWith(const std::vector<std::string>& messages, const std:
 }
 } // namespace
 
-class QrShaderObjectsTest : public QrRendererTest
+class QR_ShaderObjectsTest : public QR_RendererTest
 {
 };
 
-TEST_F(QrShaderObjectsTest, CanvasVertexInputsMakeAFortyByteLayoutCheckedByTheDummyShader)
+TEST_F(QR_ShaderObjectsTest, CanvasVertexInputsMakeAFortyByteLayoutCheckedByTheDummyShader)
 {
     QR_ShaderParser parser;
     const QR_ShaderDescription& description = Parse(parser, QrCanvasShaders::vertex);
@@ -75,7 +75,7 @@ TEST_F(QrShaderObjectsTest, CanvasVertexInputsMakeAFortyByteLayoutCheckedByTheDu
     EXPECT_TRUE(TakeErrors().empty());
 }
 
-TEST_F(QrShaderObjectsTest, InputsInOtherOrdersAndSystemValuesShapeTheLayout)
+TEST_F(QR_ShaderObjectsTest, InputsInOtherOrdersAndSystemValuesShapeTheLayout)
 {
     // Only the instance id: no elements, and the dummy goes straight to its closing text.
     QR_ShaderParser instanceParser;
@@ -132,7 +132,7 @@ TEST_F(QrShaderObjectsTest, InputsInOtherOrdersAndSystemValuesShapeTheLayout)
     EXPECT_TRUE(PixelNear(Pixel(32, 32), {255, 255, 0, 255}));
 }
 
-TEST_F(QrShaderObjectsTest, VertexInputsWithoutAnElementAreFatal)
+TEST_F(QR_ShaderObjectsTest, VertexInputsWithoutAnElementAreFatal)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(VertexShader("vertex { void main(in QR_TexCoord0_Float4 t, out QR_Position p) { p = t; } }"),
@@ -140,7 +140,7 @@ TEST_F(QrShaderObjectsTest, VertexInputsWithoutAnElementAreFatal)
                 "QR_InputLayout_DX10\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unknown input with semantic 25\\.");
 }
 
-TEST_F(QrShaderObjectsTest, FaultyStagesReturnNothingAndQuoteTheCompiler)
+TEST_F(QR_ShaderObjectsTest, FaultyStagesReturnNothingAndQuoteTheCompiler)
 {
     // An undeclared name in the pixel code.
     QC_Ptr<QR_PixelShader> faulty =
@@ -169,7 +169,7 @@ TEST_F(QrShaderObjectsTest, FaultyStagesReturnNothingAndQuoteTheCompiler)
     EXPECT_NE(errors[0].find("missing"), std::string::npos);
 }
 
-TEST_F(QrShaderObjectsTest, ShaderStateSlotsHoldReferencesAndRefuseIndicesPastSixteen)
+TEST_F(QR_ShaderObjectsTest, ShaderStateSlotsHoldReferencesAndRefuseIndicesPastSixteen)
 {
     shaderState = CanvasState(QrCanvasShaders::lcdText);
     EXPECT_EQ(shaderState->TextureCount(), 16u);
@@ -190,7 +190,7 @@ TEST_F(QrShaderObjectsTest, ShaderStateSlotsHoldReferencesAndRefuseIndicesPastSi
                                                        "Sampler state index 40 is outside 0-15."}));
 }
 
-TEST_F(QrShaderObjectsTest, ReplacedShadersAndTexturesFreeTheirPlatformObjects)
+TEST_F(QR_ShaderObjectsTest, ReplacedShadersAndTexturesFreeTheirPlatformObjects)
 {
     // A hot reload drops the old objects: nothing of theirs may stay on the device.
     QC_Ptr<QR_VertexShader> shader = VertexShader(QrCanvasShaders::vertex);
@@ -209,7 +209,7 @@ TEST_F(QrShaderObjectsTest, ReplacedShadersAndTexturesFreeTheirPlatformObjects)
     EXPECT_EQ(platformTexture->RefCount(), 1);
 }
 
-TEST_F(QrShaderObjectsTest, CanvasShadersDrawTheirQuads)
+TEST_F(QR_ShaderObjectsTest, CanvasShadersDrawTheirQuads)
 {
     // A 2x2 texture: opaque red, half-covered green, transparent blue, white.
     QC_Ptr<QC_Image> picture(new QC_Image(2, 2));
@@ -284,7 +284,7 @@ TEST_F(QrShaderObjectsTest, CanvasShadersDrawTheirQuads)
     EXPECT_TRUE(TakeErrors().empty());
 }
 
-TEST_F(QrShaderObjectsTest, Direct3D11CompilesTheSameShadersWithItsProfiles)
+TEST_F(QR_ShaderObjectsTest, Direct3D11CompilesTheSameShadersWithItsProfiles)
 {
     TearDown();
     StartRenderer(QR_Backend::DX11);
@@ -298,4 +298,21 @@ TEST_F(QrShaderObjectsTest, Direct3D11CompilesTheSameShadersWithItsProfiles)
     EXPECT_TRUE(PixelNear(Pixel(32, 32), {255, 0, 255, 255}));
     EXPECT_FALSE(PixelShader("pixel { void main(in QR_Position p, out QR_Target t) { t = nothing; } }"));
     EXPECT_TRUE(HasMessageStartingWith(TakeErrors(), "Shader stage compilation failed, D3D message is \""));
+}
+
+TEST_F(QR_ShaderObjectsTest, BothBackendsShowTheGlslTheirStagesRunWithoutKnowingTheBackendClass)
+{
+    for (QR_Backend backend : {QR_Backend::DX10, QR_Backend::DX11}) {
+        TearDown();
+        StartRenderer(backend);
+        const QC_Ptr<QR_VertexShader> vertex = VertexShader(QrCanvasShaders::vertex);
+        const QC_Ptr<QR_PixelShader> pixel = PixelShader(QrCanvasShaders::flat);
+        ASSERT_TRUE(vertex && pixel) << "backend " << static_cast<int>(backend);
+        const std::string vertexText = vertex->GetPlatformCodeText();
+        const std::string pixelText = pixel->GetPlatformCodeText();
+        EXPECT_EQ(vertexText.rfind("#version 450", 0), 0u) << vertexText;
+        EXPECT_EQ(pixelText.rfind("#version 450", 0), 0u) << pixelText;
+        EXPECT_NE(vertexText.find("gl_Position"), std::string::npos) << "backend " << static_cast<int>(backend);
+        EXPECT_EQ(pixelText.find("gl_Position"), std::string::npos) << "backend " << static_cast<int>(backend);
+    }
 }
