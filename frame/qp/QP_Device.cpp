@@ -37,6 +37,15 @@ std::uint32_t FullMipCount(std::uint32_t width, std::uint32_t height)
 QP_Device::QP_Device(QP_GLContext* context) : glContext(context)
 {
     immediateContext = QC_Ptr<QP_DeviceContext>(new QP_DeviceContext(context));
+    // Direct3D's default states as objects, so that binding null binds them and a push never
+    // asks whether a state is bound.
+    const QP_BlendDesc1 blendDefaults;
+    const QP_DepthStencilDesc depthStencilDefaults;
+    const QP_RasterizerDesc rasterizerDefaults;
+    CreateBlendState1(&blendDefaults, &immediateContext->defaultBlendState);
+    CreateDepthStencilState(&depthStencilDefaults, &immediateContext->defaultDepthStencilState);
+    CreateRasterizerState(&rasterizerDefaults, &immediateContext->defaultRasterizerState);
+    immediateContext->ClearState();
 }
 
 QP_Device::~QP_Device() = default;
@@ -486,6 +495,17 @@ QP_Result QP_Device::CreateBlendState1(const QP_BlendDesc1* desc, QC_Ptr<QP_Blen
         target = {source.blendEnable, srcColour, destColour, colourEquation, srcAlpha, destAlpha, alphaEquation,
                   source.renderTargetWriteMask};
     }
+    // Factors and equations of a target that does not blend are never pushed.
+    const QP_BlendState::Target& first = created->targets[0];
+    created->sameForAllTargets = true;
+    for (const QP_BlendState::Target& other : created->targets) {
+        const bool sameFactors = !first.enable ||
+                                 (first.srcColour == other.srcColour && first.destColour == other.destColour &&
+                                  first.colourEquation == other.colourEquation && first.srcAlpha == other.srcAlpha &&
+                                  first.destAlpha == other.destAlpha && first.alphaEquation == other.alphaEquation);
+        if (first.enable != other.enable || first.writeMask != other.writeMask || !sameFactors)
+            created->sameForAllTargets = false;
+    }
     if (state)
         *state = created;
     return QP_OK;
@@ -505,7 +525,10 @@ QP_Result QP_Device::CreateDepthStencilState(const QP_DepthStencilDesc* desc, QC
                  desc->depthWriteMask);
         return QP_E_INVALIDARG;
     }
+    created->depthTest = desc->depthEnable;
+    created->depthWrite = desc->depthEnable && desc->depthWriteMask == QP_DEPTH_WRITE_MASK_ALL;
     created->depthFunc = depthFunc;
+    created->stencilTest = desc->stencilEnable;
     const QP_DepthStencilOpDesc* faces[2] = {&desc->frontFace, &desc->backFace};
     QP_DepthStencilState::Face* outFaces[2] = {&created->front, &created->back};
     for (int i = 0; i < 2; ++i) {
@@ -546,6 +569,11 @@ QP_Result QP_Device::CreateRasterizerState(const QP_RasterizerDesc* desc, QC_Ptr
     // GL decides the winding in window coordinates, which run top-down here as on screen
     // (upper-left clip origin): clockwise means what it means in Direct3D.
     created->frontFace = desc->frontCounterClockwise ? GL_CCW : GL_CW;
+    created->depthClamp = !desc->depthClipEnable;
+    created->polygonOffset = desc->depthBias != 0 || desc->slopeScaledDepthBias != 0.0f;
+    created->offsetFactor = desc->slopeScaledDepthBias;
+    created->offsetUnits = static_cast<float>(desc->depthBias);
+    created->scissorTest = desc->scissorEnable;
     if (state)
         *state = created;
     return QP_OK;

@@ -205,6 +205,8 @@ private:
     };
     QP_BlendDesc1 desc;
     Target targets[QP_SIMULTANEOUS_RENDER_TARGET_COUNT] = {};
+    // Every target holds the same values: a bind sets them all with one call of each kind.
+    bool sameForAllTargets = false;
 };
 
 class QP_DepthStencilState final : public QP_DeviceChild
@@ -224,7 +226,10 @@ private:
         std::uint32_t fail, depthFail, pass, func;
     };
     QP_DepthStencilDesc desc;
+    bool depthTest = false;
+    bool depthWrite = false; // off whenever the test is off, as in Direct3D
     std::uint32_t depthFunc = 0;
+    bool stencilTest = false;
     Face front = {}, back = {};
 };
 
@@ -243,6 +248,10 @@ private:
     bool cullEnable = false;
     std::uint32_t cullFace = 0;
     std::uint32_t frontFace = 0;
+    bool depthClamp = false;    // Direct3D's depth clip switched off
+    bool polygonOffset = false; // a depth bias of either kind
+    float offsetFactor = 0.0f, offsetUnits = 0.0f;
+    bool scissorTest = false;
 };
 
 class QP_SamplerState final : public QP_DeviceChild

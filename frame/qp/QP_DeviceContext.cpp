@@ -1,6 +1,8 @@
-// The immediate context. Sections: construction, output binding and clears, states, input,
-// shaders and resources, draw preparation, draws, resource contents, queries.
-// Invariant: a Set only records (and marks dirty); PrepareDraw pushes the differences to GL.
+// The immediate context. Sections: construction, clears, output binding, states, input, shaders
+// and resources, draw preparation (the pushes of each state group), draws, resource contents,
+// queries.
+// Invariant: a Set only records what is bound and marks the groups it changed; PrepareDraw
+// pushes the marked groups to GL. Render targets are the exception: attached when set.
 
 #include "qp/QP_DeviceContext.h"
 
@@ -11,6 +13,20 @@
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+namespace {
+
+void SetCapability(GLenum capability, bool enable)
+{
+    if (enable)
+        glEnable(capability);
+    else
+        glDisable(capability);
+}
+
+GLboolean Channel(std::uint8_t mask, int bit) { return ((mask >> bit) & 1u) ? GL_TRUE : GL_FALSE; }
+
+} // namespace
 
 // --- construction ------------------------------------------------------------------------------
 QP_DeviceContext::QP_DeviceContext(QP_GLContext* context) : glContext(context)
@@ -30,25 +46,60 @@ QP_DeviceContext::~QP_DeviceContext()
     glDeleteVertexArrays(1, &glEmptyVertexArray);
 }
 
-// --- output binding and clears -------------------------------------------------------------------
-void QP_DeviceContext::PrepareClear()
+// --- clears ------------------------------------------------------------------------------------
+namespace {
+enum ClearLift : std::uint32_t
 {
+    LiftedScissor = 1,
+    LiftedColourMask = 2,
+    LiftedDepthMask = 4,
+    LiftedStencilMask = 8,
+};
+} // namespace
+
+std::uint32_t QP_DeviceContext::LiftForClear(std::uint32_t buffers)
+{
+    std::uint32_t lifted = 0;
     if (glContext->scissorEnabled) {
         glDisable(GL_SCISSOR_TEST);
-        glContext->scissorEnabled = false;
+        lifted |= LiftedScissor;
     }
-    glColorMaski(0, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glDepthMask(GL_TRUE);
-    glStencilMask(0xFF);
-    statesDirty = true;
+    // A view's clear framebuffer draws to buffer 0 only, so mask 0 is the one that counts.
+    if ((buffers & ClearColour) && glColourMask0 != QP_COLOR_WRITE_ENABLE_ALL) {
+        glColorMaski(0, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        lifted |= LiftedColourMask;
+    }
+    if ((buffers & QP_CLEAR_DEPTH) && !glDepthWrite) {
+        glDepthMask(GL_TRUE);
+        lifted |= LiftedDepthMask;
+    }
+    if ((buffers & QP_CLEAR_STENCIL) && glStencilWriteMask != 0xFF) {
+        glStencilMask(0xFF);
+        lifted |= LiftedStencilMask;
+    }
+    return lifted;
+}
+
+void QP_DeviceContext::RestoreAfterClear(std::uint32_t lifted)
+{
+    if (lifted & LiftedScissor)
+        glEnable(GL_SCISSOR_TEST);
+    if (lifted & LiftedColourMask)
+        glColorMaski(0, Channel(glColourMask0, 0), Channel(glColourMask0, 1), Channel(glColourMask0, 2),
+                     Channel(glColourMask0, 3));
+    if (lifted & LiftedDepthMask)
+        glDepthMask(GL_FALSE);
+    if (lifted & LiftedStencilMask)
+        glStencilMask(glStencilWriteMask);
 }
 
 void QP_DeviceContext::ClearRenderTargetView(QP_RenderTargetView* view, const float colour[4])
 {
     if (!view || !colour)
         return;
-    PrepareClear();
+    const std::uint32_t lifted = LiftForClear(ClearColour);
     glClearNamedFramebufferfv(view->glClearFramebuffer, GL_COLOR, 0, colour);
+    RestoreAfterClear(lifted);
     QP_CHECK_GL();
 }
 
@@ -57,50 +108,85 @@ void QP_DeviceContext::ClearDepthStencilView(QP_DepthStencilView* view, std::uin
 {
     if (!view)
         return;
-    PrepareClear();
     const GLint stencilValue = stencil;
     const bool clearDepth = (clearFlags & QP_CLEAR_DEPTH) != 0;
     const bool clearStencil = (clearFlags & QP_CLEAR_STENCIL) != 0;
+    if (!clearDepth && !clearStencil)
+        return;
+    const std::uint32_t lifted = LiftForClear(clearFlags);
     if (clearDepth && clearStencil)
         glClearNamedFramebufferfi(view->glClearFramebuffer, GL_DEPTH_STENCIL, 0, depth, stencilValue);
     else if (clearDepth)
         glClearNamedFramebufferfv(view->glClearFramebuffer, GL_DEPTH, 0, &depth);
-    else if (clearStencil)
+    else
         glClearNamedFramebufferiv(view->glClearFramebuffer, GL_STENCIL, 0, &stencilValue);
+    RestoreAfterClear(lifted);
     QP_CHECK_GL();
 }
 
+// --- output binding ----------------------------------------------------------------------------
 void QP_DeviceContext::OMSetRenderTargets(std::uint32_t viewCount, QP_RenderTargetView* const* views,
                                           QP_DepthStencilView* depthView)
 {
-    viewCount = std::min(viewCount, QP_SIMULTANEOUS_RENDER_TARGET_COUNT);
-    for (std::uint32_t i = 0; i < QP_SIMULTANEOUS_RENDER_TARGET_COUNT; ++i)
-        renderTargets[i] = (views && i < viewCount) ? views[i] : nullptr;
-    renderTargetCount = views ? viewCount : 0;
-    depthStencil = depthView;
     // Attached at once, so a view unbound here is no longer held by the framebuffer either.
-    ApplyFramebuffer();
+    viewCount = views ? std::min(viewCount, QP_SIMULTANEOUS_RENDER_TARGET_COUNT) : 0;
+    bool changed = viewCount != renderTargetCount;
+    GLenum drawBuffers[QP_SIMULTANEOUS_RENDER_TARGET_COUNT];
+    for (std::uint32_t i = 0; i < QP_SIMULTANEOUS_RENDER_TARGET_COUNT; ++i) {
+        QP_RenderTargetView* view = i < viewCount ? views[i] : nullptr;
+        drawBuffers[i] = view ? GL_COLOR_ATTACHMENT0 + i : GL_NONE;
+        if (view == renderTargets[i].Get())
+            continue;
+        // Views compare, not textures: two views of one texture may name different mip levels.
+        glNamedFramebufferTexture(glFramebuffer, GL_COLOR_ATTACHMENT0 + i, view ? view->texture->glTexture : 0,
+                                  view ? static_cast<GLint>(view->desc.mipSlice) : 0);
+        renderTargets[i] = view;
+        changed = true;
+    }
+    renderTargetCount = viewCount;
+    if (depthView != depthStencil.Get()) {
+        glNamedFramebufferTexture(glFramebuffer, GL_DEPTH_STENCIL_ATTACHMENT, depthView ? depthView->texture->glTexture : 0,
+                                  depthView ? static_cast<GLint>(depthView->desc.mipSlice) : 0);
+        depthStencil = depthView;
+        changed = true;
+    }
+    if (!changed)
+        return;
+    glNamedFramebufferDrawBuffers(glFramebuffer, QP_SIMULTANEOUS_RENDER_TARGET_COUNT, drawBuffers);
+    ++statePushes[FramebufferGroup];
+    QP_CHECK_GL();
 }
 
+// --- states ------------------------------------------------------------------------------------
 void QP_DeviceContext::OMSetBlendState(QP_BlendState* state, const float factor[4], std::uint32_t)
 {
-    blendState = state;
-    for (int i = 0; i < 4; ++i)
-        blendFactor[i] = factor ? factor[i] : 1.0f;
-    statesDirty = true;
+    QP_BlendState* chosen = state ? state : defaultBlendState.Get();
+    bool changed = chosen != blendState.Get();
+    for (int i = 0; i < 4; ++i) {
+        const float value = factor ? factor[i] : 1.0f;
+        changed = changed || value != blendFactor[i];
+        blendFactor[i] = value;
+    }
+    blendState = chosen;
+    if (changed)
+        MarkDirty(BlendGroup);
 }
 
 void QP_DeviceContext::OMSetDepthStencilState(QP_DepthStencilState* state, std::uint32_t reference)
 {
-    depthStencilState = state;
+    QP_DepthStencilState* chosen = state ? state : defaultDepthStencilState.Get();
+    if (chosen != depthStencilState.Get() || reference != stencilRef)
+        MarkDirty(DepthStencilGroup);
+    depthStencilState = chosen;
     stencilRef = reference;
-    statesDirty = true;
 }
 
 void QP_DeviceContext::RSSetState(QP_RasterizerState* state)
 {
-    rasterizerState = state;
-    statesDirty = true;
+    QP_RasterizerState* chosen = state ? state : defaultRasterizerState.Get();
+    if (chosen != rasterizerState.Get())
+        MarkDirty(RasteriserGroup);
+    rasterizerState = chosen;
 }
 
 void QP_DeviceContext::RSSetViewports(std::uint32_t count, const QP_Viewport* viewports)
@@ -112,17 +198,22 @@ void QP_DeviceContext::RSSetViewports(std::uint32_t count, const QP_Viewport* vi
         viewport = viewports[0];
         viewportSet = true;
     }
-    viewportDirty = true;
+    MarkDirty(ViewportGroup);
 }
 
 void QP_DeviceContext::RSSetScissorRects(std::uint32_t count, const QP_Rect* rects)
 {
     scissor = (count > 0 && rects) ? rects[0] : QP_Rect();
-    scissorDirty = true;
+    MarkDirty(ScissorGroup);
 }
 
 // --- input -------------------------------------------------------------------------------------
-void QP_DeviceContext::IASetInputLayout(QP_InputLayout* layout) { inputLayout = layout; }
+void QP_DeviceContext::IASetInputLayout(QP_InputLayout* layout)
+{
+    if (layout != inputLayout.Get())
+        MarkDirty(InputGroup);
+    inputLayout = layout;
+}
 
 void QP_DeviceContext::IASetVertexBuffers(std::uint32_t startSlot, std::uint32_t count, QP_Buffer* const* buffers,
                                           const std::uint32_t* strides, const std::uint32_t* offsets)
@@ -131,43 +222,59 @@ void QP_DeviceContext::IASetVertexBuffers(std::uint32_t startSlot, std::uint32_t
         return;
     count = std::min(count, QP_INPUT_ASSEMBLER_SLOT_COUNT - startSlot);
     for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint32_t slot = startSlot + i;
         QP_Buffer* buffer = buffers ? buffers[i] : nullptr;
+        const std::uint32_t stride = strides ? strides[i] : 0;
+        const std::uint32_t offset = offsets ? offsets[i] : 0;
+        if (buffer == vertexBuffers[slot].Get() && stride == vertexStrides[slot] && offset == vertexOffsets[slot])
+            continue;
         if (buffer && !(buffer->desc.bindFlags & QP_BIND_VERTEX_BUFFER)) {
-            QC_ERROR("IASetVertexBuffers: the buffer in slot %u is not a vertex buffer.", startSlot + i);
+            QC_ERROR("IASetVertexBuffers: the buffer in slot %u is not a vertex buffer.", slot);
             buffer = nullptr;
         }
-        vertexBuffers[startSlot + i] = buffer;
-        vertexStrides[startSlot + i] = strides ? strides[i] : 0;
-        vertexOffsets[startSlot + i] = offsets ? offsets[i] : 0;
+        vertexBuffers[slot] = buffer;
+        vertexStrides[slot] = stride;
+        vertexOffsets[slot] = offset;
+        MarkDirty(InputGroup);
     }
 }
 
 void QP_DeviceContext::IASetIndexBuffer(QP_Buffer* buffer, QP_Format format, std::uint32_t offset)
 {
-    if (buffer && (!(buffer->desc.bindFlags & QP_BIND_INDEX_BUFFER) ||
-                   (format != QP_FORMAT_R16_UINT && format != QP_FORMAT_R32_UINT))) {
+    const bool knownFormat = format == QP_FORMAT_R16_UINT || format == QP_FORMAT_R32_UINT;
+    if (buffer && (!(buffer->desc.bindFlags & QP_BIND_INDEX_BUFFER) || !knownFormat)) {
         QC_ERROR("IASetIndexBuffer: not an index buffer, or format %d is not R16_UINT or R32_UINT.", format);
         buffer = nullptr;
     }
+    if (buffer != indexBuffer.Get())
+        MarkDirty(InputGroup);
     indexBuffer = buffer;
-    indexFormat = format;
+    indexSize = format == QP_FORMAT_R16_UINT ? 2 : 4;
+    glIndexType = format == QP_FORMAT_R16_UINT ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT;
     indexOffset = offset;
 }
 
-void QP_DeviceContext::IASetPrimitiveTopology(QP_PrimitiveTopology primitiveTopology) { topology = primitiveTopology; }
+void QP_DeviceContext::IASetPrimitiveTopology(QP_PrimitiveTopology primitiveTopology)
+{
+    // An unknown topology is reported by the draw that would use it, as Direct3D does.
+    topology = primitiveTopology;
+    GLenum mode = 0;
+    topologyValid = QP_GLTopology(primitiveTopology, &mode);
+    glTopology = mode;
+}
 
 // --- shaders and resources ---------------------------------------------------------------------
 void QP_DeviceContext::VSSetShader(QP_VertexShader* shader)
 {
     if (vertexShader.Get() != shader)
-        pipelineVertexDirty = true;
+        dirtyGroups |= (1u << VertexProgramGroup) | (1u << VertexResourceGroup);
     vertexShader = shader;
 }
 
 void QP_DeviceContext::PSSetShader(QP_PixelShader* shader)
 {
     if (pixelShader.Get() != shader)
-        pipelinePixelDirty = true;
+        dirtyGroups |= (1u << PixelProgramGroup) | (1u << PixelResourceGroup);
     pixelShader = shader;
 }
 
@@ -179,6 +286,8 @@ void QP_DeviceContext::SetConstantBuffers(Stage stage, std::uint32_t startSlot, 
     count = std::min(count, QP_CONSTANT_BUFFER_SLOT_COUNT - startSlot);
     for (std::uint32_t i = 0; i < count; ++i) {
         QP_Buffer* buffer = buffers ? buffers[i] : nullptr;
+        if (buffer == stages[stage].constantBuffers[startSlot + i].Get())
+            continue;
         if (buffer && buffer->desc.bindFlags != QP_BIND_CONSTANT_BUFFER) {
             QC_ERROR("SetConstantBuffers: the buffer for slot %u is not a constant buffer.", startSlot + i);
             buffer = nullptr;
@@ -193,8 +302,14 @@ void QP_DeviceContext::SetShaderResources(Stage stage, std::uint32_t startSlot, 
     if (startSlot >= QP_SHADER_RESOURCE_SLOT_COUNT)
         return;
     count = std::min(count, QP_SHADER_RESOURCE_SLOT_COUNT - startSlot);
-    for (std::uint32_t i = 0; i < count; ++i)
-        stages[stage].views[startSlot + i] = views ? views[i] : nullptr;
+    const StateGroup group = stage == PixelStage ? PixelResourceGroup : VertexResourceGroup;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        QP_ShaderResourceView* view = views ? views[i] : nullptr;
+        if (view != stages[stage].views[startSlot + i].Get()) {
+            stages[stage].views[startSlot + i] = view;
+            MarkDirty(group);
+        }
+    }
 }
 
 void QP_DeviceContext::SetSamplers(Stage stage, std::uint32_t startSlot, std::uint32_t count,
@@ -203,8 +318,14 @@ void QP_DeviceContext::SetSamplers(Stage stage, std::uint32_t startSlot, std::ui
     if (startSlot >= QP_SAMPLER_SLOT_COUNT)
         return;
     count = std::min(count, QP_SAMPLER_SLOT_COUNT - startSlot);
-    for (std::uint32_t i = 0; i < count; ++i)
-        stages[stage].samplers[startSlot + i] = samplers ? samplers[i] : nullptr;
+    const StateGroup group = stage == PixelStage ? PixelResourceGroup : VertexResourceGroup;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        QP_SamplerState* sampler = samplers ? samplers[i] : nullptr;
+        if (sampler != stages[stage].samplers[startSlot + i].Get()) {
+            stages[stage].samplers[startSlot + i] = sampler;
+            MarkDirty(group);
+        }
+    }
 }
 
 void QP_DeviceContext::VSSetConstantBuffers(std::uint32_t startSlot, std::uint32_t count, QP_Buffer* const* buffers)
@@ -234,37 +355,23 @@ void QP_DeviceContext::PSSetSamplers(std::uint32_t startSlot, std::uint32_t coun
     SetSamplers(PixelStage, startSlot, count, samplers);
 }
 
-// --- draw preparation --------------------------------------------------------------------------
-void QP_DeviceContext::ApplyFramebuffer()
-{
-    GLenum drawBuffers[QP_SIMULTANEOUS_RENDER_TARGET_COUNT];
-    for (std::uint32_t i = 0; i < QP_SIMULTANEOUS_RENDER_TARGET_COUNT; ++i) {
-        const QP_RenderTargetView* view = renderTargets[i].Get();
-        QP_Texture2D* texture = view ? view->texture.Get() : nullptr;
-        if (texture != attachedColour[i].Get()) {
-            glNamedFramebufferTexture(glFramebuffer, GL_COLOR_ATTACHMENT0 + i, texture ? texture->glTexture : 0,
-                                      view ? static_cast<GLint>(view->desc.mipSlice) : 0);
-            attachedColour[i] = texture;
-        }
-        drawBuffers[i] = (view && i < renderTargetCount) ? GL_COLOR_ATTACHMENT0 + i : GL_NONE;
-    }
-    glNamedFramebufferDrawBuffers(glFramebuffer, QP_SIMULTANEOUS_RENDER_TARGET_COUNT, drawBuffers);
-    QP_Texture2D* depthTexture = depthStencil ? depthStencil->texture.Get() : nullptr;
-    if (depthTexture != attachedDepth.Get()) {
-        glNamedFramebufferTexture(glFramebuffer, GL_DEPTH_STENCIL_ATTACHMENT, depthTexture ? depthTexture->glTexture : 0,
-                                  depthStencil ? static_cast<GLint>(depthStencil->desc.mipSlice) : 0);
-        attachedDepth = depthTexture;
-    }
-    framebufferDirty = false;
-    QP_CHECK_GL();
-}
 
-void QP_DeviceContext::ApplyStates()
+// --- draw preparation --------------------------------------------------------------------------
+void QP_DeviceContext::PushBlend()
 {
-    // Blend: Direct3D's default state is blending off, all channels written, factor ones.
-    for (std::uint32_t i = 0; i < QP_SIMULTANEOUS_RENDER_TARGET_COUNT; ++i) {
-        if (blendState) {
-            const QP_BlendState::Target& target = blendState->targets[i];
+    const QP_BlendState& state = *blendState;
+    if (state.sameForAllTargets) {
+        const QP_BlendState::Target& target = state.targets[0];
+        SetCapability(GL_BLEND, target.enable);
+        if (target.enable) {
+            glBlendFuncSeparate(target.srcColour, target.destColour, target.srcAlpha, target.destAlpha);
+            glBlendEquationSeparate(target.colourEquation, target.alphaEquation);
+        }
+        const std::uint8_t mask = target.writeMask;
+        glColorMask(Channel(mask, 0), Channel(mask, 1), Channel(mask, 2), Channel(mask, 3));
+    } else {
+        for (std::uint32_t i = 0; i < QP_SIMULTANEOUS_RENDER_TARGET_COUNT; ++i) {
+            const QP_BlendState::Target& target = state.targets[i];
             if (target.enable) {
                 glEnablei(GL_BLEND, i);
                 glBlendFuncSeparatei(i, target.srcColour, target.destColour, target.srcAlpha, target.destAlpha);
@@ -273,131 +380,149 @@ void QP_DeviceContext::ApplyStates()
                 glDisablei(GL_BLEND, i);
             }
             const std::uint8_t mask = target.writeMask;
-            glColorMaski(i, (mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
-        } else {
-            glDisablei(GL_BLEND, i);
-            glColorMaski(i, GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+            glColorMaski(i, Channel(mask, 0), Channel(mask, 1), Channel(mask, 2), Channel(mask, 3));
         }
     }
+    glColourMask0 = state.targets[0].writeMask;
     glBlendColor(blendFactor[0], blendFactor[1], blendFactor[2], blendFactor[3]);
-    if (blendState && blendState->desc.alphaToCoverageEnable)
-        glEnable(GL_SAMPLE_ALPHA_TO_COVERAGE);
-    else
-        glDisable(GL_SAMPLE_ALPHA_TO_COVERAGE);
-
-    // Depth-stencil: default depth test Less with writes, no stencil.
-    const QP_DepthStencilState* depth = depthStencilState.Get();
-    if (!depth || depth->desc.depthEnable) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(depth ? depth->depthFunc : GL_LESS);
-        glDepthMask((!depth || depth->desc.depthWriteMask == QP_DEPTH_WRITE_MASK_ALL) ? GL_TRUE : GL_FALSE);
-    } else {
-        glDisable(GL_DEPTH_TEST);
-        glDepthMask(GL_FALSE);
-    }
-    if (depth && depth->desc.stencilEnable) {
-        glEnable(GL_STENCIL_TEST);
-        const GLint reference = static_cast<GLint>(stencilRef);
-        glStencilFuncSeparate(GL_FRONT, depth->front.func, reference, depth->desc.stencilReadMask);
-        glStencilFuncSeparate(GL_BACK, depth->back.func, reference, depth->desc.stencilReadMask);
-        glStencilOpSeparate(GL_FRONT, depth->front.fail, depth->front.depthFail, depth->front.pass);
-        glStencilOpSeparate(GL_BACK, depth->back.fail, depth->back.depthFail, depth->back.pass);
-        glStencilMask(depth->desc.stencilWriteMask);
-    } else {
-        glDisable(GL_STENCIL_TEST);
-    }
-
-    // Rasteriser: default solid, cull back, clockwise front, depth clip on, no scissor.
-    const QP_RasterizerState* raster = rasterizerState.Get();
-    glPolygonMode(GL_FRONT_AND_BACK, raster ? raster->polygonMode : GL_FILL);
-    if (!raster || raster->cullEnable) {
-        glEnable(GL_CULL_FACE);
-        glCullFace(raster ? raster->cullFace : GL_BACK);
-    } else {
-        glDisable(GL_CULL_FACE);
-    }
-    glFrontFace(raster ? raster->frontFace : GL_CW);
-    if (raster && !raster->desc.depthClipEnable)
-        glEnable(GL_DEPTH_CLAMP);
-    else
-        glDisable(GL_DEPTH_CLAMP);
-    if (raster && (raster->desc.depthBias != 0 || raster->desc.slopeScaledDepthBias != 0.0f)) {
-        glEnable(GL_POLYGON_OFFSET_FILL);
-        glEnable(GL_POLYGON_OFFSET_LINE);
-        glPolygonOffset(raster->desc.slopeScaledDepthBias, static_cast<float>(raster->desc.depthBias));
-    } else {
-        glDisable(GL_POLYGON_OFFSET_FILL);
-        glDisable(GL_POLYGON_OFFSET_LINE);
-    }
-    const bool scissorWanted = raster && raster->desc.scissorEnable;
-    if (scissorWanted != glContext->scissorEnabled) {
-        if (scissorWanted)
-            glEnable(GL_SCISSOR_TEST);
-        else
-            glDisable(GL_SCISSOR_TEST);
-        glContext->scissorEnabled = scissorWanted;
-    }
-    statesDirty = false;
-    QP_CHECK_GL();
+    SetCapability(GL_SAMPLE_ALPHA_TO_COVERAGE, state.desc.alphaToCoverageEnable);
 }
 
-void QP_DeviceContext::ApplyInput()
+void QP_DeviceContext::PushDepthStencil()
+{
+    const QP_DepthStencilState& state = *depthStencilState;
+    SetCapability(GL_DEPTH_TEST, state.depthTest);
+    if (state.depthTest)
+        glDepthFunc(state.depthFunc);
+    glDepthMask(state.depthWrite ? GL_TRUE : GL_FALSE);
+    glDepthWrite = state.depthWrite;
+    SetCapability(GL_STENCIL_TEST, state.stencilTest);
+    if (state.stencilTest) {
+        const GLint reference = static_cast<GLint>(stencilRef);
+        glStencilFuncSeparate(GL_FRONT, state.front.func, reference, state.desc.stencilReadMask);
+        glStencilFuncSeparate(GL_BACK, state.back.func, reference, state.desc.stencilReadMask);
+        glStencilOpSeparate(GL_FRONT, state.front.fail, state.front.depthFail, state.front.pass);
+        glStencilOpSeparate(GL_BACK, state.back.fail, state.back.depthFail, state.back.pass);
+        glStencilMask(state.desc.stencilWriteMask);
+        glStencilWriteMask = state.desc.stencilWriteMask;
+    }
+}
+
+void QP_DeviceContext::PushRasteriser()
+{
+    const QP_RasterizerState& state = *rasterizerState;
+    glPolygonMode(GL_FRONT_AND_BACK, state.polygonMode);
+    SetCapability(GL_CULL_FACE, state.cullEnable);
+    if (state.cullEnable)
+        glCullFace(state.cullFace);
+    glFrontFace(state.frontFace);
+    SetCapability(GL_DEPTH_CLAMP, state.depthClamp);
+    SetCapability(GL_POLYGON_OFFSET_FILL, state.polygonOffset);
+    SetCapability(GL_POLYGON_OFFSET_LINE, state.polygonOffset);
+    if (state.polygonOffset)
+        glPolygonOffset(state.offsetFactor, state.offsetUnits);
+    SetCapability(GL_SCISSOR_TEST, state.scissorTest);
+    glContext->scissorEnabled = state.scissorTest;
+}
+
+void QP_DeviceContext::PushViewport()
+{
+    if (viewportSet) {
+        glViewportIndexedf(0, viewport.topLeftX, viewport.topLeftY, viewport.width, viewport.height);
+        glDepthRangeIndexed(0, viewport.minDepth, viewport.maxDepth);
+    } else {
+        glViewportIndexedf(0, 0.0f, 0.0f, 0.0f, 0.0f);
+    }
+}
+
+void QP_DeviceContext::PushScissor()
+{
+    glScissorIndexed(0, scissor.left, scissor.top, std::max(scissor.right - scissor.left, 0),
+                     std::max(scissor.bottom - scissor.top, 0));
+}
+
+void QP_DeviceContext::PushInput()
 {
     QP_InputLayout* layout = inputLayout.Get();
-    if (layout) {
-        const GLuint vertexArray = layout->glVertexArray;
-        for (std::uint32_t slot = 0; slot < QP_INPUT_ASSEMBLER_SLOT_COUNT; ++slot) {
-            if (!((layout->usedSlots >> slot) & 1u))
-                continue;
-            QP_Buffer* buffer = vertexBuffers[slot].Get();
-            if (buffer != layout->boundBuffers[slot].Get() || vertexStrides[slot] != layout->boundStrides[slot] ||
-                vertexOffsets[slot] != layout->boundOffsets[slot]) {
-                glVertexArrayVertexBuffer(vertexArray, slot, buffer ? buffer->glBuffer : 0, vertexOffsets[slot],
-                                          static_cast<GLsizei>(vertexStrides[slot]));
-                layout->boundBuffers[slot] = buffer;
-                layout->boundStrides[slot] = vertexStrides[slot];
-                layout->boundOffsets[slot] = vertexOffsets[slot];
-            }
-        }
-        if (indexBuffer.Get() != layout->boundIndexBuffer.Get()) {
-            glVertexArrayElementBuffer(vertexArray, indexBuffer ? indexBuffer->glBuffer : 0);
-            layout->boundIndexBuffer = indexBuffer;
-        }
-        if (layout != boundLayout.Get() || emptyVertexArrayBound) {
-            glBindVertexArray(vertexArray);
-            boundLayout = layout;
-            emptyVertexArrayBound = false;
-        }
-    } else {
+    if (!layout) {
         glVertexArrayElementBuffer(glEmptyVertexArray, indexBuffer ? indexBuffer->glBuffer : 0);
-        if (!emptyVertexArrayBound) {
-            glBindVertexArray(glEmptyVertexArray);
-            emptyVertexArrayBound = true;
+        glBindVertexArray(glEmptyVertexArray);
+        return;
+    }
+    // Each layout's vertex array keeps its buffer bindings between uses: only differences are set.
+    const GLuint vertexArray = layout->glVertexArray;
+    for (std::uint32_t slot = 0; slot < QP_INPUT_ASSEMBLER_SLOT_COUNT; ++slot) {
+        if (!((layout->usedSlots >> slot) & 1u))
+            continue;
+        QP_Buffer* buffer = vertexBuffers[slot].Get();
+        if (buffer != layout->boundBuffers[slot].Get() || vertexStrides[slot] != layout->boundStrides[slot] ||
+            vertexOffsets[slot] != layout->boundOffsets[slot]) {
+            glVertexArrayVertexBuffer(vertexArray, slot, buffer ? buffer->glBuffer : 0, vertexOffsets[slot],
+                                      static_cast<GLsizei>(vertexStrides[slot]));
+            layout->boundBuffers[slot] = buffer;
+            layout->boundStrides[slot] = vertexStrides[slot];
+            layout->boundOffsets[slot] = vertexOffsets[slot];
         }
     }
+    if (indexBuffer.Get() != layout->boundIndexBuffer.Get()) {
+        glVertexArrayElementBuffer(vertexArray, indexBuffer ? indexBuffer->glBuffer : 0);
+        layout->boundIndexBuffer = indexBuffer;
+    }
+    glBindVertexArray(vertexArray);
 }
 
-void QP_DeviceContext::ApplyShaderResources(Stage stage, QP_Shader* shader)
+void QP_DeviceContext::PushProgram(Stage stage)
 {
+    if (stage == VertexStage)
+        glUseProgramStages(glPipeline, GL_VERTEX_SHADER_BIT, vertexShader->glProgram);
+    else
+        glUseProgramStages(glPipeline, GL_FRAGMENT_SHADER_BIT, pixelShader ? pixelShader->glProgram : 0);
+}
+
+void QP_DeviceContext::PushShaderResources(Stage stage)
+{
+    const QP_Shader* shader = stage == PixelStage ? static_cast<QP_Shader*>(pixelShader.Get()) : vertexShader.Get();
     const QP_ShaderInterface& shaderInterface = shader->shaderInterface;
     const StageBindings& bindings = stages[stage];
+    // Each stage has its own range of units, so the stages never undo each other's bindings.
     const std::uint32_t firstUnit = stage == PixelStage ? 0 : QP_MAX_SAMPLER_COMBINATIONS;
     for (std::uint32_t i = 0; i < shaderInterface.samplerCount; ++i) {
         const QP_ShaderSamplerCombination& combination = shaderInterface.samplers[i];
-        const std::uint32_t unit = firstUnit + combination.unit;
         const QP_ShaderResourceView* view = bindings.views[combination.textureSlot].Get();
-        QP_Texture2D* texture = view ? view->texture.Get() : nullptr;
-        QP_SamplerState* sampler =
+        const QP_SamplerState* sampler =
             combination.samplerSlot == QP_NO_SAMPLER_SLOT ? nullptr : bindings.samplers[combination.samplerSlot].Get();
-        if (unitTextures[unit].Get() != texture) {
-            glBindTextureUnit(unit, texture ? texture->glTexture : 0);
-            unitTextures[unit] = texture;
-        }
-        if (unitSamplers[unit].Get() != sampler) {
-            glBindSampler(unit, sampler ? sampler->glSampler : 0);
-            unitSamplers[unit] = sampler;
-        }
+        glBindTextureUnit(firstUnit + combination.unit, view ? view->texture->glTexture : 0);
+        glBindSampler(firstUnit + combination.unit, sampler ? sampler->glSampler : 0);
     }
+}
+
+void QP_DeviceContext::PushDirtyGroups()
+{
+    // The pixel groups wait while no pixel shader is bound: nothing reads them.
+    std::uint32_t pushing = dirtyGroups;
+    if (!pixelShader)
+        pushing &= ~(1u << PixelResourceGroup);
+    for (std::uint32_t group = 0; group < StateGroupCount; ++group) {
+        if (!((pushing >> group) & 1u))
+            continue;
+        switch (static_cast<StateGroup>(group)) {
+        case BlendGroup: PushBlend(); break;
+        case DepthStencilGroup: PushDepthStencil(); break;
+        case RasteriserGroup: PushRasteriser(); break;
+        case ViewportGroup: PushViewport(); break;
+        case ScissorGroup: PushScissor(); break;
+        case InputGroup: PushInput(); break;
+        case VertexProgramGroup: PushProgram(VertexStage); break;
+        case PixelProgramGroup: PushProgram(PixelStage); break;
+        case VertexResourceGroup: PushShaderResources(VertexStage); break;
+        case PixelResourceGroup: PushShaderResources(PixelStage); break;
+        case FramebufferGroup: // attached when set
+        case StateGroupCount: continue;
+        }
+        ++statePushes[group];
+    }
+    dirtyGroups &= ~pushing;
+    QP_CHECK_GL();
 }
 
 void QP_DeviceContext::UploadConstants(Stage stage, QP_Shader* shader)
@@ -427,39 +552,11 @@ bool QP_DeviceContext::PrepareDraw()
     }
     if (renderTargetCount == 0 && !depthStencil)
         return false;
-    if (framebufferDirty)
-        ApplyFramebuffer();
-    if (statesDirty)
-        ApplyStates();
-    if (viewportDirty) {
-        if (viewportSet) {
-            glViewportIndexedf(0, viewport.topLeftX, viewport.topLeftY, viewport.width, viewport.height);
-            glDepthRangeIndexed(0, viewport.minDepth, viewport.maxDepth);
-        } else {
-            glViewportIndexedf(0, 0.0f, 0.0f, 0.0f, 0.0f);
-        }
-        viewportDirty = false;
-    }
-    if (scissorDirty) {
-        glScissorIndexed(0, scissor.left, scissor.top, std::max(scissor.right - scissor.left, 0),
-                         std::max(scissor.bottom - scissor.top, 0));
-        scissorDirty = false;
-    }
-    if (pipelineVertexDirty) {
-        glUseProgramStages(glPipeline, GL_VERTEX_SHADER_BIT, vertexShader->glProgram);
-        pipelineVertexDirty = false;
-    }
-    if (pipelinePixelDirty) {
-        glUseProgramStages(glPipeline, GL_FRAGMENT_SHADER_BIT, pixelShader ? pixelShader->glProgram : 0);
-        pipelinePixelDirty = false;
-    }
-    ApplyInput();
-    ApplyShaderResources(VertexStage, vertexShader.Get());
+    if (dirtyGroups)
+        PushDirtyGroups();
     UploadConstants(VertexStage, vertexShader.Get());
-    if (pixelShader) {
-        ApplyShaderResources(PixelStage, pixelShader.Get());
+    if (pixelShader)
         UploadConstants(PixelStage, pixelShader.Get());
-    }
     QP_CHECK_GL();
     return true;
 }
@@ -478,8 +575,7 @@ void QP_DeviceContext::DrawIndexed(std::uint32_t indexCount, std::uint32_t start
 void QP_DeviceContext::DrawInstanced(std::uint32_t vertexCountPerInstance, std::uint32_t instanceCount,
                                      std::uint32_t startVertex, std::uint32_t startInstance)
 {
-    GLenum mode = 0;
-    if (!QP_GLTopology(topology, &mode)) {
+    if (!topologyValid) {
         QC_ERROR("Draw with primitive topology %d.", topology);
         return;
     }
@@ -507,7 +603,7 @@ void QP_DeviceContext::DrawInstanced(std::uint32_t vertexCountPerInstance, std::
     }
     if (!PrepareDraw())
         return;
-    glDrawArraysInstancedBaseInstance(mode, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertexCountPerInstance),
+    glDrawArraysInstancedBaseInstance(glTopology, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertexCountPerInstance),
                                       static_cast<GLsizei>(instanceCount), startInstance);
     ++drawCalls;
     QP_CHECK_GL();
@@ -517,8 +613,7 @@ void QP_DeviceContext::DrawIndexedInstanced(std::uint32_t indexCountPerInstance,
                                             std::uint32_t startIndex, std::int32_t baseVertex,
                                             std::uint32_t startInstance)
 {
-    GLenum mode = 0;
-    if (!QP_GLTopology(topology, &mode)) {
+    if (!topologyValid) {
         QC_ERROR("DrawIndexed with primitive topology %d.", topology);
         return;
     }
@@ -526,7 +621,6 @@ void QP_DeviceContext::DrawIndexedInstanced(std::uint32_t indexCountPerInstance,
         QC_ERROR("DrawIndexed without an index buffer.");
         return;
     }
-    const std::uint32_t indexSize = indexFormat == QP_FORMAT_R16_UINT ? 2 : 4;
     const std::uint64_t end = indexOffset + (static_cast<std::uint64_t>(startIndex) + indexCountPerInstance) * indexSize;
     if (end > indexBuffer->desc.byteWidth) {
         QC_ERROR("DrawIndexed reads indices past the end of the index buffer (%llu > %u bytes).",
@@ -536,8 +630,8 @@ void QP_DeviceContext::DrawIndexedInstanced(std::uint32_t indexCountPerInstance,
     if (indexCountPerInstance == 0 || instanceCount == 0 || !PrepareDraw())
         return;
     const std::uintptr_t byteOffset = indexOffset + static_cast<std::uintptr_t>(startIndex) * indexSize;
-    glDrawElementsInstancedBaseVertexBaseInstance(mode, static_cast<GLsizei>(indexCountPerInstance),
-                                                  indexSize == 2 ? GL_UNSIGNED_SHORT : GL_UNSIGNED_INT,
+    glDrawElementsInstancedBaseVertexBaseInstance(glTopology, static_cast<GLsizei>(indexCountPerInstance),
+                                                  glIndexType,
                                                   reinterpret_cast<const void*>(byteOffset),
                                                   static_cast<GLsizei>(instanceCount), baseVertex, startInstance);
     ++drawCalls;

@@ -1,8 +1,12 @@
 #pragma once
 // The immediate context: every command of the device, with Direct3D's meaning. Bindings are
-// recorded when set and pushed to GL at the next draw, only where they changed; the context
-// keeps a reference to everything bound. Viewports and scissor rectangles take top-left
-// coordinates, and every render target holds row 0 at the top of the picture.
+// recorded when set, once, in one record that keeps a reference to everything bound. The GL
+// state falls into groups (StateGroup), each with its own dirty bit: a Set that changes a group
+// marks it, and the next draw pushes only the marked groups, from values the state objects
+// translated when they were created. Render targets are attached when set. A clear lifts only the
+// scissor test and write masks that would limit it, and puts them back at once.
+// Viewports and scissor rectangles take top-left coordinates, and every render target holds
+// row 0 at the top of the picture.
 //
 // Constant buffers live in CPU memory: Map with WRITE_DISCARD (or UpdateSubresource) writes
 // there, and a draw hands the contents to each program whose copy is out of date.
@@ -80,9 +84,28 @@ public:
     // Unbinds everything and returns every state to its default.
     void ClearState();
 
-    // Counters for tests and benchmarks: GL draw calls issued and constant uploads made.
+    // The groups of GL state pushed apart from each other.
+    enum StateGroup : std::uint32_t
+    {
+        BlendGroup = 0,        // blend state and factor
+        DepthStencilGroup,     // depth-stencil state and stencil reference
+        RasteriserGroup,       // rasteriser state, the scissor test included
+        ViewportGroup,
+        ScissorGroup,          // the scissor rectangle
+        FramebufferGroup,      // render target and depth views, attached when set
+        InputGroup,            // input layout, vertex and index buffers
+        VertexProgramGroup,    // the vertex shader in the program pipeline
+        PixelProgramGroup,
+        VertexResourceGroup,   // textures and samplers the vertex shader reads
+        PixelResourceGroup,
+        StateGroupCount,
+    };
+
+    // Counters for tests and benchmarks: GL draw calls issued, constant uploads made and pushes
+    // of each state group.
     std::uint64_t DrawCallCount() const { return drawCalls; }
     std::uint64_t ConstantUploadCount() const { return constantUploads; }
+    std::uint64_t StatePushCount(StateGroup group) const { return group < StateGroupCount ? statePushes[group] : 0; }
 
 private:
     friend class QP_Device;
@@ -102,21 +125,32 @@ private:
     };
 
     bool PrepareDraw();
-    void ApplyFramebuffer();
-    void ApplyStates();
-    void ApplyInput();
-    void ApplyShaderResources(Stage stage, QP_Shader* shader);
+    void MarkDirty(StateGroup group) { dirtyGroups |= 1u << group; }
+    void PushDirtyGroups();
+    void PushBlend();
+    void PushDepthStencil();
+    void PushRasteriser();
+    void PushViewport();
+    void PushScissor();
+    void PushInput();
+    void PushProgram(Stage stage);
+    void PushShaderResources(Stage stage);
     void UploadConstants(Stage stage, QP_Shader* shader);
     void SetConstantBuffers(Stage stage, std::uint32_t startSlot, std::uint32_t count, QP_Buffer* const* buffers);
     void SetShaderResources(Stage stage, std::uint32_t startSlot, std::uint32_t count,
                             QP_ShaderResourceView* const* views);
     void SetSamplers(Stage stage, std::uint32_t startSlot, std::uint32_t count, QP_SamplerState* const* samplers);
-    // Clears obey the scissor test and write masks in GL but not in Direct3D.
-    void PrepareClear();
+    // Clears obey the scissor test and write masks in GL but not in Direct3D: lifts those that
+    // would limit a clear of the given buffers (QP_CLEAR_* bits, colour as ClearColour) and
+    // returns what it changed, for RestoreAfterClear.
+    static constexpr std::uint32_t ClearColour = 0x100;
+    std::uint32_t LiftForClear(std::uint32_t buffers);
+    void RestoreAfterClear(std::uint32_t lifted);
 
     QC_Ptr<QP_GLContext> glContext;
 
-    // Bound objects.
+    // What is bound. States are never null: unbinding binds the device's default state objects,
+    // which hold Direct3D's defaults.
     QC_Ptr<QP_RenderTargetView> renderTargets[QP_SIMULTANEOUS_RENDER_TARGET_COUNT];
     std::uint32_t renderTargetCount = 0;
     QC_Ptr<QP_DepthStencilView> depthStencil;
@@ -133,32 +167,31 @@ private:
     std::uint32_t vertexStrides[QP_INPUT_ASSEMBLER_SLOT_COUNT] = {};
     std::uint32_t vertexOffsets[QP_INPUT_ASSEMBLER_SLOT_COUNT] = {};
     QC_Ptr<QP_Buffer> indexBuffer;
-    QP_Format indexFormat = QP_FORMAT_R32_UINT;
+    std::uint32_t indexSize = 4;    // bytes per index, from the format when set
+    std::uint32_t glIndexType = 0;  // the GL type of the format
     std::uint32_t indexOffset = 0;
     QP_PrimitiveTopology topology = QP_PRIMITIVE_TOPOLOGY_UNDEFINED;
+    std::uint32_t glTopology = 0;   // the GL mode, translated when set
+    bool topologyValid = false;
     QC_Ptr<QP_VertexShader> vertexShader;
     QC_Ptr<QP_PixelShader> pixelShader;
     StageBindings stages[StageCount];
+    QC_Ptr<QP_BlendState> defaultBlendState;
+    QC_Ptr<QP_DepthStencilState> defaultDepthStencilState;
+    QC_Ptr<QP_RasterizerState> defaultRasterizerState;
 
-    // What GL holds now; a draw pushes only the differences.
-    bool framebufferDirty = true;
-    bool statesDirty = true;
-    bool viewportDirty = true;
-    bool scissorDirty = true;
-    bool pipelineVertexDirty = true;
-    bool pipelinePixelDirty = true;
+    // Bit per StateGroup whose bound values GL does not hold yet.
+    std::uint32_t dirtyGroups = (1u << StateGroupCount) - 1;
     std::uint32_t glFramebuffer = 0;
     std::uint32_t glPipeline = 0;
     std::uint32_t glEmptyVertexArray = 0;
-    // Caches hold references: a GL name freed by a deleted object may come back for a new one,
-    // so a cache of names could match an object it never saw.
-    QC_Ptr<QP_InputLayout> boundLayout;
-    bool emptyVertexArrayBound = false;
-    QC_Ptr<QP_Texture2D> unitTextures[2 * QP_MAX_SAMPLER_COMBINATIONS];
-    QC_Ptr<QP_SamplerState> unitSamplers[2 * QP_MAX_SAMPLER_COMBINATIONS];
-    QC_Ptr<QP_Texture2D> attachedColour[QP_SIMULTANEOUS_RENDER_TARGET_COUNT];
-    QC_Ptr<QP_Texture2D> attachedDepth;
+    // What GL holds of the masks a clear must lift (the scissor test's state is in glContext,
+    // which presentation shares). Values only: they are compared, never bound.
+    std::uint8_t glColourMask0 = QP_COLOR_WRITE_ENABLE_ALL;
+    bool glDepthWrite = true;
+    std::uint8_t glStencilWriteMask = 0xFF;
 
     std::uint64_t drawCalls = 0;
     std::uint64_t constantUploads = 0;
+    std::uint64_t statePushes[StateGroupCount] = {};
 };
