@@ -1,7 +1,8 @@
 #pragma once
 // The platform's high-resolution counter: a monotonic clock read as integer ticks, plus the
-// number of ticks per second. QC_Timer is its only user above this layer.
-// Nothing outside frame/qp includes a platform header; this file includes none either.
+// number of ticks per second. Used by QC_Timer and by the demo's millisecond clock.
+// Tier 1 of frame/qp (see README.md): the core includes it, so it includes no frame/qc header,
+// and no platform header either.
 
 #include <cstdint>
 

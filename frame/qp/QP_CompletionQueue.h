@@ -3,6 +3,7 @@
 // threads post to and wait on. Packets come out in posting order, each to exactly one waiter;
 // waiters block without polling. It plays the part of an I/O completion port: the pool posts
 // tasks with key 1 and one stop packet with key 0 per worker.
+// Tier 1 of frame/qp (see README.md): the core includes it, so it includes no frame/qc header.
 
 #include <cstdint>
 

@@ -1,6 +1,7 @@
 #pragma once
 // What the file stamps of the asset manager compare: a file's last write time and identity as
 // the file system reports them. QC_FileStamp is the only user above this layer.
+// Tier 1 of frame/qp (see README.md): the core includes it, so it includes no frame/qc header.
 // Nothing outside frame/qp includes sys/stat.h for this; this file includes none either.
 
 #include <cstdint>

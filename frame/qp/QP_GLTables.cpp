@@ -1,6 +1,7 @@
 // Direct3D numbers to GL enums. Every table is indexed by the Direct3D value and checked against
-// the count of that enumeration; a 0 entry is a number Direct3D does not define (or the layer does
-// not implement) and is refused the same way everywhere: the lookup returns false.
+// the count of that enumeration; a `none` entry (0xFFFFFFFF, since GL_ZERO and GL_NONE are 0) is
+// a number Direct3D does not define (or the layer does not implement) and is refused the same
+// way everywhere: the lookup returns false.
 
 #include "qp/QP_GL.h"
 

@@ -1,5 +1,6 @@
 #pragma once
 // The platform's mutual exclusion lock, under QC_Mutex. Not recursive.
+// Tier 1 of frame/qp (see README.md): the core includes it, so it includes no frame/qc header.
 
 #include <mutex>
 

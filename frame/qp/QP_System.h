@@ -1,7 +1,10 @@
 #pragma once
 // Process-level services of the platform: debugger output, the fatal message box, ending the
-// process and thread ids. The log is their only user above this layer.
-// Nothing outside frame/qp includes a platform header; this file includes none either.
+// process, thread ids and whether a display exists. Used by the log (output, message box), by
+// the core's threads and mutexes and the audio layer (thread ids), and by the demo's entry points
+// (ending the process).
+// Tier 1 of frame/qp (see README.md): the core includes it, so it includes no frame/qc header,
+// and no platform header either.
 
 #include <cstdint>
 

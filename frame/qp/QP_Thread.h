@@ -1,6 +1,7 @@
 #pragma once
 // Native threads for the core library: starting, joining, naming, sleeping, the processor
-// count and the cycle counter. QC_Thread and QC_Tasks are the only users above this layer.
+// count and the cycle counter. QC_Thread is the only user above this layer.
+// Tier 1 of frame/qp (see README.md): the core includes it, so it includes no frame/qc header.
 // Nothing outside frame/qp includes a thread or pthread header for these; this file includes
 // none either.
 
