@@ -1,0 +1,1 @@
+#include "Tutorial02.fx"
