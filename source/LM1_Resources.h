@@ -1,7 +1,7 @@
 #pragma once
 // The files the executable carries: the PNG files of source/resources/, compiled in at build
-// time (cmake/EmbedResources.cmake writes the table). They stand for the executable resources
-// of the original design: "icon.png" for icon group 1, "launcher.png" for bitmap 101.
+// time (cmake/EmbedResources.cmake writes the table), so the executable finds them by name
+// without reading the disk: "icon.png" is the window icon, "launcher.png" the launcher's picture.
 //
 //   QC_Ptr<QC_Image> icon = LM1_LoadResourceImage("icon.png");
 

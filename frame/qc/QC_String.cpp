@@ -79,8 +79,9 @@ int QC_ToInt(const char* text)
 
 int QC_Utf8Decode(const unsigned char* bytes, int available, std::uint32_t* codePoint)
 {
-    // Continuation bytes are not checked for the 10xxxxxx pattern: the decoder is lenient by
-    // design and only refuses sequences cut short by the end of the input.
+    // Continuation bytes are not checked for the 10xxxxxx pattern: the decoder is lenient, so
+    // text with a stray byte still shows, and only refuses sequences cut short by the end of the
+    // input.
     if (available <= 0)
         return 0;
     const std::uint32_t b0 = bytes[0];

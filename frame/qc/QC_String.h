@@ -243,8 +243,9 @@ bool QC_Utf8ToUtf16(const QC_StringBase& text, std::uint16_t* buffer, std::uint3
 // Appends a NUL-terminated UTF-16 text as UTF-8; false at the first unit it cannot convert.
 bool QC_Utf16ToUtf8(const std::uint16_t* wideText, QC_StringBase& text);
 
-// The C runtime's generator as the demo relies on it: the same numbers on every platform.
-// State is per thread, starting at 1.
+// A linear congruential generator (state * 214013 + 2531011, bits 16 to 30 returned) with its
+// own state rather than the C library's rand, so a seed gives the same numbers on every
+// platform, which the demo's seeded effects rely on. State is per thread, starting at 1.
 void QC_SRand(std::uint32_t seed);
 int QC_Rand();
 constexpr int QC_RAND_MAX = 0x7FFF;

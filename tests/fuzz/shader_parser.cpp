@@ -27,8 +27,9 @@ bool IsWordCharacter(std::uint8_t c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
 
-// A name of 128 characters or more ends the process by design ("Buffer overflow."), which the
-// fuzzer would count as a crash; inputs holding such a word anywhere are skipped.
+// A name of 128 characters or more does not fit the parser's fixed-capacity name strings, and
+// writing past a fixed capacity is a fatal assertion ("Buffer overflow.") that ends the process.
+// The fuzzer would count that as a crash, so inputs holding such a word anywhere are skipped.
 bool HasOverlongWord(const std::uint8_t* data, std::size_t size)
 {
     std::size_t run = 0;

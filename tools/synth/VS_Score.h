@@ -9,7 +9,7 @@
 //
 // Invariants after a successful parse: every placement and sweep names an existing instrument
 // (and a placement an existing pattern), bar ranges are non-empty and lie inside the song,
-// every parameter is inside its documented range.
+// every parameter is inside its range (the parser's parameter tables list them).
 
 #include <cstdint>
 #include <string>
