@@ -14,7 +14,7 @@ std::string ToStd(const QC_String& text)
 }
 } // namespace
 
-TEST(QC_ReadFile, CrLfArrivesAsLfAndLengthCountsTheBytesKept)
+TEST(QC_ReadFileTest, CrLfArrivesAsLfAndLengthCountsTheBytesKept)
 {
     TempDir dir;
     const std::string path = dir.Write("crlf.txt", "line one\r\nline two\r\n\r\nend");
@@ -25,7 +25,7 @@ TEST(QC_ReadFile, CrLfArrivesAsLfAndLengthCountsTheBytesKept)
     EXPECT_EQ(QC_StrLen(text.CStr()), text.Length());
 }
 
-TEST(QC_ReadFile, LoneCarriageReturnsAndOtherBytesAreKept)
+TEST(QC_ReadFileTest, LoneCarriageReturnsAndOtherBytesAreKept)
 {
     TempDir dir;
     // A CR not followed by LF stays, as does a CR at the very end; CR CR LF loses only one CR.
@@ -36,7 +36,7 @@ TEST(QC_ReadFile, LoneCarriageReturnsAndOtherBytesAreKept)
     EXPECT_EQ(ToStd(text), std::string("a\rb\r\nc\xff\x01\r", 9));
 }
 
-TEST(QC_ReadFile, EmptyFileGivesEmptyString)
+TEST(QC_ReadFileTest, EmptyFileGivesEmptyString)
 {
     TempDir dir;
     const std::string path = dir.Write("empty.txt", "");
@@ -46,7 +46,7 @@ TEST(QC_ReadFile, EmptyFileGivesEmptyString)
     EXPECT_STREQ(text.CStr(), "");
 }
 
-TEST(QC_ReadFile, ReplacesPreviousContentOfALongerString)
+TEST(QC_ReadFileTest, ReplacesPreviousContentOfALongerString)
 {
     TempDir dir;
     const std::string path = dir.Write("short.txt", "ab\r\n");
@@ -55,7 +55,7 @@ TEST(QC_ReadFile, ReplacesPreviousContentOfALongerString)
     EXPECT_EQ(ToStd(text), "ab\n");
 }
 
-TEST(QC_ReadFile, MissingFileOrDirectoryFailsAndLeavesTheStringAlone)
+TEST(QC_ReadFileTest, MissingFileOrDirectoryFailsAndLeavesTheStringAlone)
 {
     TempDir dir;
     QC_String text("untouched");
@@ -65,7 +65,7 @@ TEST(QC_ReadFile, MissingFileOrDirectoryFailsAndLeavesTheStringAlone)
     EXPECT_EQ(ToStd(text), "untouched");
 }
 
-TEST(QC_ReadFile, LargeFileIsReadWhole)
+TEST(QC_ReadFileTest, LargeFileIsReadWhole)
 {
     TempDir dir;
     std::string bytes;
@@ -81,7 +81,7 @@ TEST(QC_ReadFile, LargeFileIsReadWhole)
     EXPECT_TRUE(ToStd(text) == expected);
 }
 
-TEST(QC_DropCarriageReturns, CountsOnlyTheBytesKept)
+TEST(QC_DropCarriageReturnsTest, CountsOnlyTheBytesKept)
 {
     char bytes[] = "\r\n\r\n";
     EXPECT_EQ(QC_DropCarriageReturns(bytes, 4), 2u);

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-TEST(QC_Image, NewImageIsZeroAndFillSetsEveryPixel)
+TEST(QC_ImageTest, NewImageIsZeroAndFillSetsEveryPixel)
 {
     QC_Ptr<QC_Image> image(new QC_Image(2, 2));
     EXPECT_EQ(image->Width(), 2u);
@@ -29,7 +29,7 @@ TEST(QC_Image, NewImageIsZeroAndFillSetsEveryPixel)
         EXPECT_EQ(bytes[i], 0) << "byte " << i;
 }
 
-TEST(QC_Image, ConstructionCopiesTheData)
+TEST(QC_ImageTest, ConstructionCopiesTheData)
 {
     std::vector<unsigned char> rgba(3 * 2 * 4);
     for (std::size_t i = 0; i < rgba.size(); ++i)
@@ -41,7 +41,7 @@ TEST(QC_Image, ConstructionCopiesTheData)
     EXPECT_EQ(std::memcmp(bytes + 1, rgba.data() + 1, rgba.size() - 1), 0);
 }
 
-TEST(QC_Image, EmptyImageHasAUsableBuffer)
+TEST(QC_ImageTest, EmptyImageHasAUsableBuffer)
 {
     QC_Ptr<QC_Image> image(new QC_Image(0, 5));
     EXPECT_EQ(image->ByteSize(), 0u);
@@ -50,7 +50,7 @@ TEST(QC_Image, EmptyImageHasAUsableBuffer)
     image->Clear();
 }
 
-TEST(QC_LoadPng, RoundTripKeepsSizeAndRgbaBytesInRowOrder)
+TEST(QC_LoadPngTest, RoundTripKeepsSizeAndRgbaBytesInRowOrder)
 {
     TempDir dir;
     const unsigned width = 3;
@@ -76,7 +76,7 @@ TEST(QC_LoadPng, RoundTripKeepsSizeAndRgbaBytesInRowOrder)
     EXPECT_EQ(std::memcmp(image->Pixels(), rgba.data(), rgba.size()), 0);
 }
 
-TEST(QC_LoadPng, GreyPngIsExpandedToRgba)
+TEST(QC_LoadPngTest, GreyPngIsExpandedToRgba)
 {
     TempDir dir;
     const unsigned char grey[4] = {0, 85, 170, 255};
@@ -97,7 +97,7 @@ TEST(QC_LoadPng, GreyPngIsExpandedToRgba)
     }
 }
 
-TEST(QC_LoadPng, MissingOrBrokenFileGivesFalseAndNullImage)
+TEST(QC_LoadPngTest, MissingOrBrokenFileGivesFalseAndNullImage)
 {
     TempDir dir;
     QC_Ptr<QC_Image> image(new QC_Image(1, 1));
@@ -135,7 +135,7 @@ void StateSize(std::vector<unsigned char>& png, std::uint32_t width, std::uint32
 }
 } // namespace
 
-TEST(QC_LoadPng, PicturesOverTheSideLimitAreRefusedBeforeDecoding)
+TEST(QC_LoadPngTest, PicturesOverTheSideLimitAreRefusedBeforeDecoding)
 {
     TempDir dir;
     QC_Ptr<QC_Image> image;

@@ -35,7 +35,7 @@ std::string Format(int level, std::uint32_t threadId, const char* message, const
 }
 } // namespace
 
-TEST(QC_Log, LineBytesMatchTheFormatForEveryLevel)
+TEST(QC_LogTest, LineBytesMatchTheFormatForEveryLevel)
 {
     EXPECT_EQ(Format(QC_LOG_INFO, 42, "hello", "f", 7), "f(7):     42 [INFO ] hello\n");
     EXPECT_EQ(Format(QC_LOG_DEBUG, 1, "m", "a/b.cpp", 100), "a/b.cpp(100):      1 [DEBUG] m\n");
@@ -45,7 +45,7 @@ TEST(QC_Log, LineBytesMatchTheFormatForEveryLevel)
     EXPECT_EQ(Format(-1, 1, "m", "f", 1), "");
 }
 
-TEST(QC_Log, LongMessagesAreCutTo4095Characters)
+TEST(QC_LogTest, LongMessagesAreCutTo4095Characters)
 {
     std::vector<CapturedLine> lines;
     QC_Log log(QC_LogConfig{});
@@ -59,7 +59,7 @@ TEST(QC_Log, LongMessagesAreCutTo4095Characters)
     EXPECT_EQ(line.size(), 4095u);
 }
 
-TEST(QC_Log, BackendsReceiveReportsInOrderAndIdeBackendWritesStderr)
+TEST(QC_LogTest, BackendsReceiveReportsInOrderAndIdeBackendWritesStderr)
 {
     std::vector<CapturedLine> lines;
     QC_Log log(QC_LogConfig{});
@@ -80,7 +80,7 @@ TEST(QC_Log, BackendsReceiveReportsInOrderAndIdeBackendWritesStderr)
     EXPECT_EQ(written.find("ignored"), std::string::npos);
 }
 
-TEST(QC_Log, MessageBoxBackendOnlyWhenAskedFor)
+TEST(QC_LogTest, MessageBoxBackendOnlyWhenAskedFor)
 {
     QC_Log plain(QC_LogConfig{.fatalMessageBox = false});
     EXPECT_EQ(plain.BackendCount(), 1u);
@@ -125,7 +125,7 @@ TEST(QC_LogDeathTest, ReportsWithoutALogStillReachStderr)
     EXPECT_NE(testing::internal::GetCapturedStderr().find("[ERROR] Recoverable 2.\n"), std::string::npos);
 }
 
-TEST(QC_Log, ErrorReturnsToTheCaller)
+TEST(QC_LogTest, ErrorReturnsToTheCaller)
 {
     QC_Log log(QC_LogConfig{});
     testing::internal::CaptureStderr();

@@ -50,7 +50,7 @@ QC_Matrix Sample()
 }
 } // namespace
 
-TEST(QC_Matrix, IdentityHasOnesOnTheDiagonalOnly)
+TEST(QC_MatrixTest, IdentityHasOnesOnTheDiagonalOnly)
 {
     QC_Matrix matrix;
     for (float& element : matrix.m)
@@ -60,7 +60,7 @@ TEST(QC_Matrix, IdentityHasOnesOnTheDiagonalOnly)
         EXPECT_EQ(matrix[i], (i % 5 == 0) ? 1.0f : 0.0f) << "element " << i;
 }
 
-TEST(QC_Matrix, PerspectiveNumbersOfTheScenes)
+TEST(QC_MatrixTest, PerspectiveNumbersOfTheScenes)
 {
     QC_Matrix matrix;
     for (float& element : matrix.m)
@@ -86,14 +86,14 @@ TEST(QC_Matrix, PerspectiveNumbersOfTheScenes)
     EXPECT_NEAR(matrix[0], 1.79259f * 9.0f / 16.0f, 1e-5f);
 }
 
-TEST(QC_Matrix, TranslateOfIdentityFillsTheLastRow)
+TEST(QC_MatrixTest, TranslateOfIdentityFillsTheLastRow)
 {
     QC_Matrix matrix = Identity();
     matrix.Translate(1.0f, 2.0f, 3.0f);
     ExpectNear(matrix, FromRows({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 2, 3, 1}));
 }
 
-TEST(QC_Matrix, RotateZQuarterTurnMapsXOntoY)
+TEST(QC_MatrixTest, RotateZQuarterTurnMapsXOntoY)
 {
     QC_Matrix matrix = Identity();
     matrix.RotateZ(1.5708f);
@@ -105,7 +105,7 @@ TEST(QC_Matrix, RotateZQuarterTurnMapsXOntoY)
     EXPECT_NEAR(matrix[5], 0.0f, 1e-5f);
 }
 
-TEST(QC_Matrix, EveryOperationMultipliesOnTheRight)
+TEST(QC_MatrixTest, EveryOperationMultipliesOnTheRight)
 {
     const float angle = 0.7f;
     const float c = std::cos(angle);
@@ -133,7 +133,7 @@ TEST(QC_Matrix, EveryOperationMultipliesOnTheRight)
     }
 }
 
-TEST(QC_Matrix, CompositionAppliesInCallOrder)
+TEST(QC_MatrixTest, CompositionAppliesInCallOrder)
 {
     // A point at the origin, translated then rotated a quarter turn about Z, lands on +Y.
     QC_Matrix matrix = Identity();

@@ -32,7 +32,7 @@ void SetFlag(void* flag)
 }
 } // namespace
 
-TEST(QC_Ptr, CountsReferencesAndDeletesAtZero)
+TEST(QC_PtrTest, CountsReferencesAndDeletesAtZero)
 {
     int destroyed = 0;
     Tracked* object = new Tracked(&destroyed);
@@ -51,7 +51,7 @@ TEST(QC_Ptr, CountsReferencesAndDeletesAtZero)
     EXPECT_EQ(destroyed, 1);
 }
 
-TEST(QC_Ptr, ConcurrentReferencesBalanceOut)
+TEST(QC_PtrTest, ConcurrentReferencesBalanceOut)
 {
     int destroyed = 0;
     QC_Ptr<Tracked> keeper(new Tracked(&destroyed));
@@ -81,7 +81,7 @@ TEST(QC_PtrDeathTest, DeletingAReferencedObjectIsFatal)
         testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "QC_Ptr\\.h\\([0-9]+\\): +[0-9]+ \\[FATAL\\] Ref count should be zero\\.");
 }
 
-TEST(QC_Callback, BindsFunctionsAndMembersToLeadingArguments)
+TEST(QC_CallbackTest, BindsFunctionsAndMembersToLeadingArguments)
 {
     QC_Callback<int(int)> twice = QC_Bind(&Twice);
     EXPECT_EQ(twice.Run(21), 42);
@@ -110,7 +110,7 @@ TEST(QC_Callback, BindsFunctionsAndMembersToLeadingArguments)
     EXPECT_EQ(counter.total, 11);
 }
 
-TEST(QC_Callback, CopiesShareOneBindStateAndCompareEqual)
+TEST(QC_CallbackTest, CopiesShareOneBindStateAndCompareEqual)
 {
     Counter counter;
     QC_Callback<void(int)> original = QC_Bind(&Counter::Add, &counter);

@@ -12,7 +12,7 @@ std::string Repeat(char c, int count)
 }
 } // namespace
 
-TEST(QC_StaticString, HoldsUpToCapacityMinusOneWhenAssigned)
+TEST(QC_StaticStringTest, HoldsUpToCapacityMinusOneWhenAssigned)
 {
     QC_StaticString<64> name;
     EXPECT_STREQ(name.CStr(), "");
@@ -25,7 +25,7 @@ TEST(QC_StaticString, HoldsUpToCapacityMinusOneWhenAssigned)
                 "Buffer overflow\\.");
 }
 
-TEST(QC_StaticString, AppendsStopOneShortOfAssignment)
+TEST(QC_StaticStringTest, AppendsStopOneShortOfAssignment)
 {
     QC_StaticString<64> name(Repeat('a', 61).c_str());
     name.Append('b');
@@ -33,7 +33,7 @@ TEST(QC_StaticString, AppendsStopOneShortOfAssignment)
     EXPECT_EXIT({ name.Append('c'); }, testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "\\[FATAL\\] Out of memory\\.");
 }
 
-TEST(QC_StaticString, CrossCapacityCopyOfExactlyNStopsInReserve)
+TEST(QC_StaticStringTest, CrossCapacityCopyOfExactlyNStopsInReserve)
 {
     QC_StaticString<128> source(Repeat('x', 64).c_str());
     EXPECT_EXIT({ QC_StaticString<64> copy(static_cast<const QC_StringBase&>(source)); },
@@ -43,7 +43,7 @@ TEST(QC_StaticString, CrossCapacityCopyOfExactlyNStopsInReserve)
     EXPECT_EQ(copy, "fits");
 }
 
-TEST(QC_StaticString, IndexingChecksTheLength)
+TEST(QC_StaticStringTest, IndexingChecksTheLength)
 {
     QC_StaticString<64> name("abc");
     name[1] = 'X';
@@ -51,7 +51,7 @@ TEST(QC_StaticString, IndexingChecksTheLength)
     EXPECT_EXIT({ name[3] = 'd'; }, testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "Out of bounds");
 }
 
-TEST(QC_StaticString, SelfAssignmentKeepsTheText)
+TEST(QC_StaticStringTest, SelfAssignmentKeepsTheText)
 {
     QC_StaticString<64> name("keep");
     QC_StaticString<64>& alias = name;
@@ -60,7 +60,7 @@ TEST(QC_StaticString, SelfAssignmentKeepsTheText)
     EXPECT_EQ(name, "keep");
 }
 
-TEST(QC_String, GrowthFollowsTheDoublingRule)
+TEST(QC_StringTest, GrowthFollowsTheDoublingRule)
 {
     QC_String text("hello");
     EXPECT_EQ(text.Capacity(), 6u);
@@ -79,7 +79,7 @@ TEST(QC_String, GrowthFollowsTheDoublingRule)
     EXPECT_EQ(other.Capacity(), 27u);
 }
 
-TEST(QC_String, ReserveIgnoresSameOrTooSmallRequests)
+TEST(QC_StringTest, ReserveIgnoresSameOrTooSmallRequests)
 {
     QC_String text("hello world");
     const std::uint32_t capacity = text.Capacity();
@@ -90,7 +90,7 @@ TEST(QC_String, ReserveIgnoresSameOrTooSmallRequests)
     EXPECT_EQ(text, "hello world");
 }
 
-TEST(QC_String, AppendsBuildLongTextsAndCopiesAreIndependent)
+TEST(QC_StringTest, AppendsBuildLongTextsAndCopiesAreIndependent)
 {
     QC_String text;
     EXPECT_STREQ(text.CStr(), "");
@@ -108,14 +108,14 @@ TEST(QC_String, AppendsBuildLongTextsAndCopiesAreIndependent)
     EXPECT_EQ(text.Length(), 5u);
 }
 
-TEST(QC_String, RequestsPastThirtyTwoBitsAreFatalNotWrapped)
+TEST(QC_StringTest, RequestsPastThirtyTwoBitsAreFatalNotWrapped)
 {
     QC_String text("x");
     EXPECT_EXIT({ text.Grow(UINT32_MAX); }, testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "Out of memory\\.");
     EXPECT_EXIT({ text.Reserve(UINT32_MAX); }, testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "Out of memory\\.");
 }
 
-TEST(QC_StringHelpers, CompareAsSignedBytes)
+TEST(QC_StringHelpersTest, CompareAsSignedBytes)
 {
     EXPECT_EQ(QC_StrCmp("abc", "abd"), -1);
     EXPECT_EQ(QC_StrCmp("b", "a"), 1);
@@ -125,7 +125,7 @@ TEST(QC_StringHelpers, CompareAsSignedBytes)
     EXPECT_EQ(QC_StrLen("four"), 4u);
 }
 
-TEST(QC_StringHelpers, NumbersToAndFromText)
+TEST(QC_StringHelpersTest, NumbersToAndFromText)
 {
     char buffer[16];
     QC_IntToString(-2147483647 - 1, buffer);
@@ -140,7 +140,7 @@ TEST(QC_StringHelpers, NumbersToAndFromText)
     EXPECT_EQ(QC_ToInt("99999999999"), INT32_MAX);
 }
 
-TEST(QC_Utf8, DecodesAndRefusesShortSequences)
+TEST(QC_Utf8Test, DecodesAndRefusesShortSequences)
 {
     std::uint32_t codePoint = 0;
     const unsigned char lead[] = {0xC3};
@@ -160,7 +160,7 @@ TEST(QC_Utf8, DecodesAndRefusesShortSequences)
     EXPECT_EQ(QC_Utf8Decode(e, 0, &codePoint), 0);
 }
 
-TEST(QC_Utf8, ToUtf16FitsOrTruncatesWithATerminator)
+TEST(QC_Utf8Test, ToUtf16FitsOrTruncatesWithATerminator)
 {
     std::uint16_t one[1] = {0xFFFF};
     EXPECT_FALSE(QC_Utf8ToUtf16(QC_String("a"), one, 1));
@@ -191,7 +191,7 @@ TEST(QC_Utf8, ToUtf16FitsOrTruncatesWithATerminator)
                 "Buffer size is too large\\.");
 }
 
-TEST(QC_Utf8, FromUtf16ConvertsPairsAndRefusesPlaneTwo)
+TEST(QC_Utf8Test, FromUtf16ConvertsPairsAndRefusesPlaneTwo)
 {
     const std::uint16_t grin[] = {0xD83D, 0xDE00, 0};
     QC_String text("x");
@@ -213,7 +213,7 @@ TEST(QC_Utf8, FromUtf16ConvertsPairsAndRefusesPlaneTwo)
     EXPECT_EQ(cut, "a");
 }
 
-TEST(QC_Rand, MatchesTheDocumentedGenerator)
+TEST(QC_RandTest, SeedGivesTheSameSequenceOnEveryPlatform)
 {
     QC_SRand(1);
     EXPECT_EQ(QC_Rand(), 41);

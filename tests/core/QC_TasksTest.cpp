@@ -119,7 +119,7 @@ bool PostFollowUp(FollowUp* followUp)
 }
 } // namespace
 
-TEST(QC_Tasks, WorkersAreNamedWorker1ToNForTheSystem)
+TEST(QC_TasksTest, WorkersAreNamedWorker1ToNForTheSystem)
 {
     {
         PoolScope pool(4);
@@ -134,7 +134,7 @@ TEST(QC_Tasks, WorkersAreNamedWorker1ToNForTheSystem)
         EXPECT_TRUE(WaitUntil([&] { return CountThreadsNamed(name) == 0; }, std::chrono::seconds(2))) << name;
 }
 
-TEST(QC_Tasks, EachPostedTaskRunsExactlyOnceOnAWorker)
+TEST(QC_TasksTest, EachPostedTaskRunsExactlyOnceOnAWorker)
 {
     PoolScope pool(2);
     std::vector<std::unique_ptr<RunRecord>> records;
@@ -153,7 +153,7 @@ TEST(QC_Tasks, EachPostedTaskRunsExactlyOnceOnAWorker)
     }
 }
 
-TEST(QC_Tasks, DoneIsSetOnlyAfterTheCallbackReturned)
+TEST(QC_TasksTest, DoneIsSetOnlyAfterTheCallbackReturned)
 {
     PoolScope pool(1);
     std::atomic<bool> gate{false};
@@ -165,7 +165,7 @@ TEST(QC_Tasks, DoneIsSetOnlyAfterTheCallbackReturned)
     EXPECT_TRUE(task->Result());
 }
 
-TEST(QC_Tasks, DoneFlagPublishesResultAndWritesUnderStress)
+TEST(QC_TasksTest, DoneFlagPublishesResultAndWritesUnderStress)
 {
     PoolScope pool(2);
     constexpr int taskCount = 4000;
@@ -192,7 +192,7 @@ TEST(QC_Tasks, DoneFlagPublishesResultAndWritesUnderStress)
     }
 }
 
-TEST(QC_Tasks, MainThreadTasksRunInQueueOrderAndNestedOnesInTheNextCall)
+TEST(QC_TasksTest, MainThreadTasksRunInQueueOrderAndNestedOnesInTheNextCall)
 {
     PoolScope pool(1);
     std::vector<int> order;
@@ -213,7 +213,7 @@ TEST(QC_Tasks, MainThreadTasksRunInQueueOrderAndNestedOnesInTheNextCall)
     EXPECT_EQ(order.size(), 4u);
 }
 
-TEST(QC_Tasks, WorkersWaitingForMainThreadStepsAreServedInOrder)
+TEST(QC_TasksTest, WorkersWaitingForMainThreadStepsAreServedInOrder)
 {
     PoolScope pool(2);
     std::vector<int> firstOrder;
@@ -232,7 +232,7 @@ TEST(QC_Tasks, WorkersWaitingForMainThreadStepsAreServedInOrder)
     }
 }
 
-TEST(QC_Tasks, ShutdownRunsQueuedTasksAndWaitsForRunningOnes)
+TEST(QC_TasksTest, ShutdownRunsQueuedTasksAndWaitsForRunningOnes)
 {
     std::vector<QC_Ptr<QC_Task<bool>>> tasks;
     QC_CreateTasks(QC_TasksConfig{2});
@@ -247,7 +247,7 @@ TEST(QC_Tasks, ShutdownRunsQueuedTasksAndWaitsForRunningOnes)
     }
 }
 
-TEST(QC_Tasks, ShutdownDoesNotHangOnAWorkerWaitingForTheMainThread)
+TEST(QC_TasksTest, ShutdownDoesNotHangOnAWorkerWaitingForTheMainThread)
 {
     ShutdownProbe probe;
     QC_CreateTasks(QC_TasksConfig{1});
@@ -260,7 +260,7 @@ TEST(QC_Tasks, ShutdownDoesNotHangOnAWorkerWaitingForTheMainThread)
     EXPECT_TRUE(probe.stepAbandoned.load());
 }
 
-TEST(QC_Tasks, TaskPostedDuringShutdownIsNeverLeftPending)
+TEST(QC_TasksTest, TaskPostedDuringShutdownIsNeverLeftPending)
 {
     FollowUp followUp;
     QC_CreateTasks(QC_TasksConfig{1});

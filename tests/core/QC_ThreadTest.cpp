@@ -68,7 +68,7 @@ void AddUnderLock(QC_Mutex* mutex, int* counter)
 }
 } // namespace
 
-TEST(QC_Thread, NamedThreadIsVisibleToTheSystemAndToItself)
+TEST(QC_ThreadTest, NamedThreadIsVisibleToTheSystemAndToItself)
 {
     ThreadReport report;
     QC_ThreadHandle* thread = QC_StartJoinableThread("Loader", QC_Bind(&ReportName, &report));
@@ -78,7 +78,7 @@ TEST(QC_Thread, NamedThreadIsVisibleToTheSystemAndToItself)
     EXPECT_EQ(report.comm, "Loader");
 }
 
-TEST(QC_Thread, LongNameIsKeptWholeButTheSystemSeesFifteenBytes)
+TEST(QC_ThreadTest, LongNameIsKeptWholeButTheSystemSeesFifteenBytes)
 {
     const std::string name(63, 'n');
     ThreadReport report;
@@ -87,7 +87,7 @@ TEST(QC_Thread, LongNameIsKeptWholeButTheSystemSeesFifteenBytes)
     EXPECT_EQ(report.comm, name.substr(0, 15));
 }
 
-TEST(QC_Thread, ThreadStartedWithEmptyNameIsNotNamed)
+TEST(QC_ThreadTest, ThreadStartedWithEmptyNameIsNotNamed)
 {
     ThreadReport report;
     QC_StartThread("Parent", QC_Bind(&ReportAndStartChild, &report));
@@ -98,14 +98,14 @@ TEST(QC_Thread, ThreadStartedWithEmptyNameIsNotNamed)
     EXPECT_EQ(report.childComm, "Parent");
 }
 
-TEST(QC_Thread, StartThreadsRegistersTheNamedCallerOnce)
+TEST(QC_ThreadTest, StartThreadsRegistersTheNamedCallerOnce)
 {
     ThreadReport report;
     QC_JoinThread(QC_StartJoinableThread("", QC_Bind(&RegisterAsMain, &report)));
     EXPECT_EQ(report.ownName, "Main");
 }
 
-TEST(QC_Thread, ProcessorCountAndSleep)
+TEST(QC_ThreadTest, ProcessorCountAndSleep)
 {
     EXPECT_GE(QC_GetProcessorCount(), 1u);
     QC_Sleep(0);
@@ -114,7 +114,7 @@ TEST(QC_Thread, ProcessorCountAndSleep)
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
 }
 
-TEST(QC_Mutex, ScopedLockExcludesOtherThreads)
+TEST(QC_MutexTest, ScopedLockExcludesOtherThreads)
 {
     QC_Mutex mutex;
     int counter = 0;

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-TEST(QC_Timer, ConversionTruncatesToWholeMilliseconds)
+TEST(QC_TimerTest, ConversionTruncatesToWholeMilliseconds)
 {
     // A 10 MHz counter has 10,000 ticks per millisecond.
     EXPECT_EQ(QC_Timer::TicksToMilliseconds(25000, 10000.0), 2);
@@ -17,7 +17,7 @@ TEST(QC_Timer, ConversionTruncatesToWholeMilliseconds)
     EXPECT_EQ(QC_Timer::TicksToMilliseconds(5000000000LL * 1000000, 1000000.0), 5000000000LL);
 }
 
-TEST(QC_Timer, StartsAtZeroAndCountsForward)
+TEST(QC_TimerTest, StartsAtZeroAndCountsForward)
 {
     QC_Timer timer;
     EXPECT_EQ(timer.StartTicks(), 0);
