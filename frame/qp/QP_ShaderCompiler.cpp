@@ -1,11 +1,13 @@
 // The compile chain: HLSL -> SPIR-V (front end) -> validated -> GLSL 4.50 (cross compiler).
-// Sections: process start, front end, validation, GLSL writer, the public operation.
+// Sections: process start, front end, validation, GLSL writer, the public operation. The text
+// front (preprocessor, includes, guards) is QP_ShaderPreprocessor.
 // Every library error (messages, exceptions) becomes the error blob's text; nothing escapes.
 
 #include "qp/QP_ShaderCompiler.h"
 
 #include "qc/QC_Log.h"
 #include "qp/QP_ShaderCode.h"
+#include "qp/QP_ShaderPreprocessor.h"
 
 // The library is built with its HLSL front end; its header shows that part only on request.
 #define ENABLE_HLSL 1
@@ -48,160 +50,6 @@ void StartFrontEnd()
 {
     // The front end keeps process-wide tables; they live until the process ends.
     std::call_once(frontEndStarted, [] { glslang::InitializeProcess(); });
-}
-
-// --- guards ------------------------------------------------------------------------------------
-// The HLSL front end crashes on some malformed texts (each kept as a test input in
-// tests/fuzz/crashers/shader_compile-*): unclosed brackets inside constructor calls, a text
-// whose first declaration starts with a parameter modifier (in, out, inout), mul() with a
-// one-component vector (float1), an entry point parameter without a name ("(uint :
-// SV_VertexID)") and a global named like a GL built-in (gl_InstanceID). It also recurses once
-// per nesting level. So the text is checked
-// here first, outside comments, strings and preprocessor lines: every (, [ and { is closed in
-// order, at most 128 deep, and balance within each preprocessor line; in, out and inout appear only inside brackets (parameter lists,
-// structures), where HLSL allows them; one-component vector types are refused (the shader
-// generator never writes them; a plain float is the same value); a parameter must be named
-// before its semantic; and names beginning with gl_ are refused (GLSL reserves them, so the
-// GLSL written from such a shader could not compile either).
-constexpr int maxBracketDepth = 128;
-
-bool CheckText(const char* text, std::size_t length, const char* sourceName, std::string& errors)
-{
-    char expected[maxBracketDepth];
-    int openLines[maxBracketDepth];
-    int depth = 0;
-    int line = 1;
-    bool lineStart = true;
-    char previous = '\0'; // the last character of the previous token
-    const char* name = sourceName && sourceName[0] ? sourceName : "0";
-    auto fail = [&](int atLine, const char* what) {
-        char message[256];
-        std::snprintf(message, sizeof(message), "ERROR: %s:%d: %s\n", name, atLine, what);
-        errors += message;
-        return false;
-    };
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            ++line;
-            lineStart = true;
-            continue;
-        }
-        if (lineStart && (c == ' ' || c == '\t' || c == '\r'))
-            continue;
-        if (lineStart && c == '#') {
-            // A preprocessor line, continued by backslashes: its brackets must balance within it
-            // (a macro holding half a pair is refused too; the front end crashes on some).
-            const int directiveLine = line;
-            int open = 0;
-            for (; i < length && text[i] != '\n'; ++i) {
-                if (text[i] == '\\' && i + 1 < length && text[i + 1] == '\n') {
-                    ++i;
-                    ++line;
-                } else if (text[i] == '(' || text[i] == '[' || text[i] == '{') {
-                    ++open;
-                } else if (text[i] == ')' || text[i] == ']' || text[i] == '}') {
-                    if (--open < 0)
-                        break;
-                }
-            }
-            if (open != 0)
-                return fail(directiveLine, "'#' : unbalanced brackets in a preprocessor line");
-            --i;
-            continue;
-        }
-        lineStart = false;
-        if (c != ' ' && c != '\t' && c != '\r' && !(c == '/' && i + 1 < length && (text[i + 1] == '/' || text[i + 1] == '*'))) {
-            // Identifiers set it after the check below, which needs the character before them.
-            if (!(std::isalpha(static_cast<unsigned char>(c)) || c == '_'))
-                previous = c;
-        }
-        if (c == '/' && i + 1 < length && text[i + 1] == '/') {
-            while (i + 1 < length && text[i + 1] != '\n')
-                ++i;
-        } else if (c == '/' && i + 1 < length && text[i + 1] == '*') {
-            i += 2;
-            while (i < length && !(text[i] == '*' && i + 1 < length && text[i + 1] == '/')) {
-                line += text[i] == '\n';
-                ++i;
-            }
-            ++i;
-        } else if (c == '"') {
-            for (++i; i < length && text[i] != '"' && text[i] != '\n'; ++i) {
-                if (text[i] == '\\')
-                    ++i;
-            }
-            if (i < length && text[i] == '\n')
-                --i;
-        } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
-            std::size_t end = i;
-            while (end < length && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
-                ++end;
-            const std::size_t size = end - i;
-            const bool modifier = (size == 2 && std::strncmp(text + i, "in", 2) == 0) ||
-                                  (size == 3 && std::strncmp(text + i, "out", 3) == 0) ||
-                                  (size == 5 && std::strncmp(text + i, "inout", 5) == 0);
-            if (modifier && depth == 0) {
-                char what[96];
-                std::snprintf(what, sizeof(what), "'%.*s' : parameter modifier outside a parameter list",
-                              static_cast<int>(size), text + i);
-                return fail(line, what);
-            }
-            if (size >= 3 && std::strncmp(text + i, "gl_", 3) == 0) {
-                char what[96];
-                std::snprintf(what, sizeof(what), "'%.*s' : names beginning with gl_ are reserved",
-                              static_cast<int>(size < 48 ? size : 48), text + i);
-                return fail(line, what);
-            }
-            if (size >= 4 && text[end - 1] == '1' && !std::isdigit(static_cast<unsigned char>(text[end - 2]))) {
-                static const char* const scalarTypes[] = {"float", "half", "int", "uint", "bool", "double", "dword",
-                                                          "min16float", "min10float", "min16int", "min12int", "min16uint"};
-                for (const char* scalar : scalarTypes) {
-                    if (std::strlen(scalar) == size - 1 && std::strncmp(text + i, scalar, size - 1) == 0) {
-                        char what[96];
-                        std::snprintf(what, sizeof(what), "'%.*s' : one-component vector types are not supported",
-                                      static_cast<int>(size), text + i);
-                        return fail(line, what);
-                    }
-                }
-            }
-            // "( type :" or ", type :" in a parameter list: a parameter without a name.
-            std::size_t next = end;
-            while (next < length && (text[next] == ' ' || text[next] == '\t' || text[next] == '\r' || text[next] == '\n'))
-                ++next;
-            if (depth > 0 && expected[depth - 1] == ')' && (previous == '(' || previous == ',') && next < length &&
-                text[next] == ':' && !(next + 1 < length && text[next + 1] == ':')) {
-                char what[96];
-                std::snprintf(what, sizeof(what), "'%.*s' : parameter without a name before its semantic",
-                              static_cast<int>(size), text + i);
-                return fail(line, what);
-            }
-            previous = text[end - 1];
-            i = end - 1;
-        } else if (c == '(' || c == '[' || c == '{') {
-            if (depth == maxBracketDepth)
-                return fail(line, "brackets nested too deeply");
-            expected[depth] = c == '(' ? ')' : c == '[' ? ']' : '}';
-            openLines[depth++] = line;
-        } else if (c == ')' || c == ']' || c == '}') {
-            if (depth == 0)
-                return fail(line, c == ')' ? "')' : unexpected closing bracket" : c == ']' ? "']' : unexpected closing bracket" : "'}' : unexpected closing bracket");
-            if (expected[depth - 1] != c) {
-                char what[96];
-                std::snprintf(what, sizeof(what), "'%c' : unexpected closing bracket, '%c' of line %d is still open", c,
-                              expected[depth - 1] == ')' ? '(' : expected[depth - 1] == ']' ? '[' : '{', openLines[depth - 1]);
-                return fail(line, what);
-            }
-            --depth;
-        }
-    }
-    if (depth > 0) {
-        char what[64];
-        std::snprintf(what, sizeof(what), "'%c' : bracket opened here is never closed",
-                      expected[depth - 1] == ')' ? '(' : expected[depth - 1] == ']' ? '[' : '{');
-        return fail(openLines[depth - 1], what);
-    }
-    return true;
 }
 
 // --- front end ---------------------------------------------------------------------------------
@@ -449,6 +297,13 @@ const char* QP_ShaderCodeText(const QP_Blob* code)
 QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
                          const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings)
 {
+    return QP_CompileHere(source, sourceLength, sourceName, nullptr, entryPoint, profile, code, errors, timings);
+}
+
+QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+                         const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
+                         QP_CompileTimings* timings)
+{
     if (code)
         code->Reset();
     if (errors)
@@ -480,11 +335,19 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
     try {
         std::int64_t start = NowNs();
         std::vector<std::uint32_t> spirv;
-        compiled = CheckText(source, sourceLength, sourceName, messages) &&
-                   CompileToSpirv(source, sourceLength, sourceName, entryPoint, language, spirv, messages);
+        // The guards run on the expanded text, so a macro or an included file cannot hide a
+        // text the front end crashes on; the front end then parses that same text.
+        std::string expanded;
+        compiled = QP_PreprocessShader(source, sourceLength, sourceName, stage, include, expanded, messages) &&
+                   QP_CheckShaderText(expanded.data(), expanded.size(), sourceName, messages);
+        std::int64_t preprocessed = NowNs();
+        if (timings)
+            timings->preprocessNs = preprocessed - start;
+        if (compiled)
+            compiled = CompileToSpirv(expanded.data(), expanded.size(), sourceName, entryPoint, language, spirv, messages);
         std::int64_t frontEnd = NowNs();
         if (timings)
-            timings->frontEndNs = frontEnd - start;
+            timings->frontEndNs = frontEnd - preprocessed;
         if (compiled)
             compiled = ValidateSpirv(spirv, messages);
         std::int64_t validated = NowNs();

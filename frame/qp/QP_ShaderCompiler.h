@@ -17,6 +17,7 @@
 
 #include "qc/QC_Ptr.h"
 #include "qp/QP_GraphicsTypes.h"
+#include "qp/QP_Include.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +42,8 @@ const char* QP_BlobText(const QP_Blob* blob);
 // given this record.
 struct QP_CompileTimings
 {
-    std::int64_t frontEndNs = 0;  // HLSL to SPIR-V
+    std::int64_t preprocessNs = 0; // preprocessor, includes and the guards on the expanded text
+    std::int64_t frontEndNs = 0;  // expanded HLSL to SPIR-V
     std::int64_t validateNs = 0;  // SPIR-V validation
     std::int64_t crossNs = 0;     // SPIR-V to GLSL
 };
@@ -51,6 +53,13 @@ struct QP_CompileTimings
 // the message text (either out pointer may be null).
 QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
                      const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
+                     QP_CompileTimings* timings = nullptr);
+// The same with an include handler (QP_Include.h; QP_FileInclude.h reads files) answering the
+// text's #include directives; without one (null) each #include is an error at its line. Messages
+// about an included file name it as the include's name joined to the including file's folder.
+// A leading byte-order mark is skipped in the text and in every included file.
+QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+                     const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
                      QP_CompileTimings* timings = nullptr);
 
 // Crash isolation. The HLSL front end still crashes on some malformed texts (kept in
@@ -70,6 +79,9 @@ int QP_RunShaderCompilerHelper();
 // QP_Compile in this process, whatever the isolation (what the helper runs).
 QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
                          const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
+                         QP_CompileTimings* timings = nullptr);
+QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+                         const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
                          QP_CompileTimings* timings = nullptr);
 
 // The GLSL text inside compiled code (for tools and tests), or null when the bytes are not code.

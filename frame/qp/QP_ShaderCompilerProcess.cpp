@@ -7,16 +7,21 @@
 // but just as safe).
 //
 // Messages on the socket between the two: a request header (profile, entry point, source name
-// and source lengths) and those bytes; a response header (result, code size, error size), the
-// code bytes and the error text bytes (with its NUL). Anything short of a whole response is a
-// crash of the chain.
+// and source lengths, whether includes are answered) and those bytes; then from the helper a
+// kind word and either a response header (result, code size, error size), the code bytes and the
+// error text bytes (with its NUL), or an include request (type, parent, name length) and the
+// name. The caller's include handler stays in the caller: it answers each include request with
+// a reply header (result, id, size) and the file's bytes, and the helper sends the next message.
+// Anything short of a whole response is a crash of the chain.
 //
-// Sections: messages, the helper's side, starting and ending helpers, the compile through a
-// helper, the forked fallback, the public operations.
+// Sections: messages, includes across the socket, the helper's side, starting and ending
+// helpers, the compile through a helper, the forked fallback, the public operations.
 
 #include "qp/QP_ShaderCompiler.h"
 
 #include "qc/QC_Log.h"
+
+#include <memory>
 
 #include <atomic>
 #include <cerrno>
@@ -49,6 +54,9 @@ constexpr std::uint32_t kLargestName = 4096;
 // A compile of the largest shader takes well under a second; a helper still busy after this is
 // stuck in the chain and is ended like a crashed one.
 constexpr int kHelperTimeLimitMs = 20000;
+// Include requests one compile may make: the nesting depth is limited by the compiler, this
+// bounds a text that includes the same files over and over (or a helper gone wrong).
+constexpr std::uint32_t kLargestIncludeCount = 4096;
 
 struct RequestHeader
 {
@@ -57,13 +65,32 @@ struct RequestHeader
     std::uint32_t entryLength;
     std::uint32_t nameLength;
     std::uint32_t sourceLength;
+    std::uint32_t includes; // 1 when the caller has an include handler
 };
+
+// What the helper sends next: the kind word, then the matching header.
+constexpr std::uint32_t kResponseKind = 0x53455251u;       // "QRES"
+constexpr std::uint32_t kIncludeRequestKind = 0x434E4951u; // "QINC"
 
 struct ResponseHeader
 {
     std::int32_t result;
     std::uint32_t codeSize;
     std::uint32_t errorSize;
+};
+
+struct IncludeRequest
+{
+    std::uint32_t type;
+    std::uint32_t parentId; // id of the including file, 0 for the compiled text
+    std::uint32_t nameLength;
+};
+
+struct IncludeReply
+{
+    std::int32_t result;
+    std::uint32_t id; // names this file as a parent in later requests
+    std::uint32_t size;
 };
 
 std::int64_t MonotonicMs()
@@ -132,25 +159,128 @@ QP_Result Refuse(const std::string& text, QC_Ptr<QP_Blob>* errors)
     return QP_E_FAIL;
 }
 
-// Compiles and writes the response; false when it cannot be written.
-bool CompileAndRespond(int output, bool socket, const char* source, std::size_t sourceLength, const char* sourceName,
-                       const char* entryPoint, const char* profile)
+// --- includes across the socket ----------------------------------------------------------------
+// The helper's include handler: asks the caller for each file and keeps the bytes until the
+// compiler closes it. A broken channel reads as a file that cannot be opened; the compile then
+// fails and its response cannot be sent either, which ends the helper.
+class RemoteInclude : public QP_Include
+{
+public:
+    RemoteInclude(int input, int output, bool socket) : input(input), output(output), socket(socket) {}
+
+    QP_Result Open(QP_IncludeType type, const char* fileName, const void* parentData, const void** data,
+                   std::uint32_t* bytes) override
+    {
+        IncludeRequest request{static_cast<std::uint32_t>(type), 0u,
+                               static_cast<std::uint32_t>(std::strlen(fileName))};
+        for (const std::unique_ptr<File>& file : files) {
+            if (file->bytes.data() == parentData)
+                request.parentId = file->id;
+        }
+        IncludeReply reply{};
+        if (request.nameLength > kLargestName || !SendAll(output, &kIncludeRequestKind, sizeof(kIncludeRequestKind), socket) ||
+            !SendAll(output, &request, sizeof(request), socket) || !SendAll(output, fileName, request.nameLength, socket) ||
+            !ReceiveAll(input, &reply, sizeof(reply), -1) || reply.size > kLargestSource)
+            return QP_E_FAIL;
+        std::unique_ptr<File> file(new File{reply.id, std::vector<char>(std::size_t(reply.size) + 1, '\0')});
+        if (!ReceiveAll(input, file->bytes.data(), reply.size, -1) || reply.result != QP_OK)
+            return QP_E_FAIL;
+        *data = file->bytes.data();
+        *bytes = reply.size;
+        files.push_back(std::move(file));
+        return QP_OK;
+    }
+
+    void Close(const void* data) override
+    {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i]->bytes.data() == data) {
+                files.erase(files.begin() + static_cast<std::ptrdiff_t>(i));
+                return;
+            }
+        }
+    }
+
+private:
+    struct File
+    {
+        std::uint32_t id;
+        std::vector<char> bytes;
+    };
+
+    int input;
+    int output;
+    bool socket;
+    std::vector<std::unique_ptr<File>> files;
+};
+
+// The caller's side: answers one include request (its header already read) with the caller's
+// handler. Every file opened is kept in opened (id = index + 1) and closed after the compile, so
+// a handler that resolves by the parent's data always finds it. False when the channel broke.
+bool AnswerInclude(int channel, std::int64_t deadline, QP_Include* include, std::vector<const void*>& opened)
+{
+    IncludeRequest request{};
+    if (!ReceiveAll(channel, &request, sizeof(request), deadline) || request.nameLength > kLargestName)
+        return false;
+    std::string name(request.nameLength, '\0');
+    if (!ReceiveAll(channel, &name[0], request.nameLength, deadline))
+        return false;
+    const void* parentData = request.parentId > 0 && request.parentId <= opened.size() ? opened[request.parentId - 1]
+                                                                                       : nullptr;
+    const void* data = nullptr;
+    std::uint32_t size = 0;
+    IncludeReply reply{static_cast<std::int32_t>(QP_E_FAIL), 0u, 0u};
+    const bool knownType = request.type == QP_INCLUDE_LOCAL || request.type == QP_INCLUDE_SYSTEM;
+    if (include && knownType && opened.size() < kLargestIncludeCount && name.find('\0') == std::string::npos &&
+        include->Open(static_cast<QP_IncludeType>(request.type), name.c_str(), parentData, &data, &size) == QP_OK) {
+        opened.push_back(data);
+        if ((data || size == 0) && size <= kLargestSource)
+            reply = IncludeReply{static_cast<std::int32_t>(QP_OK), static_cast<std::uint32_t>(opened.size()), size};
+    }
+    return SendAll(channel, &reply, sizeof(reply), true) &&
+           (reply.result != QP_OK || SendAll(channel, data, reply.size, true));
+}
+
+void CloseIncludes(QP_Include* include, std::vector<const void*>& opened)
+{
+    for (const void* data : opened)
+        include->Close(data);
+    opened.clear();
+}
+
+// --- the helper's side -------------------------------------------------------------------------
+// Compiles and writes the response; false when it cannot be written. Include requests go out on
+// output and their replies come in on input.
+bool CompileAndRespond(int input, int output, bool socket, const char* source, std::size_t sourceLength,
+                       const char* sourceName, const char* entryPoint, const char* profile, bool includes)
 {
     QC_Ptr<QP_Blob> code, errors;
-    const QP_Result result = QP_CompileHere(source, sourceLength, sourceName, entryPoint, profile, &code, &errors);
+    RemoteInclude include(input, output, socket);
+    const QP_Result result = QP_CompileHere(source, sourceLength, sourceName, includes ? &include : nullptr, entryPoint,
+                                            profile, &code, &errors);
     ResponseHeader header{static_cast<std::int32_t>(result),
                           code ? static_cast<std::uint32_t>(code->GetBufferSize()) : 0u,
                           errors ? static_cast<std::uint32_t>(errors->GetBufferSize()) : 0u};
-    return SendAll(output, &header, sizeof(header), socket) &&
+    return SendAll(output, &kResponseKind, sizeof(kResponseKind), socket) &&
+           SendAll(output, &header, sizeof(header), socket) &&
            (!code || SendAll(output, code->GetBufferPointer(), code->GetBufferSize(), socket)) &&
            (!errors || SendAll(output, errors->GetBufferPointer(), errors->GetBufferSize(), socket));
 }
 
-// Reads one response; false when the helper ended or broke off before a whole one.
-bool ReadResponse(int input, std::int64_t deadline, QP_Result* result, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors)
+// Reads one response, answering the include requests before it; false when the helper ended or
+// broke off before a whole one.
+bool ReadResponse(int input, std::int64_t deadline, QP_Include* include, QP_Result* result, QC_Ptr<QP_Blob>* code,
+                  QC_Ptr<QP_Blob>* errors)
 {
+    std::vector<const void*> opened;
+    std::uint32_t kind = 0;
+    bool answering = true;
+    while (answering && ReceiveAll(input, &kind, sizeof(kind), deadline) && kind == kIncludeRequestKind)
+        answering = AnswerInclude(input, deadline, include, opened);
+    if (include)
+        CloseIncludes(include, opened);
     ResponseHeader header{};
-    if (!ReceiveAll(input, &header, sizeof(header), deadline))
+    if (!answering || kind != kResponseKind || !ReceiveAll(input, &header, sizeof(header), deadline))
         return false;
     if (header.codeSize > kLargestSource * 4u || header.errorSize > kLargestSource * 4u)
         return false;
@@ -239,8 +369,9 @@ bool StartHelper()
 
 // --- the compile through a helper --------------------------------------------------------------
 // The helper's answer, or false when there is no helper program (the caller forks instead).
-bool CompileInHelper(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
-                     const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_Result* result)
+bool CompileInHelper(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+                     const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
+                     QP_Result* result)
 {
     std::lock_guard<std::mutex> lock(g_helperLock);
     if (g_helperId < 0 && !StartHelper()) {
@@ -253,13 +384,14 @@ bool CompileInHelper(const char* source, std::size_t sourceLength, const char* s
     const std::string name = sourceName ? sourceName : "";
     const RequestHeader header{kRequestMagic, static_cast<std::uint32_t>(std::strlen(profile)),
                                static_cast<std::uint32_t>(std::strlen(entryPoint)),
-                               static_cast<std::uint32_t>(name.size()), static_cast<std::uint32_t>(sourceLength)};
+                               static_cast<std::uint32_t>(name.size()), static_cast<std::uint32_t>(sourceLength),
+                               include ? 1u : 0u};
     const bool sent = SendAll(g_helperSocket, &header, sizeof(header), true) &&
                       SendAll(g_helperSocket, profile, header.profileLength, true) &&
                       SendAll(g_helperSocket, entryPoint, header.entryLength, true) &&
                       SendAll(g_helperSocket, name.data(), name.size(), true) &&
                       SendAll(g_helperSocket, source, sourceLength, true);
-    if (sent && ReadResponse(g_helperSocket, MonotonicMs() + kHelperTimeLimitMs, result, code, errors))
+    if (sent && ReadResponse(g_helperSocket, MonotonicMs() + kHelperTimeLimitMs, include, result, code, errors))
         return true;
     // It died (or hangs) on this text: end it, report, and start another one next time.
     pollfd waiting{g_helperSocket, POLLIN, 0};
@@ -273,12 +405,15 @@ bool CompileInHelper(const char* source, std::size_t sourceLength, const char* s
 }
 
 // --- the forked fallback -----------------------------------------------------------------------
-QP_Result CompileInFork(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
-                        const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors)
+// The child asks for included files over the socket like a helper: the handler's records (the
+// files it opened) must end up in this process.
+QP_Result CompileInFork(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+                        const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors)
 {
     int channel[2];
-    if (pipe2(channel, O_CLOEXEC) != 0)
-        return Refuse("The shader compiler could not be isolated (pipe, error " + std::to_string(errno) + ").\n", errors);
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, channel) != 0)
+        return Refuse("The shader compiler could not be isolated (socket, error " + std::to_string(errno) + ").\n",
+                      errors);
     const pid_t child = fork();
     if (child < 0) {
         const int error = errno;
@@ -288,13 +423,14 @@ QP_Result CompileInFork(const char* source, std::size_t sourceLength, const char
     }
     if (child == 0) {
         close(channel[0]);
-        const bool sent = CompileAndRespond(channel[1], false, source, sourceLength, sourceName, entryPoint, profile);
+        const bool sent = CompileAndRespond(channel[1], channel[1], true, source, sourceLength, sourceName, entryPoint,
+                                            profile, include != nullptr);
         // No exit handlers: they belong to the parent (its log, its sanitiser's leak check).
         _exit(sent ? 0 : 1);
     }
     close(channel[1]);
     QP_Result result = QP_E_FAIL;
-    const bool answered = ReadResponse(channel[0], MonotonicMs() + kHelperTimeLimitMs, &result, code, errors);
+    const bool answered = ReadResponse(channel[0], MonotonicMs() + kHelperTimeLimitMs, include, &result, code, errors);
     close(channel[0]);
     if (!answered)
         kill(child, SIGKILL);
@@ -348,8 +484,9 @@ int QP_RunShaderCompilerHelper()
             return 2;
         struct stat info;
         const bool socket = fstat(output, &info) == 0 && S_ISSOCK(info.st_mode);
-        if (!CompileAndRespond(output, socket, source.data(), header.sourceLength,
-                               header.nameLength ? name.data() : nullptr, entry.data(), profile.data()))
+        if (!CompileAndRespond(input, output, socket, source.data(), header.sourceLength,
+                               header.nameLength ? name.data() : nullptr, entry.data(), profile.data(),
+                               header.includes != 0))
             return 1;
     }
 }
@@ -357,8 +494,15 @@ int QP_RunShaderCompilerHelper()
 QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
                      const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings)
 {
+    return QP_Compile(source, sourceLength, sourceName, nullptr, entryPoint, profile, code, errors, timings);
+}
+
+QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+                     const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
+                     QP_CompileTimings* timings)
+{
     if (!QP_IsShaderCompilerIsolated())
-        return QP_CompileHere(source, sourceLength, sourceName, entryPoint, profile, code, errors, timings);
+        return QP_CompileHere(source, sourceLength, sourceName, include, entryPoint, profile, code, errors, timings);
     if (code)
         code->Reset();
     if (errors)
@@ -371,9 +515,9 @@ QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* s
         std::strlen(profile) > kLargestName || std::strlen(entryPoint) > kLargestName ||
         (sourceName && std::strlen(sourceName) > kLargestName))
         return QP_CompileHere(source, sourceLength > kLargestSource ? 0x80000000u : sourceLength, sourceName,
-                              entryPoint, profile, code, errors, timings);
+                              include, entryPoint, profile, code, errors, timings);
     QP_Result result = QP_E_FAIL;
-    if (CompileInHelper(source, sourceLength, sourceName, entryPoint, profile, code, errors, &result))
+    if (CompileInHelper(source, sourceLength, sourceName, include, entryPoint, profile, code, errors, &result))
         return result;
-    return CompileInFork(source, sourceLength, sourceName, entryPoint, profile, code, errors);
+    return CompileInFork(source, sourceLength, sourceName, include, entryPoint, profile, code, errors);
 }
