@@ -6,8 +6,10 @@
 #include "qp/QP_ShaderCompiler.h"
 
 #include "qc/QC_Log.h"
+#include "qp/QP_ConstantBlockRewrite.h"
 #include "qp/QP_ShaderCode.h"
 #include "qp/QP_ShaderPreprocessor.h"
+#include "qp/QP_ShaderRegisters.h"
 
 // The library is built with its HLSL front end; its header shows that part only on request.
 #define ENABLE_HLSL 1
@@ -24,6 +26,7 @@
 #include <exception>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 
 namespace {
 
@@ -75,7 +78,8 @@ bool StageOfProfile(const char* profile, QP_ShaderStage* stage, EShLanguage* lan
 }
 
 bool CompileToSpirv(const char* source, std::size_t length, const char* sourceName, const char* entryPoint,
-                    EShLanguage language, std::vector<std::uint32_t>& spirv, std::string& errors)
+                    EShLanguage language, std::vector<std::uint32_t>& spirv, QP_ShaderRegisters& registers,
+                    std::string& errors)
 {
     glslang::TShader shader(language);
     const char* strings[] = {source};
@@ -98,6 +102,7 @@ bool CompileToSpirv(const char* source, std::size_t length, const char* sourceNa
         errors = shader.getInfoLog();
         return false;
     }
+    registers.ReadDeclarations(*shader.getIntermediate());
     glslang::TProgram program;
     program.addShader(&shader);
     if (!program.link(messages) || !program.mapIO()) {
@@ -181,9 +186,17 @@ bool PlaceStageVariables(spirv_cross::CompilerGLSL& compiler, const spirv_cross:
     return true;
 }
 
-bool CrossCompile(std::vector<std::uint32_t>&& spirv, QP_ShaderStage stage, QP_ShaderInterface& shaderInterface,
-                  std::string& glsl, std::string& errors)
+bool CrossCompile(std::vector<std::uint32_t>&& spirv, QP_ShaderStage stage, const QP_ShaderRegisters& registers,
+                  QP_ShaderInterface& shaderInterface, std::string& glsl, std::string& errors)
 {
+    // Flattening needs one basic type per constant block and loads of no structs or arrays.
+    QP_ConstantBlockRewrite rewrite;
+    if (!rewrite.Run(spirv, errors))
+        return false;
+    if (rewrite.Changed() && !ValidateSpirv(spirv, errors)) {
+        errors += "Rewriting the constant buffer reads gave invalid SPIR-V.\n";
+        return false;
+    }
     spirv_cross::CompilerGLSL compiler(std::move(spirv));
     spirv_cross::CompilerGLSL::Options options;
     options.version = 450;
@@ -203,7 +216,15 @@ bool CrossCompile(std::vector<std::uint32_t>&& spirv, QP_ShaderStage stage, QP_S
             compiler.set_name(id, "QP_StageMain");
     }
 
-    const spirv_cross::ShaderResources resources = compiler.get_shader_resources();
+    // Only what the entry point uses is bound and declared, and only that takes registers.
+    std::unordered_set<spirv_cross::VariableID> active = compiler.get_active_interface_variables();
+    const spirv_cross::ShaderResources resources = compiler.get_shader_resources(active);
+    compiler.set_enabled_interface_variables(std::move(active));
+    if (!registers.Assign(compiler, {&resources.uniform_buffers}, 'b', QP_CONSTANT_BUFFER_SLOT_COUNT, errors) ||
+        !registers.Assign(compiler, {&resources.separate_images, &resources.sampled_images, &resources.storage_buffers},
+                          't', QP_SHADER_RESOURCE_SLOT_COUNT, errors) ||
+        !registers.Assign(compiler, {&resources.separate_samplers}, 's', QP_SAMPLER_SLOT_COUNT, errors))
+        return false;
 
     // Constant buffers: plain vec4 arrays, read by HLSL offsets.
     for (const spirv_cross::Resource& block : resources.uniform_buffers) {
@@ -327,6 +348,7 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
     }
     StartFrontEnd();
 
+    QP_ShaderRegisters registers;
     QP_ShaderInterface shaderInterface;
     std::memset(&shaderInterface, 0, sizeof(shaderInterface));
     shaderInterface.stage = stage;
@@ -344,7 +366,8 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
         if (timings)
             timings->preprocessNs = preprocessed - start;
         if (compiled)
-            compiled = CompileToSpirv(expanded.data(), expanded.size(), sourceName, entryPoint, language, spirv, messages);
+            compiled = CompileToSpirv(expanded.data(), expanded.size(), sourceName, entryPoint, language, spirv,
+                                      registers, messages);
         std::int64_t frontEnd = NowNs();
         if (timings)
             timings->frontEndNs = frontEnd - preprocessed;
@@ -354,7 +377,7 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
         if (timings)
             timings->validateNs = validated - frontEnd;
         if (compiled)
-            compiled = CrossCompile(std::move(spirv), stage, shaderInterface, glsl, messages);
+            compiled = CrossCompile(std::move(spirv), stage, registers, shaderInterface, glsl, messages);
         if (timings)
             timings->crossNs = NowNs() - validated;
     } catch (const std::exception& exception) {
