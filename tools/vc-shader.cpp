@@ -10,17 +10,20 @@
 // With --glsl the stages are created through the renderer (Direct3D 10 backend) on the headless
 // device, exactly as the demo creates them, and the GLSL the platform made of each is printed
 // instead. A stage that fails prints nothing; the renderer's messages go to standard error and
-// the exit status is 1.
+// the exit status is 1. The stage code's #include directives name files relative to the
+// including file (the first level: relative to FILE).
 
 #include "qc/QC_File.h"
 #include "qc/QC_Log.h"
 #include "qc/QC_String.h"
+#include "qp/QP_FileInclude.h"
 #include "qr/QR_Renderer.h"
 #include "qr/QR_ShaderGenerator_HLSL.h"
 #include "qr/QR_ShaderParser.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace
 {
@@ -49,20 +52,24 @@ void PrintUsage()
 }
 
 // Creates the wanted stages through a headless renderer and appends the GLSL of each one made.
-void AppendPlatformGlsl(const QC_StringBase& source, bool wantVertex, bool wantPixel, QC_String& text)
+// Included files are found from the folder of the shader file at path.
+void AppendPlatformGlsl(const char* path, const QC_StringBase& source, bool wantVertex, bool wantPixel, QC_String& text)
 {
+    const char* slash = std::strrchr(path, '/');
+    const std::string folder = slash ? std::string(path, slash == path ? 1 : static_cast<std::size_t>(slash - path)) : std::string(".");
+    QP_FileInclude include(folder.c_str());
     QR_RendererSettings settings;
     settings.backend = QR_Backend::DX10;
     settings.headless = true;
     QR_CreateRenderer(settings);
     QR_Renderer* renderer = QR_GetRenderer();
     if (wantVertex) {
-        QC_Ptr<QR_VertexShader> shader = renderer->CreateVertexShader(source);
+        QC_Ptr<QR_VertexShader> shader = renderer->CreateVertexShader(source, &include);
         if (shader)
             text.Append(shader->GetPlatformCodeText());
     }
     if (wantPixel) {
-        QC_Ptr<QR_PixelShader> shader = renderer->CreatePixelShader(source);
+        QC_Ptr<QR_PixelShader> shader = renderer->CreatePixelShader(source, &include);
         if (shader)
             text.Append(shader->GetPlatformCodeText());
     }
@@ -113,7 +120,7 @@ int main(int argc, char** argv)
 
     QC_String text;
     if (glsl) {
-        AppendPlatformGlsl(source, wantVertex, wantPixel, text);
+        AppendPlatformGlsl(path, source, wantVertex, wantPixel, text);
     } else {
         QR_ShaderParser parser;
         parser.Parse(source);

@@ -164,9 +164,9 @@ bool QD_Asset::BeginRead()
         outcome.store(Outcome::Loaded, std::memory_order_relaxed);
         return true;
     }
-    const QC_FileStamp::Version now = stamp.Peek();
+    const Versions now = PeekVersions();
     const bool readBefore = stamp.Recorded();
-    if (readBefore && now == stamp.RecordedVersion()) {
+    if (readBefore && now == RecordedVersions()) {
         seenSince = -1;
         emptySince = -1;
         loadsUnchanged.fetch_add(1, std::memory_order_acq_rel);
@@ -177,7 +177,7 @@ bool QD_Asset::BeginRead()
         const QD_SaveSettling settling = QD_GetSaveSettling();
         const std::int64_t time = NowMilliseconds();
         // Turned empty or went missing: most likely the first step of a save.
-        if (IsEmpty(now) && !IsEmpty(stamp.RecordedVersion())) {
+        if (TurnedEmpty(now)) {
             if (emptySince < 0)
                 emptySince = time;
             if (time - emptySince < settling.emptyHoldMilliseconds) {
@@ -210,7 +210,7 @@ bool QD_Asset::EndRead()
 {
     if (!hasStamp)
         return true;
-    const QC_FileStamp::Version after = stamp.Peek();
+    const Versions after = PeekVersions();
     if (!(after == readingVersion)) {
         // Written while it was read: what was read may be any mix of the two versions.
         retryDelay = QD_GetSaveSettling().settleMilliseconds;
@@ -220,10 +220,65 @@ bool QD_Asset::EndRead()
         outcome.store(Outcome::PutOff, std::memory_order_relaxed);
         return false;
     }
-    stamp.Record(readingVersion);
+    stamp.Record(readingVersion.own);
+    for (std::size_t i = 0; i < dependencies.size(); ++i)
+        dependencies[i].Record(readingVersion.dependencies[i]);
     seenSince = -1;
     emptySince = -1;
     return true;
+}
+
+QD_Asset::Versions QD_Asset::PeekVersions() const
+{
+    Versions versions;
+    versions.own = stamp.Peek();
+    for (const QC_FileStamp& dependency : dependencies)
+        versions.dependencies.push_back(dependency.Peek());
+    return versions;
+}
+
+QD_Asset::Versions QD_Asset::RecordedVersions() const
+{
+    Versions versions;
+    versions.own = stamp.RecordedVersion();
+    for (const QC_FileStamp& dependency : dependencies)
+        versions.dependencies.push_back(dependency.RecordedVersion());
+    return versions;
+}
+
+// The file or a dependency was there and is now empty or missing: most likely a save's first
+// step. A dependency that was missing when recorded and still is does not count.
+bool QD_Asset::TurnedEmpty(const Versions& now) const
+{
+    if (IsEmpty(now.own) && !IsEmpty(stamp.RecordedVersion()))
+        return true;
+    for (std::size_t i = 0; i < dependencies.size(); ++i) {
+        if (IsEmpty(now.dependencies[i]) && !IsEmpty(dependencies[i].RecordedVersion()))
+            return true;
+    }
+    return false;
+}
+
+void QD_Asset::SetDependencies(const std::vector<std::string>& paths)
+{
+    dependencies.clear();
+    for (const std::string& path : paths) {
+        // A stamp holds a path of at most 1023 characters; a longer one is not followed.
+        if (path.size() >= 1024) {
+            QC_INFO("%s: the path of a file it uses is too long to follow changes to it.", this->path.CStr());
+            continue;
+        }
+        dependencies.emplace_back(path.c_str(), true);
+        dependencies.back().Record(dependencies.back().Peek());
+    }
+}
+
+std::vector<std::string> QD_Asset::GetDependencies() const
+{
+    std::vector<std::string> paths;
+    for (const QC_FileStamp& dependency : dependencies)
+        paths.push_back(dependency.Path().CStr());
+    return paths;
 }
 
 void QD_Asset::NoteFailure(const char* reason)

@@ -25,6 +25,11 @@
 // a file that turned empty or went missing is read only once it has stayed so for the empty
 // hold time. A load that finds the file still changing ends without content and is retried
 // when the time has passed. The first load of an asset reads at once.
+//
+// Dependencies: a kind whose content is also made from other files (a shader's included files)
+// names them after each load; a change to any of them reloads the asset, under the same
+// settle rules, as if its own file had changed. Every change in the asset tree has each asset
+// look at its files, so no map from file to asset is needed.
 
 #include "qc/QC_FileStamp.h"
 #include "qc/QC_Ptr.h"
@@ -34,6 +39,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 using QD_AssetPath = QC_StaticString<1024>;
 
@@ -65,6 +72,8 @@ public:
     std::uint32_t GetLoadsPutOff() const { return loadsPutOff.load(std::memory_order_acquire); }
     // Reloads that made new content current (the first load not counted). Main thread.
     std::uint32_t GetReloadsDone() const { return reloadsDone; }
+    // The files named by the last SetDependencies (worker-written: read it once loads are done).
+    std::vector<std::string> GetDependencies() const;
     // Main thread: the error lines of the last load that read the file and failed; empty once a
     // load succeeds. The first line names what failed; the parser's or the compiler's messages
     // follow when QD_AssetErrorLog is installed.
@@ -99,6 +108,10 @@ protected:
     bool EndRead();
     // The load read the file and failed: reason becomes the first line of the load error.
     void NoteFailure(const char* reason);
+    // After the content was made (or failed to be made) from the file: the other files it was
+    // made from, or looked for in vain (one created later changes it). Their versions now count
+    // as read; the list replaces the last one.
+    void SetDependencies(const std::vector<std::string>& paths);
     // Queues MainThreadStep and waits until the main thread has run it. False when it will
     // not run: the asset was detached or the pool shut down first.
     bool RunMainThreadStep();
@@ -126,14 +139,25 @@ private:
         Failed,    // read, and could not be used
     };
     std::int64_t NowMilliseconds() const { return clock.ElapsedMilliseconds(); }
+    // The versions of the file and its dependencies, in the order of dependencies.
+    struct Versions
+    {
+        QC_FileStamp::Version own;
+        std::vector<QC_FileStamp::Version> dependencies;
+        bool operator==(const Versions& other) const = default;
+    };
+    Versions PeekVersions() const;
+    Versions RecordedVersions() const;
+    bool TurnedEmpty(const Versions& now) const;
     void FinishLoad();
 
     bool hasStamp;
     // Loader state (one load at a time): the stamp records the version last read; the rest is
     // what the settle rules saw.
     QC_FileStamp stamp;
-    QC_FileStamp::Version readingVersion; // taken by BeginRead, checked by EndRead
-    QC_FileStamp::Version seenVersion;    // the changed version seen by the last put-off load
+    std::vector<QC_FileStamp> dependencies;
+    Versions readingVersion; // taken by BeginRead, checked by EndRead
+    Versions seenVersion;    // the changed version seen by the last put-off load
     std::int64_t seenSince = -1;    // when it was first seen
     std::int64_t emptySince = -1;   // when the file was first seen empty or missing
     std::int64_t retryDelay = 0;    // how long the put-off load waits

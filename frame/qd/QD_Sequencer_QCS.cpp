@@ -3,6 +3,7 @@
 // Sections: tokenizer; token classes and readings; body parsers; the statement loop; file
 // entry point.
 
+#include "qc/QC_ByteOrderMark.h"
 #include "qc/QC_File.h"
 #include "qc/QC_Log.h"
 #include "qc/QC_String.h"
@@ -348,7 +349,9 @@ bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Seq
     // Built aside and handed out only whole: a script with an error never yields a partial
     // sequencer, and the caller's stays in use.
     QC_Ptr<QD_Sequencer> built(new QD_Sequencer);
-    Tokenizer tokens(text, length);
+    // A leading byte-order mark is no token; it comes before line 1's first character.
+    const std::uint32_t mark = static_cast<std::uint32_t>(QC_ByteOrderMarkLength(text, length));
+    Tokenizer tokens(text + mark, length - mark);
     if (!ParseStatements(tokens, *built))
         return false;
     sequencer = built;

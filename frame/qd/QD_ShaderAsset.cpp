@@ -1,7 +1,10 @@
 #include "qd/QD_ShaderAsset.h"
 
 #include "qc/QC_File.h"
+#include "qp/QP_FileInclude.h"
 #include "qr/QR_Renderer.h"
+
+#include <string>
 
 bool QD_ShaderAsset::Load()
 {
@@ -18,8 +21,12 @@ bool QD_ShaderAsset::Load()
     }
     source = std::move(text);
     pending = nullptr;
+    usedFiles.clear();
     const bool stepRan = RunMainThreadStep();
     source.Clear();
+    // Also after a failed compile: a fix in an included file must reload the shader.
+    if (stepRan)
+        SetDependencies(usedFiles);
     // The renderer has reported why a stage did not compile (captured after this line).
     if (stepRan && !pending)
         NoteFailure("The shader does not compile.");
@@ -30,8 +37,14 @@ void QD_ShaderAsset::MainThreadStep()
 {
     QR_Renderer* renderer = QR_GetRenderer();
     QC_ASSERT(renderer != nullptr, "Shaders are loaded into the renderer: create it first.");
-    QC_Ptr<QR_VertexShader> vertexShader = renderer->CreateVertexShader(source);
-    QC_Ptr<QR_PixelShader> pixelShader = renderer->CreatePixelShader(source);
+    // Included files are found from the shader's own folder.
+    const std::string file = path.CStr();
+    const std::size_t slash = file.find_last_of('/');
+    QP_FileInclude include(slash == std::string::npos ? "" : file.substr(0, slash).c_str());
+    QC_Ptr<QR_VertexShader> vertexShader = renderer->CreateVertexShader(source, &include);
+    QC_Ptr<QR_PixelShader> pixelShader = renderer->CreatePixelShader(source, &include);
+    usedFiles = include.OpenedFiles();
+    usedFiles.insert(usedFiles.end(), include.MissingFiles().begin(), include.MissingFiles().end());
     if (vertexShader && pixelShader)
         pending = renderer->CreateShaderState(vertexShader.Get(), pixelShader.Get());
 }

@@ -6,6 +6,7 @@
 #include "qc/QC_Ptr.h"
 #include "qc/QC_String.h"
 #include "qp/QP_Device.h"
+#include "qp/QP_Include.h"
 #include "qr/QR_PixelShader.h"
 
 class QR_PixelShader_DX10 : public QR_PixelShader
@@ -13,7 +14,7 @@ class QR_PixelShader_DX10 : public QR_PixelShader
 public:
     // Compiles the HLSL text with entry "QR_Main" and profile, and makes the platform shader.
     // Failures are reported at level 2 and leave platformShader empty.
-    void Compile(QP_Device* device, const QC_StringBase& text, const char* profile);
+    void Compile(QP_Device* device, const QC_StringBase& text, QP_Include* include, const char* profile);
 
     const char* GetPlatformCodeText() const override { return platformShader ? platformShader->GetGlslText() : ""; }
 

@@ -23,6 +23,7 @@
 #include "qc/QC_Ptr.h"
 #include "qc/QC_String.h"
 #include "qp/QP_GraphicsTypes.h"
+#include "qp/QP_Include.h"
 #include "qr/QR_BlendState.h"
 #include "qr/QR_ConstantBuffer.h"
 #include "qr/QR_DepthStencilState.h"
@@ -79,8 +80,9 @@ public:
                                                          QR_IndexBuffer* indexBuffer) = 0;
     virtual QC_Ptr<QR_IndexBuffer> CreateIndexBuffer(QR_Usage usage, std::uint32_t bytesPerIndex,
                                                      std::uint32_t indexCount, const void* initialData) = 0;
-    // Source text of the shading language; empty when translation or compilation failed.
-    virtual QC_Ptr<QR_PixelShader> CreatePixelShader(const QC_StringBase& source) = 0;
+    // Source text of the shading language; empty when translation or compilation failed. The
+    // stage code's #include directives are answered by include (none: each is an error).
+    virtual QC_Ptr<QR_PixelShader> CreatePixelShader(const QC_StringBase& source, QP_Include* include = nullptr) = 0;
     virtual QC_Ptr<QR_RasteriserState> CreateRasteriserState(const QR_RasteriserDesc& desc) = 0;
     virtual QC_Ptr<QR_RenderTarget> CreateRenderTarget(std::uint32_t width, std::uint32_t height) = 0;
     virtual QC_Ptr<QR_SamplerState> CreateSamplerState(const QR_SamplerDesc& desc) = 0;
@@ -92,8 +94,8 @@ public:
     // For a window only: windowed, the window's client size, vsync on.
     virtual QC_Ptr<QR_SwapChain> CreateSwapChain(QP_NativeWindow* window) = 0;
     virtual QC_Ptr<QR_Texture2D> CreateTexture2D(std::uint32_t width, std::uint32_t height) = 0;
-    // With its input layout; empty when translation or compilation failed.
-    virtual QC_Ptr<QR_VertexShader> CreateVertexShader(const QC_StringBase& source) = 0;
+    // With its input layout; empty when translation or compilation failed. Includes as above.
+    virtual QC_Ptr<QR_VertexShader> CreateVertexShader(const QC_StringBase& source, QP_Include* include = nullptr) = 0;
     virtual QC_Ptr<QR_VertexBuffer> CreateVertexBuffer(QR_Usage usage, std::uint32_t stride,
                                                        std::uint32_t vertexCount, const void* initialData) = 0;
     // The current render context with a reference for the caller.

@@ -303,7 +303,7 @@ QC_Ptr<QR_RenderTarget> QR_Renderer_DX10::CreateRenderTarget(std::uint32_t width
 }
 
 // --- shaders -------------------------------------------------------------------------------------
-QC_Ptr<QR_VertexShader> QR_Renderer_DX10::CreateVertexShader(const QC_StringBase& source)
+QC_Ptr<QR_VertexShader> QR_Renderer_DX10::CreateVertexShader(const QC_StringBase& source, QP_Include* include)
 {
     QC_Ptr<QR_VertexShader_DX10> shader(new QR_VertexShader_DX10());
     QR_ShaderParser parser;
@@ -313,20 +313,20 @@ QC_Ptr<QR_VertexShader> QR_Renderer_DX10::CreateVertexShader(const QC_StringBase
     // The layout is built whatever becomes of the stage itself.
     QC_Ptr<QR_InputLayout_DX10> layout(new QR_InputLayout_DX10());
     layout->Build(device.Get(), parser.Description().vertexStage.inputs, constants.vertexProfile);
-    shader->Compile(device.Get(), text, layout.Get(), constants.vertexProfile);
+    shader->Compile(device.Get(), text, include, layout.Get(), constants.vertexProfile);
     if (!shader->platformShader)
         return nullptr;
     return shader;
 }
 
-QC_Ptr<QR_PixelShader> QR_Renderer_DX10::CreatePixelShader(const QC_StringBase& source)
+QC_Ptr<QR_PixelShader> QR_Renderer_DX10::CreatePixelShader(const QC_StringBase& source, QP_Include* include)
 {
     QC_Ptr<QR_PixelShader_DX10> shader(new QR_PixelShader_DX10());
     QR_ShaderParser parser;
     parser.Parse(source);
     QC_String text;
     QR_ShaderGenerator_HLSL::GeneratePixelShader(parser.Description(), text);
-    shader->Compile(device.Get(), text, constants.pixelProfile);
+    shader->Compile(device.Get(), text, include, constants.pixelProfile);
     if (!shader->platformShader)
         return nullptr;
     return shader;

@@ -1,5 +1,7 @@
 #include "qr/QR_ShaderParser.h"
 
+#include "qc/QC_ByteOrderMark.h"
+
 #include <cstring>
 
 // Sections: scanner, top level, constants block, samplers block, stage block and functions.
@@ -77,7 +79,8 @@ void QR_ShaderParser::Parse(const QC_StringBase& text)
     QC_ASSERT(!parsed, "A shader parser parses one source only.");
     parsed = true;
     source = text;
-    position = 0;
+    // A leading byte-order mark is no token; it comes before line 1's first character.
+    position = static_cast<std::uint32_t>(QC_ByteOrderMarkLength(source.CStr(), source.Length()));
 
     while (NextToken()) {
         if (TokenIs("vertex")) {

@@ -3,12 +3,12 @@
 #include "qc/QC_Log.h"
 #include "qp/QP_ShaderCompiler.h"
 
-void QR_VertexShader_DX10::Compile(QP_Device* device, const QC_StringBase& text, QR_InputLayout_DX10* layout,
-                                   const char* profile)
+void QR_VertexShader_DX10::Compile(QP_Device* device, const QC_StringBase& text, QP_Include* include,
+                                   QR_InputLayout_DX10* layout, const char* profile)
 {
     inputLayout = layout;
     QC_Ptr<QP_Blob> code, errors;
-    if (QP_Failed(QP_Compile(text.CStr(), text.Length(), nullptr, "QR_Main", profile, &code, &errors))) {
+    if (QP_Failed(QP_Compile(text.CStr(), text.Length(), nullptr, include, "QR_Main", profile, &code, &errors))) {
         QC_ERROR("Shader stage compilation failed, D3D message is \"%s\"", QP_BlobText(errors.Get()));
         return;
     }

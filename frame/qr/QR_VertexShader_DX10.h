@@ -7,6 +7,7 @@
 #include "qc/QC_Ptr.h"
 #include "qc/QC_String.h"
 #include "qp/QP_Device.h"
+#include "qp/QP_Include.h"
 #include "qr/QR_InputLayout_DX10.h"
 #include "qr/QR_VertexShader.h"
 
@@ -15,7 +16,8 @@ class QR_VertexShader_DX10 : public QR_VertexShader
 public:
     // Keeps layout, compiles the HLSL text with entry "QR_Main" and profile, and makes the
     // platform shader. Failures are reported at level 2 and leave platformShader empty.
-    void Compile(QP_Device* device, const QC_StringBase& text, QR_InputLayout_DX10* layout, const char* profile);
+    void Compile(QP_Device* device, const QC_StringBase& text, QP_Include* include, QR_InputLayout_DX10* layout,
+                 const char* profile);
 
     const char* GetPlatformCodeText() const override { return platformShader ? platformShader->GetGlslText() : ""; }
 
