@@ -19,6 +19,7 @@
 #include <spirv-tools/libspirv.hpp>
 #include <spirv_cross/spirv_glsl.hpp>
 
+#include <algorithm>
 #include <ctime>
 #include <cctype>
 #include <cstdio>
@@ -341,9 +342,12 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
     }
     // The front end reads up to a NUL or the length, whichever comes first; a NUL inside the
     // text would silently cut it, so it is an error here.
-    if (std::memchr(source, '\0', sourceLength) != nullptr) {
+    if (const void* nul = std::memchr(source, '\0', sourceLength)) {
+        const char* end = static_cast<const char*>(nul);
+        const long line = 1 + std::count(source, end, '\n');
         if (errors)
-            *errors = MakeTextBlob("The source text contains a NUL character.\n");
+            *errors = MakeTextBlob("ERROR: " + std::string(sourceName && sourceName[0] ? sourceName : "0") + ":" +
+                                   std::to_string(line) + ": The source text contains a NUL character.\n");
         return QP_E_FAIL;
     }
     StartFrontEnd();

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -270,4 +271,54 @@ TEST(QP_ShaderPreprocessTest, TimingsCountThePreprocessorApart)
     EXPECT_GT(timings.preprocessNs, 0);
     EXPECT_GT(timings.frontEndNs, 0);
     EXPECT_GT(timings.crossNs, 0);
+}
+
+TEST(QP_ShaderPreprocessTest, EveryTextFailureNamesItsFileAndLine)
+{
+    TempDir folder;
+    folder.Write("nul.hlsl", std::string("float4 a;\n\0float4 b;\n", 21));
+    const std::string mainName = folder.File("main.hlsl");
+    struct Case
+    {
+        const char* what;
+        std::string text;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"NUL in the text", std::string("float4 a;\n\nfloat4 \0b;\n", 22), mainName + ":3:"},
+        {"NUL in an included file", "\n#include \"nul.hlsl\"\n", mainName + ":2:"},
+        {"#error", "\n\n\n#error stop here\n", mainName + ":4:"},
+        {"macro call never closed", "#define F(x) x\nfloat4 a = F(1,\n", mainName + ":"},
+        {"#if never closed", "#if 1\nfloat4 a;\n", mainName + ":"},
+        {"bracket opened in a macro never closed", "#define OPEN {\n\nstruct S OPEN float a;\n", mainName + ":3: '{'"},
+    };
+    for (const Case& test : cases) {
+        QP_FileInclude include(folder.Path().c_str());
+        CompileOutcome outcome = CompileWith(test.text, mainName.c_str(), &include);
+        EXPECT_EQ(outcome.result, QP_E_FAIL) << test.what;
+        EXPECT_TRUE(Mentions(outcome.messages, "ERROR: " + test.expected)) << test.what << ": " << outcome.messages;
+    }
+}
+
+TEST(QP_ShaderPreprocessTest, ForkedCompileWithoutTheHelperProgramAlsoAsksTheCallersHandler)
+{
+    // Without the helper program each isolated compile is a fork of this process (when no
+    // helper was started before in it, as under ctest, where each test is a process).
+    const char* named = std::getenv("VC_SHADER_HELPER");
+    const std::string previous = named ? named : "";
+    setenv("VC_SHADER_HELPER", "/nonexistent/vc-shader-helper", 1);
+    TempDir folder;
+    folder.Write("tint.hlsl", "float4 Tint() { return float4(0, 1, 0, 1); }\n");
+    QP_SetShaderCompilerIsolation(true);
+    QP_FileInclude include(folder.Path().c_str());
+    CompileOutcome outcome = CompileWith("#include \"tint.hlsl\"\n"
+                                         "float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return Tint(); }\n",
+                                         folder.File("main.hlsl").c_str(), &include);
+    QP_SetShaderCompilerIsolation(false);
+    if (named)
+        setenv("VC_SHADER_HELPER", previous.c_str(), 1);
+    else
+        unsetenv("VC_SHADER_HELPER");
+    EXPECT_EQ(outcome.result, QP_OK) << outcome.messages;
+    EXPECT_EQ(include.OpenedFiles(), std::vector<std::string>{folder.File("tint.hlsl")});
 }
