@@ -137,7 +137,7 @@ inline void SaveAtomically(const std::string& path, const std::string& bytes)
 }
 
 // Log, a pool of two workers and a BPM sync: what the assets need around them.
-class AssetsTest : public ::testing::Test
+class QD_AssetsTest : public ::testing::Test
 {
 protected:
     void SetUp() override

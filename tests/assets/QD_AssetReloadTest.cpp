@@ -45,9 +45,14 @@ void WatchFramesFor(std::chrono::milliseconds duration, const std::function<Stat
         QC_Sleep(1);
     }
 }
+
+// Reloads of watched files, on the assets' own set-up.
+class QD_AssetReloadTest : public QD_AssetsTest
+{
+};
 } // namespace
 
-TEST_F(AssetsTest, SavesInProgressNeverBecomeCurrentAndTheFinalContentAlwaysDoes)
+TEST_F(QD_AssetReloadTest, SavesInProgressNeverBecomeCurrentAndTheFinalContentAlwaysDoes)
 {
     QD_SetSaveSettling(kTestSettling);
     const std::string script = Write("scene.qcs", "1 = 5;\n2 = 7;\n");
@@ -97,7 +102,7 @@ TEST_F(AssetsTest, SavesInProgressNeverBecomeCurrentAndTheFinalContentAlwaysDoes
     EXPECT_GE(std::chrono::steady_clock::now() - emptied, std::chrono::milliseconds(kTestSettling.emptyHoldMilliseconds));
 }
 
-TEST_F(AssetsTest, ABurstOfSavesEndsOnTheFinalContentWithFewReads)
+TEST_F(QD_AssetReloadTest, ABurstOfSavesEndsOnTheFinalContentWithFewReads)
 {
     QD_SetSaveSettling(QD_SaveSettling{.settleMilliseconds = 100, .emptyHoldMilliseconds = 600});
     const std::string notes = Write("notes.txt", "version 0");
@@ -121,7 +126,7 @@ TEST_F(AssetsTest, ABurstOfSavesEndsOnTheFinalContentWithFewReads)
     EXPECT_LE(text->GetLoadsRun() - text->GetLoadsUnchanged() - readsBefore, 5u);
 }
 
-TEST_F(AssetsTest, ARootDeletedAndCreatedAgainIsWatchedAgain)
+TEST_F(QD_AssetReloadTest, ARootDeletedAndCreatedAgainIsWatchedAgain)
 {
     QD_SetSaveSettling(QD_SaveSettling{.settleMilliseconds = 20, .emptyHoldMilliseconds = 100});
     const std::filesystem::path tree = dir.Path() / "tree";
@@ -153,7 +158,7 @@ TEST_F(AssetsTest, ARootDeletedAndCreatedAgainIsWatchedAgain)
     EXPECT_EQ(reports, 1);
 }
 
-TEST_F(AssetsTest, AFailedReloadIsNeverFatalEvenWhenLoadFailuresAre)
+TEST_F(QD_AssetReloadTest, AFailedReloadIsNeverFatalEvenWhenLoadFailuresAre)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // A first load that fails stays fatal (see FailedLoadIsFatalWhenLoadFailuresAreFatal); a
@@ -175,7 +180,7 @@ TEST_F(AssetsTest, AFailedReloadIsNeverFatalEvenWhenLoadFailuresAre)
         testing::ExitedWithCode(0), "");
 }
 
-TEST_F(AssetsTest, ALoadErrorCarriesTheParserLinesUntilTheFileLoadsAgain)
+TEST_F(QD_AssetReloadTest, ALoadErrorCarriesTheParserLinesUntilTheFileLoadsAgain)
 {
     QC_GetLog()->AddBackend(new QD_AssetErrorLog);
     QD_SetSaveSettling(QD_SaveSettling{.settleMilliseconds = 0, .emptyHoldMilliseconds = 0});
@@ -205,7 +210,7 @@ TEST_F(AssetsTest, ALoadErrorCarriesTheParserLinesUntilTheFileLoadsAgain)
     EXPECT_EQ(scene->GetReloadsDone(), 1u);
 }
 
-TEST(AssetErrorLog, LinesAreCutAtTheLimitWithOneMarker)
+TEST(QD_AssetErrorLogTest, LinesAreCutAtTheLimitWithOneMarker)
 {
     QC_String text;
     const std::string line(100, 'x');

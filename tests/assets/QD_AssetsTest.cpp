@@ -31,7 +31,7 @@ std::string TextOf(const QC_Ptr<QD_TextAsset>& asset)
 }
 } // namespace
 
-TEST_F(AssetsTest, RootGetsOneSlashAndPathsAreRootPlusName)
+TEST_F(QD_AssetsTest, RootGetsOneSlashAndPathsAreRootPlusName)
 {
     {
         QD_Assets assets(QD_AssetsSettings{.root = "assets", .watch = false, .fatalOnLoadFailure = false});
@@ -53,7 +53,7 @@ TEST_F(AssetsTest, RootGetsOneSlashAndPathsAreRootPlusName)
     EXPECT_EQ(std::string(text->GetPath().CStr()), dir.Path().string() + "/sub/notes.txt");
 }
 
-TEST_F(AssetsTest, AllLoadedIsTrueWithoutAssetsAndFalseWhileAnyLoadHasFailed)
+TEST_F(QD_AssetsTest, AllLoadedIsTrueWithoutAssetsAndFalseWhileAnyLoadHasFailed)
 {
     Write("broken.qcs", "1 = linear(0:0, ;\n");
     Write("notes.txt", "hello\r\nworld");
@@ -80,7 +80,7 @@ TEST_F(AssetsTest, AllLoadedIsTrueWithoutAssetsAndFalseWhileAnyLoadHasFailed)
     EXPECT_FALSE(QD_GetAssets()->AllLoaded());
 }
 
-TEST_F(AssetsTest, FailedLoadIsFatalWhenLoadFailuresAreFatal)
+TEST_F(QD_AssetsTest, FailedLoadIsFatalWhenLoadFailuresAreFatal)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // The child runs the test afresh, in a temporary folder of its own.
@@ -95,7 +95,7 @@ TEST_F(AssetsTest, FailedLoadIsFatalWhenLoadFailuresAreFatal)
         testing::ExitedWithCode(QC_FATAL_EXIT_CODE), expected);
 }
 
-TEST_F(AssetsTest, WithWatchingOffNothingReloads)
+TEST_F(QD_AssetsTest, WithWatchingOffNothingReloads)
 {
     const std::string path = Write("notes.txt", "first");
     CreateAssets(false);
@@ -109,7 +109,7 @@ TEST_F(AssetsTest, WithWatchingOffNothingReloads)
     EXPECT_EQ(text->GetLoadsRun(), 1u);
 }
 
-TEST_F(AssetsTest, SavingOneScriptReloadsOnlyThatScript)
+TEST_F(QD_AssetsTest, SavingOneScriptReloadsOnlyThatScript)
 {
     const std::string a = Write("a.qcs", "1 = 10;\n");
     Write("b.qcs", "1 = 20;\n");
@@ -139,7 +139,7 @@ TEST_F(AssetsTest, SavingOneScriptReloadsOnlyThatScript)
     EXPECT_EQ(first->GetLoadsRun() - first->GetLoadsUnchanged(), 2u);
 }
 
-TEST_F(AssetsTest, AtomicSaveAndFilesInFoldersCreatedLaterAreReloaded)
+TEST_F(QD_AssetsTest, AtomicSaveAndFilesInFoldersCreatedLaterAreReloaded)
 {
     const std::string path = Write("notes.txt", "first");
     CreateAssets(true);
@@ -167,7 +167,7 @@ TEST_F(AssetsTest, AtomicSaveAndFilesInFoldersCreatedLaterAreReloaded)
     ASSERT_TRUE(PumpUntil([&] { return TextOf(text) == "" && Idle(*text); }));
 }
 
-TEST_F(AssetsTest, TwoNotificationsDuringOneLoadRunTwoLoadsTheSecondFindingTheStampUnchanged)
+TEST_F(QD_AssetsTest, TwoNotificationsDuringOneLoadRunTwoLoadsTheSecondFindingTheStampUnchanged)
 {
     const std::string script = Write("scene.qcs", "1 = 1;\n");
     const std::string unrelated = Write("unrelated.txt", "x");
@@ -202,7 +202,7 @@ TEST_F(AssetsTest, TwoNotificationsDuringOneLoadRunTwoLoadsTheSecondFindingTheSt
     EXPECT_EQ(scene->GetLoadsUnchanged(), 3u);
 }
 
-TEST_F(AssetsTest, ScriptEditedToASyntaxErrorKeepsThePreviousSequencerAndItsSubscriptions)
+TEST_F(QD_AssetsTest, ScriptEditedToASyntaxErrorKeepsThePreviousSequencerAndItsSubscriptions)
 {
     const std::string script = Write("scene.qcs", "1 = beat(1.0);\n2 = 7;\n");
     CreateAssets(true);
@@ -231,7 +231,7 @@ TEST_F(AssetsTest, ScriptEditedToASyntaxErrorKeepsThePreviousSequencerAndItsSubs
     EXPECT_FLOAT_EQ(scene->GetCurrent()->GetValue(2), 9.0f);
 }
 
-TEST_F(AssetsTest, DestroyingTheManagerWithLoadsInFlightNeitherHangsNorCrashes)
+TEST_F(QD_AssetsTest, DestroyingTheManagerWithLoadsInFlightNeitherHangsNorCrashes)
 {
     Write("a.qcs", "1 = beat(1.0);\n");
     Write("b.qcs", "1 = beat(2.0);\n");
@@ -254,7 +254,7 @@ TEST_F(AssetsTest, DestroyingTheManagerWithLoadsInFlightNeitherHangsNorCrashes)
     EXPECT_FALSE(second->IsLoaded());
 }
 
-TEST_F(AssetsTest, AWatchThatCannotBeSetUpIsFatalWithTheErrorNumber)
+TEST_F(QD_AssetsTest, AWatchThatCannotBeSetUpIsFatalWithTheErrorNumber)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
@@ -266,7 +266,7 @@ TEST_F(AssetsTest, AWatchThatCannotBeSetUpIsFatalWithTheErrorNumber)
         "\\[FATAL\\] Could not create FindFirstChangeNotification\\. Last error is 2\\."); // ENOENT
 }
 
-TEST_F(AssetsTest, AWatchedRootThatGoesAwayIsReportedOnceAsAbandoned)
+TEST_F(QD_AssetsTest, AWatchedRootThatGoesAwayIsReportedOnceAsAbandoned)
 {
     std::filesystem::create_directories(dir.Path() / "tree");
     Write("tree/notes.txt", "notes");

@@ -113,12 +113,12 @@ struct Vertex
     float r, g, b, a;
 };
 
-class GpuAssetsTest : public AssetsTest
+class QD_GpuAssetsTest : public QD_AssetsTest
 {
 protected:
     void SetUp() override
     {
-        AssetsTest::SetUp();
+        QD_AssetsTest::SetUp();
         QR_RendererSettings settings;
         settings.backend = QR_Backend::DX10;
         settings.headless = true;
@@ -156,7 +156,7 @@ protected:
 
     void TearDown() override
     {
-        AssetsTest::TearDown(); // assets (and their GPU objects) before the renderer
+        QD_AssetsTest::TearDown(); // assets (and their GPU objects) before the renderer
         quad = nullptr;
         sampler = nullptr;
         depth = nullptr;
@@ -214,7 +214,7 @@ protected:
 };
 } // namespace
 
-TEST_F(GpuAssetsTest, TextureReloadsIntoTheSameObjectAndAnotherSizeGetsANewTexture)
+TEST_F(QD_GpuAssetsTest, TextureReloadsIntoTheSameObjectAndAnotherSizeGetsANewTexture)
 {
     const auto pattern = [](std::uint32_t width, std::uint32_t height, int shade) {
         return Png(width, height, [=](std::uint32_t x, std::uint32_t y) { return Quadrants(x, y, width, height, shade); });
@@ -260,7 +260,7 @@ TEST_F(GpuAssetsTest, TextureReloadsIntoTheSameObjectAndAnotherSizeGetsANewTextu
         ADD_FAILURE() << "unexpected report: " << message;
 }
 
-TEST_F(GpuAssetsTest, ShaderWithACompileErrorKeepsThePreviousProgramUntilFixed)
+TEST_F(QD_GpuAssetsTest, ShaderWithACompileErrorKeepsThePreviousProgramUntilFixed)
 {
     const std::string path = Write("flat.qcs", FlatShader("outColour = float4(1, 0, 0, 1);"));
     Write("bad.qcs", FlatShader("outColour = float4(1, 0, 0, 1) +;"));
@@ -291,7 +291,7 @@ TEST_F(GpuAssetsTest, ShaderWithACompileErrorKeepsThePreviousProgramUntilFixed)
     EXPECT_EQ(Pixel(10, 50), (Rgba{0, 255, 0, 255}));
 }
 
-TEST_F(GpuAssetsTest, MissingTextureWithFatalFailuresEndsTheProcess)
+TEST_F(QD_GpuAssetsTest, MissingTextureWithFatalFailuresEndsTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // The child runs the test afresh, in a temporary folder of its own.

@@ -19,24 +19,24 @@ std::string SeedOgg(const char* name)
     return std::string(VC_SOURCE_DIR) + "/tests/fuzz/seeds/ogg_loader/" + name;
 }
 
-class SoundAssetsTest : public AssetsTest
+class QD_SoundAssetTest : public QD_AssetsTest
 {
 protected:
     void SetUp() override
     {
-        AssetsTest::SetUp();
+        QD_AssetsTest::SetUp();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         QA_CreateAudio(QA_AudioSettings{.enabled = true});
     }
     void TearDown() override
     {
-        AssetsTest::TearDown(); // the assets and their buffers go first
+        QD_AssetsTest::TearDown(); // the assets and their buffers go first
         QA_DestroyAudio();
     }
 };
 } // namespace
 
-TEST_F(SoundAssetsTest, MusicArrivesAsASoundBufferOfTheDecodedPcmAndIgnoresChanges)
+TEST_F(QD_SoundAssetTest, MusicArrivesAsASoundBufferOfTheDecodedPcmAndIgnoresChanges)
 {
     const std::string path = dir.File("music.ogg");
     std::filesystem::copy_file(SeedOgg("stereo-44100.ogg"), path);
@@ -61,7 +61,7 @@ TEST_F(SoundAssetsTest, MusicArrivesAsASoundBufferOfTheDecodedPcmAndIgnoresChang
     EXPECT_EQ(music->GetPendingReloads(), 0);
 }
 
-TEST_F(SoundAssetsTest, MissingMusicIsReportedAndStaysNotLoaded)
+TEST_F(QD_SoundAssetTest, MissingMusicIsReportedAndStaysNotLoaded)
 {
     CreateAssets(false);
     QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
@@ -73,7 +73,7 @@ TEST_F(SoundAssetsTest, MissingMusicIsReportedAndStaysNotLoaded)
     EXPECT_EQ(errors[0].rfind("Failed to open ogg " + dir.File("music.ogg") + ". Error is ", 0), 0u) << errors[0];
 }
 
-TEST_F(SoundAssetsTest, MissingMusicWithFatalFailuresReportsTheOggErrorThenEndsTheProcess)
+TEST_F(QD_SoundAssetTest, MissingMusicWithFatalFailuresReportsTheOggErrorThenEndsTheProcess)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // The child runs the test afresh, in a temporary folder of its own.

@@ -44,7 +44,7 @@ QC_Ptr<QA_SoundBuffer> Load(const std::vector<std::uint8_t>& pcm)
     return buffer;
 }
 
-class AudioOnDisk : public ::testing::Test
+class QA_AudioSeekTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -76,7 +76,7 @@ void WaitFor(const std::function<bool()>& done)
 }
 } // namespace
 
-TEST_F(AudioOnDisk, PausedCursorStandsStillAndSeeksLandOnTheSample)
+TEST_F(QA_AudioSeekTest, PausedCursorStandsStillAndSeeksLandOnTheSample)
 {
     const std::vector<std::uint8_t> pcm = CountingPcm(44100 * 6);
     QC_Ptr<QA_SoundBuffer> music = Load(pcm);
@@ -120,7 +120,7 @@ TEST_F(AudioOnDisk, PausedCursorStandsStillAndSeeksLandOnTheSample)
     QA_CreateAudio(QA_AudioSettings{.enabled = true}); // for TearDown
 }
 
-TEST_F(AudioOnDisk, WithoutMusicOrWithAudioDisabledTheCursorReadsZero)
+TEST_F(QA_AudioSeekTest, WithoutMusicOrWithAudioDisabledTheCursorReadsZero)
 {
     QA_Audio* audio = QA_GetAudio();
     audio->SetPlayPosition(1000);

@@ -79,7 +79,7 @@ protected:
 };
 } // namespace
 
-TEST(QA_Audio, PlayWritesTheBufferFromItsStartOnceThenSilence)
+TEST(QA_AudioTest, PlayWritesTheBufferFromItsStartOnceThenSilence)
 {
     TempFolder folder;
     const std::string output = folder.File("out.raw");
@@ -112,7 +112,7 @@ TEST(QA_Audio, PlayWritesTheBufferFromItsStartOnceThenSilence)
                             [](std::uint8_t b) { return b == 0; }));
 }
 
-TEST(QA_Audio, PlayAgainRestartsFromTheFirstByte)
+TEST(QA_AudioTest, PlayAgainRestartsFromTheFirstByte)
 {
     TempFolder folder;
     const std::string output = folder.File("out.raw");
@@ -146,7 +146,7 @@ TEST(QA_Audio, PlayAgainRestartsFromTheFirstByte)
     EXPECT_EQ(Find(written, pcm.data(), 64, second + 4), std::string::npos);
 }
 
-TEST(QA_Audio, DisabledAudioStillOpensTheDeviceAndPlayDoesNothing)
+TEST(QA_AudioTest, DisabledAudioStillOpensTheDeviceAndPlayDoesNothing)
 {
     TempFolder folder;
     const std::string output = folder.File("out.raw");
@@ -167,7 +167,7 @@ TEST(QA_Audio, DisabledAudioStillOpensTheDeviceAndPlayDoesNothing)
     EXPECT_TRUE(std::all_of(written.begin(), written.end(), [](std::uint8_t b) { return b == 0; }));
 }
 
-TEST(QA_Audio, LockingThePlayingBufferHoldsTheMixerUntilUnlock)
+TEST(QA_AudioTest, LockingThePlayingBufferHoldsTheMixerUntilUnlock)
 {
     TempFolder folder;
     const std::string output = folder.File("out.raw");

@@ -53,7 +53,7 @@ void ExpectOpenFailure(const CapturedLog& log, const std::string& name, int erro
 }
 } // namespace
 
-TEST(QA_Buffer_OGG, StereoFileDecodesToFourBytesPerFrameWithBothChannelsIntact)
+TEST(QA_Buffer_OGGTest, StereoFileDecodesToFourBytesPerFrameWithBothChannelsIntact)
 {
     CapturedLog log;
     TempFolder folder;
@@ -75,7 +75,7 @@ TEST(QA_Buffer_OGG, StereoFileDecodesToFourBytesPerFrameWithBothChannelsIntact)
     EXPECT_EQ(log.CountAtLevel(QC_LOG_ERROR), 0);
 }
 
-TEST(QA_Buffer_OGG, MonoFileFillsBothChannelsOfAStereoBuffer)
+TEST(QA_Buffer_OGGTest, MonoFileFillsBothChannelsOfAStereoBuffer)
 {
     CapturedLog log;
     TempFolder folder;
@@ -91,7 +91,7 @@ TEST(QA_Buffer_OGG, MonoFileFillsBothChannelsOfAStereoBuffer)
     EXPECT_NEAR(Rms(left), 0.3536, 0.02);
 }
 
-TEST(QA_Buffer_OGG, OtherSampleRatesAreConvertedTo44100)
+TEST(QA_Buffer_OGGTest, OtherSampleRatesAreConvertedTo44100)
 {
     CapturedLog log;
     TempFolder folder;
@@ -132,7 +132,7 @@ TEST(QA_Buffer_OGG, OtherSampleRatesAreConvertedTo44100)
     EXPECT_EQ(log.CountAtLevel(QC_LOG_ERROR), 0);
 }
 
-TEST(QA_Buffer_OGG, MissingFileOrFolderFailsWithTheOpenMessageAndLeavesTheResult)
+TEST(QA_Buffer_OGGTest, MissingFileOrFolderFailsWithTheOpenMessageAndLeavesTheResult)
 {
     CapturedLog log;
     TempFolder folder;
@@ -149,7 +149,7 @@ TEST(QA_Buffer_OGG, MissingFileOrFolderFailsWithTheOpenMessageAndLeavesTheResult
     ExpectOpenFailure(log, folderPath, 6);
 }
 
-TEST(QA_Buffer_OGG, CorruptOrTruncatedFilesFailSoftly)
+TEST(QA_Buffer_OGGTest, CorruptOrTruncatedFilesFailSoftly)
 {
     CapturedLog log;
     TempFolder folder;
@@ -199,7 +199,7 @@ TEST(QA_Buffer_OGG, CorruptOrTruncatedFilesFailSoftly)
     }
 }
 
-TEST(QA_Buffer_OGG, StatedLengthBoundsTheBufferAndAShortStreamStopsTheDecode)
+TEST(QA_Buffer_OGGTest, StatedLengthBoundsTheBufferAndAShortStreamStopsTheDecode)
 {
     CapturedLog log;
     TempFolder folder;
@@ -219,7 +219,7 @@ TEST(QA_Buffer_OGG, StatedLengthBoundsTheBufferAndAShortStreamStopsTheDecode)
     EXPECT_EQ(pcm->Size(), 34100u * 4);
 }
 
-TEST(QA_Buffer_OGG, FilesBeyondTheLimitsAreRefusedAsFailedOpens)
+TEST(QA_Buffer_OGGTest, FilesBeyondTheLimitsAreRefusedAsFailedOpens)
 {
     CapturedLog log;
     TempFolder folder;
@@ -255,7 +255,7 @@ TEST(QA_Buffer_OGG, FilesBeyondTheLimitsAreRefusedAsFailedOpens)
     EXPECT_TRUE(QA_Buffer_OGG::Load(atLimit.c_str(), pcm));
 }
 
-TEST(QA_Buffer_OGG, LoadFromMemoryDecodesTheSameAsFromFile)
+TEST(QA_Buffer_OGGTest, LoadFromMemoryDecodesTheSameAsFromFile)
 {
     CapturedLog log;
     TempFolder folder;
@@ -273,7 +273,7 @@ TEST(QA_Buffer_OGG, LoadFromMemoryDecodesTheSameAsFromFile)
     EXPECT_EQ(log.CountAtLevel(QC_LOG_ERROR), 2);
 }
 
-TEST(QA_Buffer_OGG, CommentHeaderIsCheckedBeforeTheDecoderTrustsItsLengths)
+TEST(QA_Buffer_OGGTest, CommentHeaderIsCheckedBeforeTheDecoderTrustsItsLengths)
 {
     CapturedLog log;
     TempFolder folder;
@@ -307,7 +307,7 @@ TEST(QA_Buffer_OGG, CommentHeaderIsCheckedBeforeTheDecoderTrustsItsLengths)
 
 // Inputs that crashed or leaked inside the decoder before the loader's guards (the comment
 // header check and the loader-owned arena); each must now fail softly and leak nothing.
-TEST(QA_Buffer_OGG, InputsThatBrokeTheDecoderFailSoftly)
+TEST(QA_Buffer_OGGTest, InputsThatBrokeTheDecoderFailSoftly)
 {
     CapturedLog log;
     int checked = 0;

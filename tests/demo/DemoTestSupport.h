@@ -2,8 +2,8 @@
 // Shared by the demo suite and the scene tests: the demo's subsystems on the headless device,
 // started around a test's own asset folder.
 //
-//   class MySceneTest : public DemoTest {};
-//   TEST_F(MySceneTest, DrawsItsColour)
+//   class LM1_MySceneTest : public LM1_DemoRuntimeTest {};
+//   TEST_F(LM1_MySceneTest, DrawsItsColour)
 //   {
 //       StartRuntime(VC_SOURCE_DIR "/assets");          // or a TempDir with the test's files
 //       QC_Ptr<QD_SequencerAsset> script = QD_GetAssets()->LoadSequencer("t.qcs");
@@ -154,7 +154,7 @@ struct DemoRuntimeOptions
     bool draw2D = true;
 };
 
-class DemoTest : public ::testing::Test
+class LM1_DemoRuntimeTest : public ::testing::Test
 {
 protected:
     void TearDown() override { StopRuntime(); }

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-TEST(Demo, StartsRunningWithEmptyStatistics)
+TEST(LM1_DemoTest, StartsRunningWithEmptyStatistics)
 {
     LM1_Demo demo;
     EXPECT_TRUE(demo.IsRunning());
@@ -16,7 +16,7 @@ TEST(Demo, StartsRunningWithEmptyStatistics)
     EXPECT_EQ(demo.FramesThisSecond(), 0);
 }
 
-TEST(Demo, PublishesTheFramesOfEachWholeSecond)
+TEST(LM1_DemoTest, PublishesTheFramesOfEachWholeSecond)
 {
     LM1_Demo demo;
     // The first reading starts the second; frames before it count into it.
@@ -39,7 +39,7 @@ TEST(Demo, PublishesTheFramesOfEachWholeSecond)
     EXPECT_TRUE(demo.IsRunning());
 }
 
-TEST(Demo, CountsSecondsAcrossTheTickCountsWrap)
+TEST(LM1_DemoTest, CountsSecondsAcrossTheTickCountsWrap)
 {
     LM1_Demo demo;
     demo.UpdateStatisticsAt(0xFFFFFF00u);
@@ -52,7 +52,7 @@ TEST(Demo, CountsSecondsAcrossTheTickCountsWrap)
     EXPECT_EQ(demo.FramesPerSecond(), 2);
 }
 
-TEST(Demo, EndFrameTakesAndResetsTheRenderersTriangleCount)
+TEST(LM1_DemoTest, EndFrameTakesAndResetsTheRenderersTriangleCount)
 {
     QR_RendererSettings settings;
     settings.headless = true;
@@ -70,7 +70,7 @@ TEST(Demo, EndFrameTakesAndResetsTheRenderersTriangleCount)
     QR_DestroyRenderer();
 }
 
-TEST(Launcher, ModeTextsRunTheNumbersTogetherWithTheirSeparators)
+TEST(LM1_LauncherTest, ModeTextsRunTheNumbersTogetherWithTheirSeparators)
 {
     QC_Ptr<QR_DisplayMode> mode(new QR_DisplayMode);
     mode->width = 1920;
@@ -82,7 +82,7 @@ TEST(Launcher, ModeTextsRunTheNumbersTogetherWithTheirSeparators)
     EXPECT_STREQ(LM1_FormatDisplayMode(*mode).CStr(), "4294967295 x 4294967295 @ 4294967295 Hz");
 }
 
-TEST(Resources, CarryTheLauncherPictureAndTheIcon)
+TEST(LM1_ResourcesTest, CarryTheLauncherPictureAndTheIcon)
 {
     QC_Ptr<QC_Image> picture = LM1_LoadResourceImage("launcher.png");
     ASSERT_TRUE(picture);

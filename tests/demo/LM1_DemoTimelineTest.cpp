@@ -56,7 +56,7 @@ struct Painted
 };
 } // namespace
 
-class DemoTimelineTest : public DemoTest
+class LM1_DemoTimelineTest : public LM1_DemoRuntimeTest
 {
 protected:
     // Writes the test's asset folder around the timeline script and starts the demo on it.
@@ -99,7 +99,7 @@ protected:
         LM1_ReleaseDraw2D();
         if (fontsStarted)
             QU_ShutdownFonts();
-        DemoTest::TearDown();
+        LM1_DemoRuntimeTest::TearDown();
     }
 
     // Loads everything and runs the first frame the way the main loop does: the clock's update
@@ -138,7 +138,7 @@ protected:
     bool fontsStarted = false;
 };
 
-TEST_F(DemoTimelineTest, DrawsNothingWhileLoadingThenStartsMusicAndClockAtBeatZero)
+TEST_F(LM1_DemoTimelineTest, DrawsNothingWhileLoadingThenStartsMusicAndClockAtBeatZero)
 {
     StartDemo("1 = 1;\n2 = 1;\n3 = 10;\n10 = constant(0:101, 5:205, 1000:205);\n");
     // Right after Init nothing has loaded: the shaders and textures wait for the main thread.
@@ -172,7 +172,7 @@ TEST_F(DemoTimelineTest, DrawsNothingWhileLoadingThenStartsMusicAndClockAtBeatZe
     EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
 }
 
-TEST_F(DemoTimelineTest, ASwitchWithTransitionOneShowsBothScenesForOneBeat)
+TEST_F(LM1_DemoTimelineTest, ASwitchWithTransitionOneShowsBothScenesForOneBeat)
 {
     StartDemo("1 = 1;\n2 = 1;\n3 = 10;\n10 = constant(0:101, 2:205, 1000:205);\n");
     LoadAndRunFirstFrame();
@@ -212,7 +212,7 @@ const char* const kConstantsComposition = DEMO_COMPOSITION_INTERFACE R"(pixel
 }
 )";
 
-TEST_F(DemoTimelineTest, TheCompositionGetsFadeBeatAndThreeDrawsOfTheSharedGenerator)
+TEST_F(LM1_DemoTimelineTest, TheCompositionGetsFadeBeatAndThreeDrawsOfTheSharedGenerator)
 {
     StartDemo("1 = 1;\n2 = 1;\n3 = 10;\n10 = constant(0:101, 2:205, 1000:205);\n", kConstantsComposition);
     LoadAndRunFirstFrame();
@@ -233,7 +233,7 @@ TEST_F(DemoTimelineTest, TheCompositionGetsFadeBeatAndThreeDrawsOfTheSharedGener
     EXPECT_EQ(QC_Rand(), fourth) << "exactly three numbers drawn";
 }
 
-TEST_F(DemoTimelineTest, ASwitchWithTransitionZeroCutsInTheSameFrame)
+TEST_F(LM1_DemoTimelineTest, ASwitchWithTransitionZeroCutsInTheSameFrame)
 {
     StartDemo("1 = constant(0:1, 2:0, 1000:0);\n2 = 1;\n3 = 10;\n10 = constant(0:101, 2:205, 1000:205);\n");
     LoadAndRunFirstFrame();
@@ -245,7 +245,7 @@ TEST_F(DemoTimelineTest, ASwitchWithTransitionZeroCutsInTheSameFrame)
     EXPECT_TRUE(PixelNear(Composed(), kBlue, 0));
 }
 
-TEST_F(DemoTimelineTest, AClockGoingBackAcrossASwitchKeepsTheFadeAtZeroOrMore)
+TEST_F(LM1_DemoTimelineTest, AClockGoingBackAcrossASwitchKeepsTheFadeAtZeroOrMore)
 {
     StartDemo("1 = 1;\n2 = 1;\n3 = 10;\n10 = constant(0:101, 2:205, 1000:205);\n");
     LoadAndRunFirstFrame();
@@ -262,7 +262,7 @@ TEST_F(DemoTimelineTest, AClockGoingBackAcrossASwitchKeepsTheFadeAtZeroOrMore)
     EXPECT_NEAR(demo->Fade(), 0.25f, 1e-4f) << "and the fade goes on from there";
 }
 
-TEST_F(DemoTimelineTest, ASceneNoPartOwnsKeepsWhatItsTargetHeld)
+TEST_F(LM1_DemoTimelineTest, ASceneNoPartOwnsKeepsWhatItsTargetHeld)
 {
     StartDemo("1 = 0;\n2 = 1;\n3 = 10;\n10 = constant(0:101, 2:205, 4:50, 6:0, 8:400, 1000:400);\n");
     LoadAndRunFirstFrame();
@@ -314,7 +314,7 @@ public:
 };
 } // namespace
 
-TEST_F(DemoTimelineTest, TheRunChannelAtZeroEndsAfterOneMorePresent)
+TEST_F(LM1_DemoTimelineTest, TheRunChannelAtZeroEndsAfterOneMorePresent)
 {
     StartDemo("1 = 0;\n2 = constant(0:1, 3:0, 1000:0);\n3 = 10;\n10 = 101;\n");
     TimelineSteps steps(*demo);

@@ -40,7 +40,7 @@ bool Contains(const std::string& text, const std::string& part)
 }
 } // namespace
 
-TEST(LM1_DevTransport, KeysPauseSeekByBarsAndJumpBetweenSceneChanges)
+TEST(LM1_DevTransportTest, KeysPauseSeekByBarsAndJumpBetweenSceneChanges)
 {
     FakeClock clock;
     LM1_DevTransport transport(clock);
@@ -87,7 +87,7 @@ TEST(LM1_DevTransport, KeysPauseSeekByBarsAndJumpBetweenSceneChanges)
     EXPECT_EQ(transport.SeekCount(), static_cast<std::uint32_t>(clock.sets));
 }
 
-TEST(LM1_DevTransport, LoopKeepsTheClockInsideTheScenesRangeUntilPressedAgain)
+TEST(LM1_DevTransportTest, LoopKeepsTheClockInsideTheScenesRangeUntilPressedAgain)
 {
     FakeClock clock;
     LM1_DevTransport transport(clock);
@@ -120,7 +120,7 @@ TEST(LM1_DevTransport, LoopKeepsTheClockInsideTheScenesRangeUntilPressedAgain)
     EXPECT_EQ(clock.beat, 45.0f) << "no loop once stopped";
 }
 
-TEST(LM1_DevTimeline, SceneChangesAndTheRunEndComeFromTheTimelineScript)
+TEST(LM1_DevTimelineTest, SceneChangesAndTheRunEndComeFromTheTimelineScript)
 {
     QD_Sync* sync = QD_CreateSync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0});
     const char* script = "1 = 1;\n2 = constant(0:1, 40.5:0, 1000:0);\n3 = 10;\n"
@@ -155,7 +155,7 @@ TEST(LM1_DevTimeline, SceneChangesAndTheRunEndComeFromTheTimelineScript)
     QD_DestroySync();
 }
 
-TEST(LM1_DevOverlay, StatisticsTextShowsEveryFigure)
+TEST(LM1_DevOverlayTest, StatisticsTextShowsEveryFigure)
 {
     LM1_DevStatistics figures;
     figures.beat = 130.25f;
@@ -186,7 +186,7 @@ TEST(LM1_DevOverlay, StatisticsTextShowsEveryFigure)
     EXPECT_FALSE(Contains(loading, "loop")) << loading;
 }
 
-TEST(LM1_DevCommandLine, AcceptsSizeAndStartAndRefusesTheRest)
+TEST(LM1_DevCommandLineTest, AcceptsSizeAndStartAndRefusesTheRest)
 {
     LM1_DevOptions options;
     const char* plain[] = {"velvet-cascade", "--dev"};

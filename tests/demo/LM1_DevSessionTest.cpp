@@ -105,7 +105,7 @@ bool WriteMusic(const std::string& path, float seconds, float pitch)
     return WriteOgg(path, music);
 }
 
-class DevSessionTest : public DemoTest
+class LM1_DevSessionTest : public LM1_DemoRuntimeTest
 {
 protected:
     void StartSession(float startBeat = 0.0f)
@@ -164,7 +164,7 @@ protected:
         QU_ShutdownFonts();
         QP_SetShaderCompilerIsolation(false);
         QD_SetSaveSettling(QD_SaveSettling{});
-        DemoTest::TearDown();
+        LM1_DemoRuntimeTest::TearDown();
     }
 
     // One frame of the workbench's loop (without the present).
@@ -202,7 +202,7 @@ protected:
 };
 } // namespace
 
-TEST_F(DevSessionTest, ABrokenShaderShowsItsErrorOverTheLastGoodOneUntilItIsFixed)
+TEST_F(LM1_DevSessionTest, ABrokenShaderShowsItsErrorOverTheLastGoodOneUntilItIsFixed)
 {
     StartSession();
     Frame();
@@ -248,7 +248,7 @@ TEST_F(DevSessionTest, ABrokenShaderShowsItsErrorOverTheLastGoodOneUntilItIsFixe
     EXPECT_NE(session->StatisticsText().find("1 reloaded, 0 failed"), std::string::npos) << session->StatisticsText();
 }
 
-TEST_F(DevSessionTest, TheCompileChainsKeptCrashersSavedAsAShaderLeaveTheSessionRunning)
+TEST_F(LM1_DevSessionTest, TheCompileChainsKeptCrashersSavedAsAShaderLeaveTheSessionRunning)
 {
     StartSession();
     // Each kept crasher of the compile chain as the whole file, and the unguarded front-end
@@ -289,7 +289,7 @@ TEST_F(DevSessionTest, TheCompileChainsKeptCrashersSavedAsAShaderLeaveTheSession
     EXPECT_TRUE(crashSeen) << "no text reached a crash of the chain; isolation went untested";
 }
 
-TEST_F(DevSessionTest, TheTransportMovesClockAndMusicTogetherOnTheBeatGrid)
+TEST_F(LM1_DevSessionTest, TheTransportMovesClockAndMusicTogetherOnTheBeatGrid)
 {
     StartSession();
     ASSERT_TRUE(FramesUntil([&] { return MusicPosition() > 4096; })) << "the music does not play";
@@ -373,7 +373,7 @@ TEST_F(DevSessionTest, TheTransportMovesClockAndMusicTogetherOnTheBeatGrid)
     EXPECT_TRUE(Near(Picture(), 0, 0, 255)) << Describe(Picture());
 }
 
-TEST_F(DevSessionTest, ScriptAndMusicReloadsTakeEffectAtTheCurrentBeat)
+TEST_F(LM1_DevSessionTest, ScriptAndMusicReloadsTakeEffectAtTheCurrentBeat)
 {
     StartSession(8.0f);
     EXPECT_GE(QD_GetSync()->GetBeat(), 8.0f) << "--start moves the clock once loaded";

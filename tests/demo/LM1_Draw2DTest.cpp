@@ -33,7 +33,7 @@ Layout LayOut(const std::string& text, float x = 0.0f, float y = 0.0f)
 }
 } // namespace
 
-TEST(Draw2DLayout, GlyphsHaveTheirCellCornersAndIndices)
+TEST(LM1_Draw2DLayoutTest, GlyphsHaveTheirCellCornersAndIndices)
 {
     // 'A' is 65: column 1, row 4 of the 16 x 8 cells of a 128 x 64 font.
     const Layout layout = LayOut("A", 10.0f, 4.0f);
@@ -60,7 +60,7 @@ TEST(Draw2DLayout, GlyphsHaveTheirCellCornersAndIndices)
     EXPECT_EQ(std::vector<std::uint32_t>(layout.indices.begin(), layout.indices.begin() + 6), expected);
 }
 
-TEST(Draw2DLayout, WrapsAfterFortyCharactersAndLineFeedsBreakNothing)
+TEST(LM1_Draw2DLayoutTest, WrapsAfterFortyCharactersAndLineFeedsBreakNothing)
 {
     const Layout wrapped = LayOut(std::string(41, 'x'));
     ASSERT_EQ(wrapped.glyphs, 41u);
@@ -84,7 +84,7 @@ TEST(Draw2DLayout, WrapsAfterFortyCharactersAndLineFeedsBreakNothing)
     EXPECT_FLOAT_EQ(fedAtEnd.vertices[40 * 4].y, 40.5f);
 }
 
-TEST(Draw2DLayout, BytesWithoutGlyphTakeTheirPlaceBlank)
+TEST(LM1_Draw2DLayoutTest, BytesWithoutGlyphTakeTheirPlaceBlank)
 {
     // Only codes 0-127 have glyphs: a byte of 128 and above is a blank that advances.
     const Layout layout = LayOut("A\xC3\xA9" "B");
@@ -94,7 +94,7 @@ TEST(Draw2DLayout, BytesWithoutGlyphTakeTheirPlaceBlank)
         EXPECT_LE(vertex.v, 1.0f) << "no texture coordinate below the font picture";
 }
 
-TEST(Draw2DLayout, LongTextsContinueAcrossBatchesWithoutOverrunningThem)
+TEST(LM1_Draw2DLayoutTest, LongTextsContinueAcrossBatchesWithoutOverrunningThem)
 {
     const std::string text(4096, 'W');
     // Guard entries after each batch's capacity: a write past it changes them.
@@ -120,7 +120,7 @@ TEST(Draw2DLayout, LongTextsContinueAcrossBatchesWithoutOverrunningThem)
     EXPECT_LE(kBatch * 6, LM1_DRAW2D_CAPACITY);
 }
 
-TEST(Draw2DLayout, CentredPicturesFollowTheFittingRule)
+TEST(LM1_Draw2DLayoutTest, CentredPicturesFollowTheFittingRule)
 {
     struct Case
     {
@@ -146,7 +146,7 @@ TEST(Draw2DLayout, CentredPicturesFollowTheFittingRule)
     }
 }
 
-class Draw2DTest : public DemoTest
+class LM1_Draw2DTest : public LM1_DemoRuntimeTest
 {
 protected:
     void SetUp() override
@@ -160,7 +160,7 @@ protected:
     QC_Ptr<QR_RenderTarget> target;
 };
 
-TEST_F(Draw2DTest, TextShowsInItsColourWhereTheGlyphsAre)
+TEST_F(LM1_Draw2DTest, TextShowsInItsColourWhereTheGlyphsAre)
 {
     const QC_Float4 green = {0.0f, 1.0f, 0.0f, 1.0f};
     const QC_Float4 plain = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -182,7 +182,7 @@ TEST_F(Draw2DTest, TextShowsInItsColourWhereTheGlyphsAre)
     EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
 }
 
-TEST_F(Draw2DTest, AScreenOfFourThousandCharactersDrawsInBatches)
+TEST_F(LM1_Draw2DTest, AScreenOfFourThousandCharactersDrawsInBatches)
 {
     const std::string screen(4096, '#');
     const QC_Float4 white = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -200,7 +200,7 @@ TEST_F(Draw2DTest, AScreenOfFourThousandCharactersDrawsInBatches)
     EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
 }
 
-TEST_F(Draw2DTest, PicturesLandOnTheirRectangle)
+TEST_F(LM1_Draw2DTest, PicturesLandOnTheirRectangle)
 {
     // A 2 x 2 texture, red at the top left, drawn over pixels 40..80 x 20..60.
     QC_Ptr<QR_Texture2D> texture = renderer->CreateTexture2D(2, 2);

@@ -62,7 +62,7 @@ std::vector<std::string> Pass(const char* poll, bool frame)
 void Append(std::vector<std::string>& to, const std::vector<std::string>& calls) { to.insert(to.end(), calls.begin(), calls.end()); }
 } // namespace
 
-TEST(MainLoop, RunsAFrameInOrderOnlyInPassesWithoutAWaitingEvent)
+TEST(LM1_MainLoopTest, RunsAFrameInOrderOnlyInPassesWithoutAWaitingEvent)
 {
     RecordedSteps steps;
     using E = QP_WindowEvent;
@@ -81,7 +81,7 @@ TEST(MainLoop, RunsAFrameInOrderOnlyInPassesWithoutAWaitingEvent)
     EXPECT_EQ(steps.calls, expected);
 }
 
-TEST(MainLoop, EndsWhenTheDemoStopsRunningWithoutPollingAgain)
+TEST(LM1_MainLoopTest, EndsWhenTheDemoStopsRunningWithoutPollingAgain)
 {
     RecordedSteps steps;
     steps.runningPasses = 2;
@@ -99,7 +99,7 @@ TEST(MainLoop, EndsWhenTheDemoStopsRunningWithoutPollingAgain)
     EXPECT_EQ(stopped.calls, std::vector<std::string>{"running?"});
 }
 
-TEST(MainLoop, QuitFirstRunsNoFrame)
+TEST(LM1_MainLoopTest, QuitFirstRunsNoFrame)
 {
     RecordedSteps steps;
     steps.events = {QP_WindowEvent::Quit, QP_WindowEvent::Other};

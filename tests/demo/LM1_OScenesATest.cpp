@@ -31,7 +31,7 @@ const char* const SCENE_SHADERS[] = {"o1.qcs",  "o2.qcs",  "o3.qcs",    "o4.qcs"
                                      "o10.qcs", "o11_1.qcs", "o11_2.qcs", "o12.qcs"};
 } // namespace
 
-class OScenesATest : public OScenesTest<LM1_OScenesA>
+class LM1_OScenesATest : public LM1_OScenesTest<LM1_OScenesA>
 {
 protected:
     // Copies the scenes' files into the test's folder, except those named in missing, and
@@ -70,7 +70,7 @@ protected:
     QrPixel Centre(const QC_Image& image) { return PixelAt(image, width / 2, height / 2); }
 };
 
-TEST_F(OScenesATest, O1LayersAreTruncatedAndEachDrawsAllItsInstances)
+TEST_F(LM1_OScenesATest, O1LayersAreTruncatedAndEachDrawsAllItsInstances)
 {
     PrepareFolder("100 = 0; 101 = 0; 102 = 0.2; 103 = 6; 104 = 2; 105 = 5; 106 = 1; 107 = 1; 108 = 0; 109 = 0;"
                   "110 = 0.2; 111 = 0.4; 112 = 0.6;");
@@ -105,7 +105,7 @@ TEST_F(OScenesATest, O1LayersAreTruncatedAndEachDrawsAllItsInstances)
     EXPECT_EQ(renderer->GetTriangleCount(), 0) << "negative instances draw nothing";
 }
 
-TEST_F(OScenesATest, NumbersOutsideThePartClearToOpaqueBlack)
+TEST_F(LM1_OScenesATest, NumbersOutsideThePartClearToOpaqueBlack)
 {
     // No files at all: every asset fails to load, which leaves the default branch to test.
     StartRuntime(dir.Path().string(), DemoRuntimeOptions{.draw2D = false});
@@ -124,7 +124,7 @@ TEST_F(OScenesATest, NumbersOutsideThePartClearToOpaqueBlack)
 
 // The scenes' real files and script, with some files left out: a scene that lacks any of its
 // own draws nothing at all, while a scene with everything draws.
-class OScenesAMissingFilesTest : public OScenesATest
+class LM1_OScenesAMissingFilesTest : public LM1_OScenesATest
 {
 protected:
     void ExpectUntouched(std::int32_t scene, float beat)
@@ -146,7 +146,7 @@ protected:
     }
 };
 
-TEST_F(OScenesAMissingFilesTest, NothingIsDrawnBeforeTheAssetsHaveLoaded)
+TEST_F(LM1_OScenesAMissingFilesTest, NothingIsDrawnBeforeTheAssetsHaveLoaded)
 {
     PrepareFolder(ReadFile(VC_SOURCE_DIR "/assets/o.qcs"));
     DemoRuntimeOptions options;
@@ -166,7 +166,7 @@ TEST_F(OScenesAMissingFilesTest, NothingIsDrawnBeforeTheAssetsHaveLoaded)
         ExpectUntouched(scene, 200.0f);
 }
 
-TEST_F(OScenesAMissingFilesTest, AnUnusedPictureOrTheSecondShaderHoldsBackTheirScenes)
+TEST_F(LM1_OScenesAMissingFilesTest, AnUnusedPictureOrTheSecondShaderHoldsBackTheirScenes)
 {
     // o3 shows o3_1 at beat 209, yet waits for o3_4 too; o9 waits for its second shader.
     PrepareFolder(ReadFile(VC_SOURCE_DIR "/assets/o.qcs"), {"o3_4.png", "o9_2.qcs"});
@@ -177,7 +177,7 @@ TEST_F(OScenesAMissingFilesTest, AnUnusedPictureOrTheSecondShaderHoldsBackTheirS
     ExpectDrawn(110, 168.0f);
 }
 
-TEST_F(OScenesAMissingFilesTest, TheDissolveOrAnOverlayHoldsBackTheirScenes)
+TEST_F(LM1_OScenesAMissingFilesTest, TheDissolveOrAnOverlayHoldsBackTheirScenes)
 {
     PrepareFolder(ReadFile(VC_SOURCE_DIR "/assets/o.qcs"), {"o3_5.png", "o11_2.png"});
     StartScenes(dir.Path().string(), false);
@@ -186,7 +186,7 @@ TEST_F(OScenesAMissingFilesTest, TheDissolveOrAnOverlayHoldsBackTheirScenes)
     ExpectDrawn(102, 104.0f);
 }
 
-TEST_F(OScenesATest, O4WritesTheSixColoursPickedByChannel401)
+TEST_F(LM1_OScenesATest, O4WritesTheSixColoursPickedByChannel401)
 {
     // The pick itself: palette entries 4, 2, 6, 2, 10 and 14 for seed 8118, whatever the
     // generator did before, and the same for 8118.7 (truncated).
@@ -248,7 +248,7 @@ TEST_F(OScenesATest, O4WritesTheSixColoursPickedByChannel401)
     }
 }
 
-TEST_F(OScenesATest, O12ScreenStaysInItsRowsWhateverTheChannelsSay)
+TEST_F(LM1_OScenesATest, O12ScreenStaysInItsRowsWhateverTheChannelsSay)
 {
     // Positions and sizes far outside the screen, negative and beyond the integer range.
     PrepareFolder("1200 = 1; 1201 = 1; 1202 = 1; 1203 = 1; 1204 = 1; 1205 = 1; 1206 = 1; 1207 = 1;"
@@ -298,7 +298,7 @@ TEST_F(OScenesATest, O12ScreenStaysInItsRowsWhateverTheChannelsSay)
     }
 }
 
-TEST_F(OScenesATest, O12StartsCleanWhenEnteredAgainAndCarriesOnWhileFadingOut)
+TEST_F(LM1_OScenesATest, O12StartsCleanWhenEnteredAgainAndCarriesOnWhileFadingOut)
 {
     PrepareFolder("1200 = 1; 1201 = 1; 1202 = 1; 1203 = 1; 1204 = 1; 1205 = 1; 1206 = 1; 1207 = 1;"
                   "1208 = beat(1); 1209 = 7; 1210 = 3; 1211 = 6; 1212 = 20; 1213 = 12; 1214 = 4;"
@@ -352,7 +352,7 @@ TEST_F(OScenesATest, O12StartsCleanWhenEnteredAgainAndCarriesOnWhileFadingOut)
     EXPECT_EQ(std::string(scenes->O12Screen()), clean) << "a scene not drawn for a while is entered anew";
 }
 
-TEST_F(OScenesATest, O9DrawsTheGemIntoItsOwnTargetAndTheSecondPassReadsIt)
+TEST_F(LM1_OScenesATest, O9DrawsTheGemIntoItsOwnTargetAndTheSecondPassReadsIt)
 {
     std::string script = "900 = 0.1; 901 = 0.2; 902 = 0; 903 = 0; 904 = 0.9; 905 = 0.2; 906 = 0.3; 907 = 1;"
                          "908 = 0.8; 909 = 0.1; 910 = 0.5; 911 = 0.8; 912 = 6; 913 = 0; 914 = 1; 915 = 0;"
@@ -383,12 +383,12 @@ TEST_F(OScenesATest, O9DrawsTheGemIntoItsOwnTargetAndTheSecondPassReadsIt)
     EXPECT_TRUE(SamePixel(Centre(*shown), Centre(*gem)));
 }
 
-TEST_F(OScenesATest, EveryShaderOfTheScenesCompilesWithoutAMessage)
+TEST_F(LM1_OScenesATest, EveryShaderOfTheScenesCompilesWithoutAMessage)
 {
     ExpectShadersCompileWithoutAMessage(SCENE_SHADERS);
 }
 
-TEST_F(OScenesATest, EverySceneLoadsAndDrawsAMovingPictureOfItsOwn)
+TEST_F(LM1_OScenesATest, EverySceneLoadsAndDrawsAMovingPictureOfItsOwn)
 {
     // The demo's own files and script; mid-scene beats of each scene's rows of the timeline.
     const std::pair<std::int32_t, float> scenesAndBeats[] = {
@@ -399,7 +399,7 @@ TEST_F(OScenesATest, EverySceneLoadsAndDrawsAMovingPictureOfItsOwn)
     ExpectMovingPicturesOfTheirOwn(scenesAndBeats, "-middle.png");
 }
 
-TEST_F(OScenesATest, O3ShowsItsFirstPictureForAPickOutsideTheFour)
+TEST_F(LM1_OScenesATest, O3ShowsItsFirstPictureForAPickOutsideTheFour)
 {
     // One script per pick, all loaded with the scene's files.
     const char* const picks[] = {"0", "1", "3.5", "4", "-1", "100000000000000000000000000000", "-0.5"};
@@ -430,7 +430,7 @@ TEST_F(OScenesATest, O3ShowsItsFirstPictureForAPickOutsideTheFour)
     }
 }
 
-TEST_F(OScenesATest, O12TextsOfTheWrongSizeAreReportedAndKeepTheScreenWhole)
+TEST_F(LM1_OScenesATest, O12TextsOfTheWrongSizeAreReportedAndKeepTheScreenWhole)
 {
     PrepareFolder("1200 = 1; 1201 = 1; 1202 = 1; 1203 = 1; 1204 = 1; 1205 = 1; 1206 = 1; 1207 = 1; 1208 = beat(1);"
                   "1209 = 39; 1210 = 25; 1211 = 3; 1212 = 38; 1213 = 24; 1214 = 2; 1215 = 0; 1216 = 0; 1217 = 0;");

@@ -32,7 +32,7 @@ bool Dark(const QrPixel& p) { return p.r < 24 && p.g < 24 && p.b < 24; }
 bool Gold(const QrPixel& p) { return p.r > 150 && p.r > p.g && p.g > p.b && p.b < 140; }
 } // namespace
 
-class OScenesBTest : public OScenesTest<LM1_OScenesB>
+class LM1_OScenesBTest : public LM1_OScenesTest<LM1_OScenesB>
 {
 protected:
     // Copies the scenes' files into the test's folder and writes the test's own script there;
@@ -67,7 +67,7 @@ protected:
     }
 };
 
-TEST_F(OScenesBTest, O14RebuildsItsScreenOnlyWhenTheWholeStepChanges)
+TEST_F(LM1_OScenesBTest, O14RebuildsItsScreenOnlyWhenTheWholeStepChanges)
 {
     const std::string text = "ab c  d\n  e f\n\n" + std::string(60, ' ') + "x\n";
     const std::string colours = "1400 = 1; 1401 = 1; 1402 = 1; 1403 = 1; 1404 = 0; 1405 = 0; 1406 = 0; 1407 = 1;"
@@ -120,7 +120,7 @@ TEST_F(OScenesBTest, O14RebuildsItsScreenOnlyWhenTheWholeStepChanges)
     EXPECT_EQ(scenes->O14Builds(), 4u) << "entered anew";
 }
 
-TEST_F(OScenesBTest, O14CutsALongTextAtTheScreensCapacityAndDrawsEveryGlyph)
+TEST_F(LM1_OScenesBTest, O14CutsALongTextAtTheScreensCapacityAndDrawsEveryGlyph)
 {
     // 4200 characters and no space: the screen is 4096 holes, every one drawn; the text is drawn
     // whole. Both are far beyond one batch of the 2D kit's buffers.
@@ -134,7 +134,7 @@ TEST_F(OScenesBTest, O14CutsALongTextAtTheScreensCapacityAndDrawsEveryGlyph)
     EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
 }
 
-TEST_F(OScenesBTest, O16DrawsAsManyCopiesAsChannel1600SaysUpToEight)
+TEST_F(LM1_OScenesBTest, O16DrawsAsManyCopiesAsChannel1600SaysUpToEight)
 {
     PrepareFolder("1600 = 0;");
     StartScenes(dir.Path().string());
@@ -153,7 +153,7 @@ TEST_F(OScenesBTest, O16DrawsAsManyCopiesAsChannel1600SaysUpToEight)
     EXPECT_TRUE(Dark(PixelAt(*picture, 57, 67))) << "no second row: " << PixelAt(*picture, 57, 67);
 }
 
-TEST_F(OScenesBTest, O21PicksTheSameColoursInEveryFrame)
+TEST_F(LM1_OScenesBTest, O21PicksTheSameColoursInEveryFrame)
 {
     PrepareFolder("2100 = 6; 2101 = 1.6; 2102 = 0.5; 2103 = 3; 2104 = 2; 2105 = 24; 2110 = 0; 2111 = 0; 2112 = 0;");
     StartScenes(dir.Path().string());
@@ -168,7 +168,7 @@ TEST_F(OScenesBTest, O21PicksTheSameColoursInEveryFrame)
     EXPECT_EQ(MeanDifference(*first, *second), 0.0);
 }
 
-TEST_F(OScenesBTest, O22DrawsTheLatticeAsLinesOnly)
+TEST_F(LM1_OScenesBTest, O22DrawsTheLatticeAsLinesOnly)
 {
     // The room shrunk to nothing; the box's front face close before the eye, unturned.
     PrepareFolder("2200 = 0.5; 2201 = 0; 2202 = 0; 2203 = 0; 2204 = 0; 2205 = 0; 2206 = 1; 2207 = 1.2;"
@@ -190,7 +190,7 @@ TEST_F(OScenesBTest, O22DrawsTheLatticeAsLinesOnly)
     EXPECT_TRUE(Dark(PixelAt(*picture, 122, 31))) << PixelAt(*picture, 122, 31);
 }
 
-TEST_F(OScenesBTest, O24DrawsThreePicturesAndAPlaneOf100By100CellsTwice)
+TEST_F(LM1_OScenesBTest, O24DrawsThreePicturesAndAPlaneOf100By100CellsTwice)
 {
     PrepareFolder("2400 = 0; 2401 = 0.3; 2402 = 0; 2403 = 1.6; 2404 = 19; 2405 = 1; 2406 = 0.4; 2407 = 0.5;");
     StartScenes(dir.Path().string());
@@ -200,7 +200,7 @@ TEST_F(OScenesBTest, O24DrawsThreePicturesAndAPlaneOf100By100CellsTwice)
     EXPECT_FALSE(Dark(PixelAt(*picture, 80, 80))) << "the sea";
 }
 
-class OScenesBTitleTest : public OScenesBTest
+class LM1_OScenesBTitleTest : public LM1_OScenesBTest
 {
 protected:
     void StartTitle(std::uint32_t screenWidth, std::uint32_t screenHeight)
@@ -217,7 +217,7 @@ protected:
     QC_Ptr<QC_Image> picture;
 };
 
-TEST_F(OScenesBTitleTest, TheTitleSitsInTheMiddleOfA1280By720Screen)
+TEST_F(LM1_OScenesBTitleTest, TheTitleSitsInTheMiddleOfA1280By720Screen)
 {
     // 1024 x 512 fits: at (640 - 512, 360 - 256), its own size; its gold frame marks the edges.
     StartTitle(1280, 720);
@@ -228,7 +228,7 @@ TEST_F(OScenesBTitleTest, TheTitleSitsInTheMiddleOfA1280By720Screen)
             << "outside at " << x << ", " << y << ": " << PixelAt(*picture, x, y);
 }
 
-TEST_F(OScenesBTitleTest, TheTitleIsCutToTheWidthOfA640By360Screen)
+TEST_F(LM1_OScenesBTitleTest, TheTitleIsCutToTheWidthOfA640By360Screen)
 {
     // Wider than the screen: drawn from x = 0 at the screen's width, its own height of 512 from
     // y = 180 - 256, so the side frames show at both edges and the top and bottom ones do not.
@@ -241,12 +241,12 @@ TEST_F(OScenesBTitleTest, TheTitleIsCutToTheWidthOfA640By360Screen)
     EXPECT_FALSE(Gold(PixelAt(*picture, 320, 359))) << "the bottom frame lies below the screen";
 }
 
-TEST_F(OScenesBTest, EveryShaderOfTheScenesCompilesWithoutAMessage)
+TEST_F(LM1_OScenesBTest, EveryShaderOfTheScenesCompilesWithoutAMessage)
 {
     ExpectShadersCompileWithoutAMessage(SCENE_SHADERS);
 }
 
-TEST_F(OScenesBTest, TheTextsKeepToFortyColumns)
+TEST_F(LM1_OScenesBTest, TheTextsKeepToFortyColumns)
 {
     // A line feed breaks no line: each line must fill its 40 columns exactly to stay aligned.
     for (const char* name : {"o14_1.txt", "o17.txt"}) {
@@ -262,7 +262,7 @@ TEST_F(OScenesBTest, TheTextsKeepToFortyColumns)
     }
 }
 
-TEST_F(OScenesBTest, EverySceneLoadsAndDrawsAMovingPictureOfItsOwn)
+TEST_F(LM1_OScenesBTest, EverySceneLoadsAndDrawsAMovingPictureOfItsOwn)
 {
     // The demo's own files and script, at the middle of each scene's rows of the timeline.
     const std::pair<std::int32_t, float> scenesAndBeats[] = {

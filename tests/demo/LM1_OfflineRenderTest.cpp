@@ -95,7 +95,7 @@ std::vector<int> TimelineScenes(const std::vector<float>& beats)
 }
 } // namespace
 
-TEST(OfflineCommandLine, AcceptsTheRenderOptionsAndRefusesTheRest)
+TEST(LM1_OfflineCommandLineTest, AcceptsTheRenderOptionsAndRefusesTheRest)
 {
     LM1_CommandLine line;
     ASSERT_TRUE(Parse({}, line));
@@ -145,14 +145,14 @@ TEST(OfflineCommandLine, AcceptsTheRenderOptionsAndRefusesTheRest)
     }
 }
 
-TEST(OfflineRender, AWrongCommandLineGivesTheUsageAndExitCodeTwo)
+TEST(LM1_OfflineRenderTest, AWrongCommandLineGivesTheUsageAndExitCodeTwo)
 {
     const Process process = RunDemo(VC_SOURCE_DIR, "--render");
     EXPECT_EQ(process.exitCode, 2);
     EXPECT_NE(process.errors.find("usage: velvet-cascade"), std::string::npos) << process.errors;
 }
 
-TEST(OfflineRender, WritesTheFramesOfTheRangeTheSameWayTwice)
+TEST(LM1_OfflineRenderTest, WritesTheFramesOfTheRangeTheSameWayTwice)
 {
     // Beats 14 to 18 at 4 frames a second: 8 frames, across the timeline's cross-fade at 16.
     TempDir output;
@@ -209,7 +209,7 @@ TEST(OfflineRender, WritesTheFramesOfTheRangeTheSameWayTwice)
     }
 }
 
-TEST(OfflineRender, AnAssetThatDoesNotLoadIsNamedWithExitCodeOne)
+TEST(LM1_OfflineRenderTest, AnAssetThatDoesNotLoadIsNamedWithExitCodeOne)
 {
     // An asset folder with the timeline and nothing else: the first load that fails ends the run.
     TempDir folder;

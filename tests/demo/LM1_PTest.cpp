@@ -54,7 +54,7 @@ double Spread(const QC_Image& image)
 }
 } // namespace
 
-class PartPTest : public DemoTest
+class LM1_PTest : public LM1_DemoRuntimeTest
 {
 protected:
     QC_Ptr<QD_Sequencer> RealScript()
@@ -83,7 +83,7 @@ protected:
     }
 };
 
-TEST_F(PartPTest, EveryAssetOfThePartLoadsAndItsScriptParses)
+TEST_F(LM1_PTest, EveryAssetOfThePartLoadsAndItsScriptParses)
 {
     StartRuntime(VC_SOURCE_DIR "/assets");
     QC_Ptr<LM1_P> part(new LM1_P(int(width), int(height)));
@@ -97,7 +97,7 @@ TEST_F(PartPTest, EveryAssetOfThePartLoadsAndItsScriptParses)
         EXPECT_NE(sequencer->GetChannel(channel), nullptr) << "channel " << channel;
 }
 
-TEST_F(PartPTest, NumbersOutsideTheFiveScenesClearToOpaqueBlack)
+TEST_F(LM1_PTest, NumbersOutsideTheFiveScenesClearToOpaqueBlack)
 {
     StartRuntime(dir.Path().string());
     QC_Ptr<LM1_P> part(new LM1_P(int(width), int(height)));
@@ -131,7 +131,7 @@ const char* const kP5Script = R"(
 543 = linear(0:0, 100:1, 1000:1);
 )";
 
-TEST_F(PartPTest, P5ClearsToPurpleOnEntryPaintsOverItsEarlierFramesAndKeepsItsPaintingWhenLeaving)
+TEST_F(LM1_PTest, P5ClearsToPurpleOnEntryPaintsOverItsEarlierFramesAndKeepsItsPaintingWhenLeaving)
 {
     StartRuntime(VC_SOURCE_DIR "/assets");
     QC_Ptr<LM1_P> part(new LM1_P(int(width), int(height)));
@@ -199,7 +199,7 @@ TEST_F(PartPTest, P5ClearsToPurpleOnEntryPaintsOverItsEarlierFramesAndKeepsItsPa
     EXPECT_EQ(log.Errors(), "");
 }
 
-TEST_F(PartPTest, P4ClearsToDarkBlue)
+TEST_F(LM1_PTest, P4ClearsToDarkBlue)
 {
     StartRuntime(VC_SOURCE_DIR "/assets");
     QC_Ptr<LM1_P> part(new LM1_P(int(width), int(height)));
@@ -214,7 +214,7 @@ TEST_F(PartPTest, P4ClearsToDarkBlue)
     EXPECT_FALSE(Same(PixelAt(*picture, width / 2, height / 2), {0, 0, 0x88, 0xFF})) << "the blob in the middle";
 }
 
-TEST_F(PartPTest, P2PictureFillsTheHeightKeepsItsProportionsAndShiftsByChannel205)
+TEST_F(LM1_PTest, P2PictureFillsTheHeightKeepsItsProportionsAndShiftsByChannel205)
 {
     // A plain red picture half as wide as high, over the real sky turned to black (ch 204 = 0).
     QC_Image red(16, 32);
@@ -241,7 +241,7 @@ TEST_F(PartPTest, P2PictureFillsTheHeightKeepsItsProportionsAndShiftsByChannel20
     }
 }
 
-TEST_F(PartPTest, EveryShaderOfThePartCompilesCleanToGlsl)
+TEST_F(LM1_PTest, EveryShaderOfThePartCompilesCleanToGlsl)
 {
     const std::string tool = std::string(VC_BINARY_DIR) + "/vc-shader";
     ASSERT_TRUE(std::filesystem::exists(tool)) << "build the vc-shader target";
@@ -267,7 +267,7 @@ TEST_F(PartPTest, EveryShaderOfThePartCompilesCleanToGlsl)
 // The real scenes with the real script, in the middle of their beats: each one moves from beat
 // to beat, is never one flat colour and looks like none of the others. p5 is painted frame by
 // frame from its start, as the demo does. The pictures go to the build folder for a human.
-TEST_F(PartPTest, RealScenesMoveAreNeverFlatAndDifferFromEachOther)
+TEST_F(LM1_PTest, RealScenesMoveAreNeverFlatAndDifferFromEachOther)
 {
     StartRuntime(VC_SOURCE_DIR "/assets");
     QC_Ptr<LM1_P> part(new LM1_P(int(width), int(height)));

@@ -18,7 +18,7 @@ QC_Ptr<QD_Sequencer> Script(const char* text)
 }
 } // namespace
 
-TEST(SceneKit, ChannelColoursScaleToBytesAndHoldOvershootsAtTheEnds)
+TEST(LM1_SceneKitTest, ChannelColoursScaleToBytesAndHoldOvershootsAtTheEnds)
 {
     QC_CreateLog(QC_LogConfig{});
     // In range: truncated, not rounded.

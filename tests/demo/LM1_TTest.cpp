@@ -14,7 +14,7 @@ constexpr QR_Colour kGreen = {0, 255, 0, 255};
 const QrPixel kGreenPixel = {0, 255, 0, 255};
 } // namespace
 
-class PartTTest : public DemoTest
+class LM1_TTest : public LM1_DemoRuntimeTest
 {
 protected:
     // The target filled with green, then drawn into as scene.
@@ -28,7 +28,7 @@ protected:
     }
 };
 
-TEST_F(PartTTest, T1ClearsToTheColourOfChannels100To102)
+TEST_F(LM1_TTest, T1ClearsToTheColourOfChannels100To102)
 {
     StartRuntime(VC_SOURCE_DIR "/assets");
     QC_Ptr<LM1_T> part(new LM1_T(int(width), int(height)));
@@ -42,7 +42,7 @@ TEST_F(PartTTest, T1ClearsToTheColourOfChannels100To102)
     EXPECT_TRUE(PixelNear(PixelAt(*picture, width - 1, height - 1), {255, 127, 0, 255}, 0));
 }
 
-TEST_F(PartTTest, BeforeItsShaderLoadsT1LeavesItsTargetAndOtherNumbersClearToBlack)
+TEST_F(LM1_TTest, BeforeItsShaderLoadsT1LeavesItsTargetAndOtherNumbersClearToBlack)
 {
     // An asset folder without t1.qcs: the shader never arrives.
     StartRuntime(dir.Path().string());
@@ -57,7 +57,7 @@ TEST_F(PartTTest, BeforeItsShaderLoadsT1LeavesItsTargetAndOtherNumbersClearToBla
     }
 }
 
-TEST_F(PartTTest, TheClosingColourFadesToBlackByTheEndOfTheRun)
+TEST_F(LM1_TTest, TheClosingColourFadesToBlackByTheEndOfTheRun)
 {
     StartRuntime(VC_SOURCE_DIR "/assets");
     QC_Ptr<LM1_T> part(new LM1_T(int(width), int(height)));

@@ -280,7 +280,7 @@ bool FileExists(const std::string& path)
 }
 } // namespace
 
-TEST(VideoRender, Mp4HoldsEveryFrameOfTheRangeWithTheMusicFromItsFirstBeat)
+TEST(LM1_VideoRenderTest, Mp4HoldsEveryFrameOfTheRangeWithTheMusicFromItsFirstBeat)
 {
     TempDir folder;
     const std::string video = folder.File("range.mp4");
@@ -311,7 +311,7 @@ TEST(VideoRender, Mp4HoldsEveryFrameOfTheRangeWithTheMusicFromItsFirstBeat)
             << "the music matches better " << lag << " samples away";
 }
 
-TEST(VideoRender, LosslessMkvFramesEqualThePngFramesOfTheSameRange)
+TEST(LM1_VideoRenderTest, LosslessMkvFramesEqualThePngFramesOfTheSameRange)
 {
     TempDir folder;
     const std::string video = folder.File("lossless.mkv");
@@ -347,7 +347,7 @@ TEST(VideoRender, LosslessMkvFramesEqualThePngFramesOfTheSameRange)
     }
 }
 
-TEST(VideoRender, FailuresNameTheirCauseExitWithOneAndLeaveNoFile)
+TEST(LM1_VideoRenderTest, FailuresNameTheirCauseExitWithOneAndLeaveNoFile)
 {
     TempDir folder;
     std::string log;
@@ -390,7 +390,7 @@ TEST(VideoRender, FailuresNameTheirCauseExitWithOneAndLeaveNoFile)
     EXPECT_FALSE(FileExists(late) || FileExists(late + ".part"));
 }
 
-TEST(VideoRender, AFullDiskIsReportedWithItsReasonAndLeavesNoFile)
+TEST(LM1_VideoRenderTest, AFullDiskIsReportedWithItsReasonAndLeavesNoFile)
 {
     TempDir folder;
     const std::string video = folder.File("full.mkv");
@@ -406,7 +406,7 @@ TEST(VideoRender, AFullDiskIsReportedWithItsReasonAndLeavesNoFile)
     EXPECT_FALSE(FileExists(video) || FileExists(video + ".part"));
 }
 
-TEST(VideoRender, SigtermStopsBetweenFramesAndLeavesAPlayableFile)
+TEST(LM1_VideoRenderTest, SigtermStopsBetweenFramesAndLeavesAPlayableFile)
 {
     TempDir folder;
     const std::string video = folder.File("stopped.webm");
@@ -429,7 +429,7 @@ TEST(VideoRender, SigtermStopsBetweenFramesAndLeavesAPlayableFile)
     ExpectWholeCapture(ProbeFile(video, folder), frames, "vp9", "opus", 48000);
 }
 
-TEST(VideoRender, SoundSamplesAddUpToThePicturesExactly)
+TEST(LM1_VideoRenderTest, SoundSamplesAddUpToThePicturesExactly)
 {
     for (int fps : {1, 7, 8, 24, 30, 60, 144}) {
         // After fps frames exactly one second of samples; every frame gets its share, none
@@ -448,7 +448,7 @@ TEST(VideoRender, SoundSamplesAddUpToThePicturesExactly)
     EXPECT_EQ(LM1_VideoSink::SampleOfBeat(447.5), 9867375);
 }
 
-TEST(VideoRender, QualityGoesWithVideoFilesOnly)
+TEST(LM1_VideoRenderTest, QualityGoesWithVideoFilesOnly)
 {
     auto parse = [](std::vector<const char*> arguments, LM1_CommandLine& line) {
         arguments.insert(arguments.begin(), "velvet-cascade");
@@ -474,7 +474,7 @@ TEST(VideoRender, QualityGoesWithVideoFilesOnly)
     EXPECT_FALSE(LM1_IsVideoOutput("demo.avi"));
 }
 
-TEST(VideoRender, ProgressShowsTenthsInLogsAndABarOnATerminal)
+TEST(LM1_VideoRenderTest, ProgressShowsTenthsInLogsAndABarOnATerminal)
 {
     LM1_RenderProgress lines(100, false, 80);
     EXPECT_EQ(lines.Text(5, 1.0), "") << "no line before the first tenth";

@@ -3,8 +3,8 @@
 // builds them, a scene set over them, drawing a scene into a target of the screen's size, and
 // the checks both sets make of the demo's own shaders and scenes.
 //
-//   class MyScenesTest : public OScenesTest<LM1_OScenesA> {};
-//   TEST_F(MyScenesTest, ...)
+//   class LM1_MyScenesTest : public LM1_OScenesTest<LM1_OScenesA> {};
+//   TEST_F(LM1_MyScenesTest, ...)
 //   {
 //       CopyAsset("o1.qcs");
 //       dir.Write("o.qcs", "100 = 1;");
@@ -75,7 +75,7 @@ using oscenes::SamePixel;
 // Scenes is the scene set under test, built over the part's shared objects from the script
 // o.qcs of the asset root.
 template <class Scenes>
-class OScenesTest : public DemoTest
+class LM1_OScenesTest : public LM1_DemoRuntimeTest
 {
 protected:
     void TearDown() override
@@ -85,7 +85,7 @@ protected:
         target = nullptr;
         script = nullptr;
         extraScripts.clear();
-        DemoTest::TearDown();
+        LM1_DemoRuntimeTest::TearDown();
     }
 
     // Copies one of the demo's own files into the test's folder.

@@ -77,7 +77,7 @@ VSOut QR_Main(VSIn input)
 }
 )";
 
-class GpuTest : public ::testing::Test
+class QP_GpuTest : public ::testing::Test
 {
 protected:
     static constexpr std::uint32_t size = 64;

@@ -20,7 +20,7 @@ float4 QR_Main(PSIn input) : SV_TARGET { return image.Sample(imageSampler, input
 
 } // namespace
 
-class DeviceTest : public GpuTest
+class QP_DeviceTest : public QP_GpuTest
 {
 protected:
     void UseSolidColour(float r, float g, float b, float a)
@@ -68,7 +68,7 @@ protected:
     QC_Ptr<QP_Buffer> colourBuffer;
 };
 
-TEST_F(DeviceTest, ClearsBackBufferAndRenderTargetWithDirect3DColours)
+TEST_F(QP_DeviceTest, ClearsBackBufferAndRenderTargetWithDirect3DColours)
 {
     // 255, 128, 0, 255 as the renderer converts it: bytes divided by 255.
     ClearBackBuffer(1.0f, 128.0f / 255.0f, 0.0f, 1.0f);
@@ -88,7 +88,7 @@ TEST_F(DeviceTest, ClearsBackBufferAndRenderTargetWithDirect3DColours)
     EXPECT_TRUE(Near(Pixel(32, 32), {64, 128, 191, 255}));
 }
 
-TEST_F(DeviceTest, ClearIgnoresScissorAndWriteMask)
+TEST_F(QP_DeviceTest, ClearIgnoresScissorAndWriteMask)
 {
     QP_RasterizerDesc scissored;
     scissored.cullMode = QP_CULL_NONE;
@@ -112,7 +112,7 @@ TEST_F(DeviceTest, ClearIgnoresScissorAndWriteMask)
     EXPECT_TRUE(Near(Pixel(60, 60), {0, 255, 0, 255}, 0));
 }
 
-TEST_F(DeviceTest, DepthClearAndLessTestKeepTheNearerQuad)
+TEST_F(QP_DeviceTest, DepthClearAndLessTestKeepTheNearerQuad)
 {
     QP_Texture2DDesc depthDesc;
     depthDesc.width = size;
@@ -154,7 +154,7 @@ TEST_F(DeviceTest, DepthClearAndLessTestKeepTheNearerQuad)
     EXPECT_TRUE(Near(Pixel(32, 32), {0, 0, 255, 255}, 0));
 }
 
-TEST_F(DeviceTest, ClockwiseTriangleOnScreenIsFrontFacing)
+TEST_F(QP_DeviceTest, ClockwiseTriangleOnScreenIsFrontFacing)
 {
     // Top left, top right, bottom left: clockwise on a screen whose y grows downwards.
     std::vector<GpuVertex> triangle = {{-1, 1, 0.5f, 1, 0, 0}, {1, 1, 0.5f, 1, 0, 0}, {-1, -1, 0.5f, 1, 0, 0}};
@@ -192,7 +192,7 @@ TEST_F(DeviceTest, ClockwiseTriangleOnScreenIsFrontFacing)
     EXPECT_TRUE(Near(Pixel(4, 4), {0, 0, 0, 255}, 0)) << "with counter-clockwise fronts it is a back face";
 }
 
-TEST_F(DeviceTest, ImagesAndRenderTargetsKeepRowZeroAtTheTop)
+TEST_F(QP_DeviceTest, ImagesAndRenderTargetsKeepRowZeroAtTheTop)
 {
     // Uploaded in memory order: the first row is red and must sample at v = 0 (the top).
     const std::uint8_t image[] = {
@@ -228,7 +228,7 @@ TEST_F(DeviceTest, ImagesAndRenderTargetsKeepRowZeroAtTheTop)
     EXPECT_TRUE(Near(Pixel(32, 62), {0, 0, 0, 255}, 0));
 }
 
-TEST_F(DeviceTest, ConstantBlockReachesTheShaderAtHlslOffsets)
+TEST_F(QP_DeviceTest, ConstantBlockReachesTheShaderAtHlslOffsets)
 {
     // HLSL packing: scale at 0, tint at 4 (fits the rest of the first row), shift at 16,
     // transform from 32 (a matrix starts a new row), each register one column.
@@ -277,7 +277,7 @@ float4 QR_Main(float4 position : SV_POSITION) : SV_TARGET
     EXPECT_TRUE(Near(Pixel(44, 4), {114, 111, 0, 255}, 1)) << "_m23 and _m32";
 }
 
-TEST_F(DeviceTest, StagesMeetBySemanticNotByOrder)
+TEST_F(QP_DeviceTest, StagesMeetBySemanticNotByOrder)
 {
     const char* vertexShader = R"(
 struct VSIn { float4 position : POSITION; float2 uv : TEXCOORD0; };
@@ -318,7 +318,7 @@ float4 QR_Main(PSIn input) : SV_TARGET
     EXPECT_TRUE(Near(Pixel(32, 32), {204, 102, 77, 255}));
 }
 
-TEST_F(DeviceTest, InstancesCountFromZero)
+TEST_F(QP_DeviceTest, InstancesCountFromZero)
 {
     const char* vertexShader = R"(
 struct VSIn { float4 position : POSITION; float2 uv : TEXCOORD0; uint instance : SV_InstanceId; };
@@ -368,7 +368,7 @@ float4 QR_Main(float4 position : SV_POSITION, float4 colour : COLOR) : SV_TARGET
     EXPECT_TRUE(Near(Pixel(56, 32), {191, 0, 255, 255}));
 }
 
-TEST_F(DeviceTest, BlendsWithSourceAlphaAndWithBlendFactor)
+TEST_F(QP_DeviceTest, BlendsWithSourceAlphaAndWithBlendFactor)
 {
     UseVertexShader(gpuPassThroughVertexShader);
     UsePixelShader(solidColourPixelShader);
@@ -410,7 +410,7 @@ TEST_F(DeviceTest, BlendsWithSourceAlphaAndWithBlendFactor)
     EXPECT_TRUE(Near(Pixel(32, 32), {255, 128, 0, 255}));
 }
 
-TEST_F(DeviceTest, WireframeDrawsOnlyTheEdges)
+TEST_F(QP_DeviceTest, WireframeDrawsOnlyTheEdges)
 {
     QP_RasterizerDesc desc;
     desc.cullMode = QP_CULL_NONE;
@@ -436,7 +436,7 @@ TEST_F(DeviceTest, WireframeDrawsOnlyTheEdges)
     EXPECT_TRUE(Near(Pixel(24, 26), {255, 255, 255, 255}, 0));
 }
 
-TEST_F(DeviceTest, ScissorRectangleUsesTopLeftCoordinates)
+TEST_F(QP_DeviceTest, ScissorRectangleUsesTopLeftCoordinates)
 {
     QP_RasterizerDesc desc;
     desc.cullMode = QP_CULL_NONE;
@@ -461,7 +461,7 @@ TEST_F(DeviceTest, ScissorRectangleUsesTopLeftCoordinates)
     EXPECT_TRUE(Near(Pixel(10, 55), {0, 0, 0, 255}, 0)) << "not mirrored to the bottom";
 }
 
-TEST_F(DeviceTest, MapWithDiscardRewritesDynamicBuffersBetweenDraws)
+TEST_F(QP_DeviceTest, MapWithDiscardRewritesDynamicBuffersBetweenDraws)
 {
     UseVertexShader(gpuPassThroughVertexShader);
     UsePixelShader(solidColourPixelShader);
@@ -504,7 +504,7 @@ TEST_F(DeviceTest, MapWithDiscardRewritesDynamicBuffersBetweenDraws)
     EXPECT_EQ(mapped.data, nullptr);
 }
 
-TEST_F(DeviceTest, UpdateSubresourceWritesASubRectangleWithARowPitch)
+TEST_F(QP_DeviceTest, UpdateSubresourceWritesASubRectangleWithARowPitch)
 {
     std::vector<std::uint8_t> black(4 * 4 * 4, 0);
     for (std::size_t i = 3; i < black.size(); i += 4)
@@ -557,7 +557,7 @@ TEST_F(DeviceTest, UpdateSubresourceWritesASubRectangleWithARowPitch)
     EXPECT_TRUE(Near(Pixel(56, 8), {0, 0, 0, 255}, 0));
 }
 
-TEST_F(DeviceTest, CreationRefusesNumbersOutsideTheTablesAndLayoutsMissingAnInput)
+TEST_F(QP_DeviceTest, CreationRefusesNumbersOutsideTheTablesAndLayoutsMissingAnInput)
 {
     QP_BlendDesc1 blend;
     blend.renderTarget[0].srcBlend = static_cast<QP_Blend>(12);
@@ -625,7 +625,7 @@ TEST_F(DeviceTest, CreationRefusesNumbersOutsideTheTablesAndLayoutsMissingAnInpu
         << "a vertex stage is not a pixel shader";
 }
 
-TEST_F(DeviceTest, HeadlessOutputListsTheCommonModesAtSixtyHertz)
+TEST_F(QP_DeviceTest, HeadlessOutputListsTheCommonModesAtSixtyHertz)
 {
     QC_Ptr<QP_Adapter> adapter;
     ASSERT_EQ(factory->EnumAdapters(0, &adapter), QP_OK);
@@ -650,7 +650,7 @@ TEST_F(DeviceTest, HeadlessOutputListsTheCommonModesAtSixtyHertz)
     EXPECT_EQ(QP_RefreshRateHz({75, 1}), 75u);
 }
 
-TEST_F(DeviceTest, ResizedSwapChainRendersAtTheNewSize)
+TEST_F(QP_DeviceTest, ResizedSwapChainRendersAtTheNewSize)
 {
     QC_Ptr<QP_Texture2D> oldBuffer;
     ASSERT_EQ(swapChain->GetBuffer(0, &oldBuffer), QP_OK);

@@ -25,7 +25,7 @@ std::string ReadBytes(const std::filesystem::path& path)
     return bytes;
 }
 
-class IsolatedCompiles : public ::testing::Test
+class QP_ShaderCompilerIsolationTest : public ::testing::Test
 {
 protected:
     void SetUp() override { QP_SetShaderCompilerIsolation(true); }
@@ -33,7 +33,7 @@ protected:
 };
 } // namespace
 
-TEST_F(IsolatedCompiles, EveryKeptCrasherFailsWithAMessageAndTheProcessGoesOn)
+TEST_F(QP_ShaderCompilerIsolationTest, EveryKeptCrasherFailsWithAMessageAndTheProcessGoesOn)
 {
     const std::filesystem::path folder = std::filesystem::path(VC_SOURCE_DIR) / "tests/fuzz/crashers";
     int crashers = 0;
@@ -59,7 +59,7 @@ TEST_F(IsolatedCompiles, EveryKeptCrasherFailsWithAMessageAndTheProcessGoesOn)
     EXPECT_GE(crashedHelpers, 1);
 }
 
-TEST_F(IsolatedCompiles, CodeAndMessagesMatchACompileInThisProcess)
+TEST_F(QP_ShaderCompilerIsolationTest, CodeAndMessagesMatchACompileInThisProcess)
 {
     const std::string good = "cbuffer B : register(b0) { float4 tint; };\n"
                              "float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return tint; }\n";

@@ -6,7 +6,7 @@
 #include "qp/QP_OutputWindow.h"
 #include "support/XvfbServer.h"
 
-TEST(WindowedSwapChain, PresentsTheBackBufferUprightIntoItsWindow)
+TEST(QP_WindowedSwapChainTest, PresentsTheBackBufferUprightIntoItsWindow)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();

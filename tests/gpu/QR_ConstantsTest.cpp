@@ -52,13 +52,13 @@ QR_DepthStencilDesc CanvasDepth()
 const int fatal = QC_FATAL_EXIT_CODE;
 } // namespace
 
-class QrConstantsTest : public QrRendererTest
+class QR_ConstantsTest : public QR_RendererTest
 {
 protected:
     void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
 };
 
-TEST_F(QrConstantsTest, BlendDescriptionsRejectWriteMasksFactorsAndOperationsOutsideTheirTables)
+TEST_F(QR_ConstantsTest, BlendDescriptionsRejectWriteMasksFactorsAndOperationsOutsideTheirTables)
 {
     StartRenderer(QR_Backend::DX10);
     // Every accepted value makes a state.
@@ -95,7 +95,7 @@ TEST_F(QrConstantsTest, BlendDescriptionsRejectWriteMasksFactorsAndOperationsOut
     }
 }
 
-TEST_F(QrConstantsTest, Direct3D11TranslatesEveryBlendEntryAndRefusesMax)
+TEST_F(QR_ConstantsTest, Direct3D11TranslatesEveryBlendEntryAndRefusesMax)
 {
     StartRenderer(QR_Backend::DX11);
     QR_BlendDesc desc = OpaqueBlend();
@@ -113,7 +113,7 @@ TEST_F(QrConstantsTest, Direct3D11TranslatesEveryBlendEntryAndRefusesMax)
     EXPECT_EXIT(renderer->CreateBlendState(desc), testing::ExitedWithCode(fatal), "Unkown blend 7\\.");
 }
 
-TEST_F(QrConstantsTest, SamplerFiltersDifferBetweenTheBackends)
+TEST_F(QR_ConstantsTest, SamplerFiltersDifferBetweenTheBackends)
 {
     StartRenderer(QR_Backend::DX10);
     QR_SamplerDesc desc = PointSampler();
@@ -141,7 +141,7 @@ TEST_F(QrConstantsTest, SamplerFiltersDifferBetweenTheBackends)
                 "frame/qr/QR_Constants_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unknown filter 2\\.");
 }
 
-TEST_F(QrConstantsTest, RasteriserAndDepthStencilValuesOutsideTheirTablesAreFatal)
+TEST_F(QR_ConstantsTest, RasteriserAndDepthStencilValuesOutsideTheirTablesAreFatal)
 {
     StartRenderer(QR_Backend::DX10);
     QR_RasteriserDesc rasteriserDesc = SolidRasteriser();
@@ -169,7 +169,7 @@ TEST_F(QrConstantsTest, RasteriserAndDepthStencilValuesOutsideTheirTablesAreFata
                 "Unknown comparison func -3\\.");
 }
 
-TEST_F(QrConstantsTest, BufferUsagesAndPrimitivesOutsideTheirTablesAreFatal)
+TEST_F(QR_ConstantsTest, BufferUsagesAndPrimitivesOutsideTheirTablesAreFatal)
 {
     StartRenderer(QR_Backend::DX10);
     const std::uint32_t indices[6] = {0, 1, 2, 1, 3, 2};
@@ -196,7 +196,7 @@ TEST_F(QrConstantsTest, BufferUsagesAndPrimitivesOutsideTheirTablesAreFatal)
     }
 }
 
-TEST_F(QrConstantsTest, FailedIndexAndVertexBuffersAreReportedAndStillReturned)
+TEST_F(QR_ConstantsTest, FailedIndexAndVertexBuffersAreReportedAndStillReturned)
 {
     StartRenderer(QR_Backend::DX10);
     // 2^30 indices of 8 bytes do not fit the platform's 32-bit sizes: reported, not wrapped round.

@@ -9,7 +9,7 @@ const float red[4] = {1, 0, 0, 1};
 const float green[4] = {0, 1, 0, 1};
 } // namespace
 
-class QrRenderContextTest : public QrRendererTest
+class QR_RenderContextTest : public QR_RendererTest
 {
 protected:
     void UseFlatRectangle(float left, float bottom, float right, float top, const float colour[4],
@@ -21,7 +21,7 @@ protected:
     }
 };
 
-TEST_F(QrRenderContextTest, ClearConvertsBytesByDividingBy255)
+TEST_F(QR_RenderContextTest, ClearConvertsBytesByDividingBy255)
 {
     context->Clear({255, 128, 0, 255});
     ReadBack();
@@ -30,7 +30,7 @@ TEST_F(QrRenderContextTest, ClearConvertsBytesByDividingBy255)
     EXPECT_TRUE(PixelNear(Pixel(63, 63), {255, 128, 0, 255}, 0));
 }
 
-TEST_F(QrRenderContextTest, IndexedDrawsCountWholeTrianglesOfEachInstance)
+TEST_F(QR_RenderContextTest, IndexedDrawsCountWholeTrianglesOfEachInstance)
 {
     UseFlatRectangle(-1, -1, 1, 1, red);
     renderer->ResetTriangleCount();
@@ -53,7 +53,7 @@ TEST_F(QrRenderContextTest, IndexedDrawsCountWholeTrianglesOfEachInstance)
     EXPECT_TRUE(PixelNear(Pixel(32, 32), {255, 0, 0, 255}));
 }
 
-TEST_F(QrRenderContextTest, IndexedDrawOfATriangleStripIsFatalWhileDrawWorks)
+TEST_F(QR_RenderContextTest, IndexedDrawOfATriangleStripIsFatalWhileDrawWorks)
 {
     UseFlatRectangle(-1, -1, 1, 1, green, QR_Primitive::TriangleStrip);
     context->Clear({0, 0, 0, 255});
@@ -70,7 +70,7 @@ TEST_F(QrRenderContextTest, IndexedDrawOfATriangleStripIsFatalWhileDrawWorks)
                 "Unknown topology\\.");
 }
 
-TEST_F(QrRenderContextTest, SetRenderTargetWithNoneFallsBackToTheSwapChain)
+TEST_F(QR_RenderContextTest, SetRenderTargetWithNoneFallsBackToTheSwapChain)
 {
     QC_Ptr<QR_RenderTarget> target = renderer->CreateRenderTarget(size, size);
     UseFlatRectangle(-1, -1, 1, 1, green);
@@ -101,7 +101,7 @@ TEST_F(QrRenderContextTest, SetRenderTargetWithNoneFallsBackToTheSwapChain)
     EXPECT_EQ(target->Texture()->Width(), size);
 }
 
-TEST_F(QrRenderContextTest, SetSwapChainWithTheBoundSwapChainIssuesNothing)
+TEST_F(QR_RenderContextTest, SetSwapChainWithTheBoundSwapChainIssuesNothing)
 {
     QC_Ptr<QR_RenderTarget> target = renderer->CreateRenderTarget(size, size);
     UseFlatRectangle(-1, -1, 1, 1, green);
@@ -126,7 +126,7 @@ TEST_F(QrRenderContextTest, SetSwapChainWithTheBoundSwapChainIssuesNothing)
     context->SetSwapChain(swapChain.Get());
 }
 
-TEST_F(QrRenderContextTest, UpdateTextureReadsTheRectangleAtItsOffsetInTheImage)
+TEST_F(QR_RenderContextTest, UpdateTextureReadsTheRectangleAtItsOffsetInTheImage)
 {
     // Each pixel of a 256-wide image tells where it came from: red x, green y.
     QC_Ptr<QC_Image> source(new QC_Image(256, 64));
@@ -179,7 +179,7 @@ TEST_F(QrRenderContextTest, UpdateTextureReadsTheRectangleAtItsOffsetInTheImage)
     EXPECT_TRUE(PixelNear(Pixel(62, 2), {128, 128, 128, 255}, 0));
 }
 
-TEST_F(QrRenderContextTest, MappingWritesBuffersAndRefusesWhatCannotBeMapped)
+TEST_F(QR_RenderContextTest, MappingWritesBuffersAndRefusesWhatCannotBeMapped)
 {
     // A dynamic vertex buffer written through a mapping, then drawn.
     QC_Ptr<QR_VertexBuffer> vertices = renderer->CreateVertexBuffer(QR_Usage::Dynamic, 40, 4, nullptr);
@@ -232,7 +232,7 @@ TEST_F(QrRenderContextTest, MappingWritesBuffersAndRefusesWhatCannotBeMapped)
                 testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "Unknown access 0\\.");
 }
 
-TEST_F(QrRenderContextTest, BlendingWithAFactorMixesTheFactorByCoverage)
+TEST_F(QR_RenderContextTest, BlendingWithAFactorMixesTheFactorByCoverage)
 {
     // The canvas's LCD blend: source factor = blend factor, destination = 1 - source colour.
     QR_BlendDesc desc = {};
@@ -259,7 +259,7 @@ TEST_F(QrRenderContextTest, BlendingWithAFactorMixesTheFactorByCoverage)
     EXPECT_TRUE(PixelNear(Pixel(32, 32), {255, 255, 255, 255}));
 }
 
-TEST_F(QrRenderContextTest, ScissorAndViewportTakeTopLeftCoordinates)
+TEST_F(QR_RenderContextTest, ScissorAndViewportTakeTopLeftCoordinates)
 {
     QR_RasteriserDesc desc = {};
     desc.cullMode = QR_CullMode::None;

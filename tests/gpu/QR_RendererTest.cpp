@@ -6,7 +6,7 @@
 #include "qp/QP_GraphicsTypes.h"
 #include "qr/QR_DisplayMode_DX10.h"
 
-TEST(QrRendererFactory, UnsupportedAndUnknownBackendsAreFatal)
+TEST(QR_RendererFactoryTest, UnsupportedAndUnknownBackendsAreFatal)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     QR_RendererSettings settings;
@@ -20,7 +20,7 @@ TEST(QrRendererFactory, UnsupportedAndUnknownBackendsAreFatal)
     EXPECT_EXIT(QR_CreateRenderer(settings), testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "Unknown backend 4\\.");
 }
 
-TEST(QrRendererFactory, CreateGetAndDestroyTheGlobalRenderer)
+TEST(QR_RendererFactoryTest, CreateGetAndDestroyTheGlobalRenderer)
 {
     QR_RendererSettings settings;
     settings.headless = true;
@@ -46,7 +46,7 @@ TEST(QrRendererFactory, CreateGetAndDestroyTheGlobalRenderer)
     QR_DestroyRenderer();
 }
 
-TEST(QrDisplayMode, RefreshRateIsRoundedFromTheRationalRate)
+TEST(QR_DisplayModeTest, RefreshRateIsRoundedFromTheRationalRate)
 {
     QP_ModeDesc mode;
     mode.width = 1920;
@@ -76,7 +76,7 @@ TEST(QrDisplayMode, RefreshRateIsRoundedFromTheRationalRate)
     EXPECT_EQ(QR_DisplayMode_DX10(mode).refreshRate, 0u);
 }
 
-TEST_F(QrRendererTest, DisplayModesFillTheCallersListWithTheSameObjectsEachTime)
+TEST_F(QR_RendererTest, DisplayModesFillTheCallersListWithTheSameObjectsEachTime)
 {
     QR_DisplayModeList modes;
     renderer->GetDisplayModes(modes);
@@ -110,7 +110,7 @@ TEST_F(QrRendererTest, DisplayModesFillTheCallersListWithTheSameObjectsEachTime)
                 "QR_SwapChain_DX10\\.cpp\\([0-9]+\\).*Unable to create swap chain\\.");
 }
 
-TEST_F(QrRendererTest, Direct3D11HasNoDisplayModesAndNoSwapChainForAMode)
+TEST_F(QR_RendererTest, Direct3D11HasNoDisplayModesAndNoSwapChainForAMode)
 {
     TearDown();
     StartRenderer(QR_Backend::DX11);
@@ -140,7 +140,7 @@ TEST_F(QrRendererTest, Direct3D11HasNoDisplayModesAndNoSwapChainForAMode)
                 "QR_Renderer_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Not implemented\\.");
 }
 
-TEST_F(QrRendererTest, Direct3D11RenderTargetsUseTheSwapChainsDepthBuffer)
+TEST_F(QR_RendererTest, Direct3D11RenderTargetsUseTheSwapChainsDepthBuffer)
 {
     TearDown();
     StartRenderer(QR_Backend::DX11);
@@ -157,7 +157,7 @@ TEST_F(QrRendererTest, Direct3D11RenderTargetsUseTheSwapChainsDepthBuffer)
     EXPECT_TRUE(TakeErrors().empty());
 }
 
-TEST_F(QrRendererTest, RenderContextIsProcessWideAndReplaceable)
+TEST_F(QR_RendererTest, RenderContextIsProcessWideAndReplaceable)
 {
     QC_Ptr<QR_RenderContext> first = renderer->GetRenderContext();
     EXPECT_EQ(first.Get(), context.Get());
@@ -174,7 +174,7 @@ TEST_F(QrRendererTest, RenderContextIsProcessWideAndReplaceable)
     EXPECT_EQ(renderer->GetRenderContext().Get(), first.Get());
 }
 
-TEST_F(QrRendererTest, ResourcesReleaseTheirPlatformObjectsWhenTheyDie)
+TEST_F(QR_RendererTest, ResourcesReleaseTheirPlatformObjectsWhenTheyDie)
 {
     // What the hot reload of a texture, a buffer or a shader relies on: dropping the old object
     // frees everything it made on the device, so replacing it leaks nothing.

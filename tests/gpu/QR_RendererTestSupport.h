@@ -104,7 +104,7 @@ inline QC_Ptr<QR_DepthStencilState> QrNoDepthState(QR_Renderer* renderer)
     return renderer->CreateDepthStencilState(noDepth);
 }
 
-class QrRendererTest : public ::testing::Test
+class QR_RendererTest : public ::testing::Test
 {
 protected:
     static constexpr std::uint32_t size = 64;

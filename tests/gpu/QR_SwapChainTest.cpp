@@ -9,7 +9,11 @@
 #include "qr/QR_SwapChain_DX10.h"
 #include "support/XvfbServer.h"
 
-TEST_F(QrRendererTest, ModeSwapChainsAskForTheRefreshRateOnlyWithVsync)
+class QR_SwapChainTest : public QR_RendererTest
+{
+};
+
+TEST_F(QR_SwapChainTest, ModeSwapChainsAskForTheRefreshRateOnlyWithVsync)
 {
     QR_DisplayModeList modes;
     renderer->GetDisplayModes(modes);
@@ -25,7 +29,7 @@ TEST_F(QrRendererTest, ModeSwapChainsAskForTheRefreshRateOnlyWithVsync)
     swapChain->Present();
 }
 
-TEST_F(QrRendererTest, AFailedResizeIsReportedAndLeavesTheSwapChainUnbound)
+TEST_F(QR_SwapChainTest, AFailedResizeIsReportedAndLeavesTheSwapChainUnbound)
 {
     // Without a window there is no client area to take the new size from: the platform refuses.
     QR_SwapChain_DX10* backend = static_cast<QR_SwapChain_DX10*>(swapChain.Get());
@@ -51,7 +55,7 @@ TEST_F(QrRendererTest, AFailedResizeIsReportedAndLeavesTheSwapChainUnbound)
     EXPECT_EQ(backend->BoundContext(), static_cast<QR_RenderContext_DX10*>(context.Get()));
 }
 
-TEST(QrWindowedSwapChain, WindowSwapChainsTakeTheClientSizeAndFollowResizes)
+TEST(QR_WindowedSwapChainTest, WindowSwapChainsTakeTheClientSizeAndFollowResizes)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();

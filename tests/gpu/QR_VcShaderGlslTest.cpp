@@ -20,7 +20,7 @@ struct ToolRun
     std::string log;
 };
 
-class QrVcShaderGlsl : public testing::Test
+class VcShaderGlslTest : public testing::Test
 {
 protected:
     void SetUp() override
@@ -69,7 +69,7 @@ const char source[] = "samplers { QR_Sampler2D image; }\n"
                       " { c = QR_Sample(image, uv) } }\n";
 } // namespace
 
-TEST_F(QrVcShaderGlsl, PrintsThePlatformsGlslOfEachStageVertexFirst)
+TEST_F(VcShaderGlslTest, PrintsThePlatformsGlslOfEachStageVertexFirst)
 {
     const std::string path = Write(source);
     const ToolRun both = Run("--glsl '" + path + "'");
@@ -89,7 +89,7 @@ TEST_F(QrVcShaderGlsl, PrintsThePlatformsGlslOfEachStageVertexFirst)
     EXPECT_EQ(pixelOnly.output, both.output.substr(pixel));
 }
 
-TEST_F(QrVcShaderGlsl, AFailedStagePrintsNothingAndQuotesTheCompiler)
+TEST_F(VcShaderGlslTest, AFailedStagePrintsNothingAndQuotesTheCompiler)
 {
     const ToolRun run = Run("--glsl --stage pixel '" +
                             Write("pixel { void main(in QR_Position p, out QR_Target c) { c = unknownName; } }") + "'");

@@ -1,6 +1,6 @@
 #pragma once
 // A process log for the meshes suite that keeps every report for inspection; destroyed with
-// the object. Tests that create the renderer use QrRendererTest's own log instead.
+// the object. Tests that create the renderer use QR_RendererTest's own log instead.
 
 #include "qc/QC_Log.h"
 

@@ -59,7 +59,7 @@ void ExpectCounts(const QM_Mesh& mesh, std::uint32_t vertices, std::uint32_t fac
 
 } // namespace
 
-TEST(QM_Mesh, BoxCountsAndFirstVertex)
+TEST(QM_MeshTest, BoxCountsAndFirstVertex)
 {
     MeshesLog log;
     QC_Ptr<QM_Mesh> mesh(new QM_Mesh);
@@ -91,7 +91,7 @@ TEST(QM_Mesh, BoxCountsAndFirstVertex)
     EXPECT_TRUE(log.TakeErrors().empty());
 }
 
-TEST(QM_Mesh, BoxSidesAreFlatGridsWoundAlongTheirNormals)
+TEST(QM_MeshTest, BoxSidesAreFlatGridsWoundAlongTheirNormals)
 {
     MeshesLog log;
     QC_Ptr<QM_Mesh> mesh(new QM_Mesh);
@@ -155,7 +155,7 @@ TEST(QM_Mesh, BoxSidesAreFlatGridsWoundAlongTheirNormals)
     EXPECT_EQ(face, mesh->FaceCount());
 }
 
-TEST(QM_Mesh, PlaneGridCountsLastVertexAndDownwardSense)
+TEST(QM_MeshTest, PlaneGridCountsLastVertexAndDownwardSense)
 {
     MeshesLog log;
     QC_Ptr<QM_Mesh> mesh(new QM_Mesh);
@@ -200,7 +200,7 @@ TEST(QM_Mesh, PlaneGridCountsLastVertexAndDownwardSense)
     EXPECT_TRUE(log.TakeErrors().empty());
 }
 
-TEST(QM_Mesh, IcosahedronVerticesOnUnitSphereAndFacesOutward)
+TEST(QM_MeshTest, IcosahedronVerticesOnUnitSphereAndFacesOutward)
 {
     MeshesLog log;
     QC_Ptr<QM_Mesh> mesh(new QM_Mesh);
@@ -240,7 +240,7 @@ TEST(QM_Mesh, IcosahedronVerticesOnUnitSphereAndFacesOutward)
     EXPECT_EQ(Indices(*mesh)[59], 2u);
 }
 
-TEST(QM_Mesh, SecondGeneratorCallLeavesOnlyTheSecondShape)
+TEST(QM_MeshTest, SecondGeneratorCallLeavesOnlyTheSecondShape)
 {
     MeshesLog log;
     QC_Ptr<QM_Mesh> reference(new QM_Mesh);
@@ -266,7 +266,7 @@ TEST(QM_Mesh, SecondGeneratorCallLeavesOnlyTheSecondShape)
     EXPECT_TRUE(log.TakeErrors().empty());
 }
 
-TEST(QM_Mesh, ShapesWithoutCellsOrTooManyIndicesAreRefusedAndLeaveTheMeshEmpty)
+TEST(QM_MeshTest, ShapesWithoutCellsOrTooManyIndicesAreRefusedAndLeaveTheMeshEmpty)
 {
     MeshesLog log;
     QC_Ptr<QM_Mesh> mesh(new QM_Mesh);

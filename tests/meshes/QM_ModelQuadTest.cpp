@@ -49,7 +49,7 @@ pixel
 
 } // namespace
 
-class QmDrawTest : public QrRendererTest
+class QM_ModelQuadTest : public QR_RendererTest
 {
 protected:
     QC_Ptr<QR_ShaderState> State(const char* source)
@@ -68,7 +68,7 @@ protected:
     }
 };
 
-TEST_F(QmDrawTest, ModelDrawAddsIndexCountOverThreeTrianglesOfWhatWasBuilt)
+TEST_F(QM_ModelQuadTest, ModelDrawAddsIndexCountOverThreeTrianglesOfWhatWasBuilt)
 {
     QC_Ptr<QM_Mesh> mesh(new QM_Mesh);
     mesh->GenerateBox(1, 1, 1);
@@ -97,7 +97,7 @@ TEST_F(QmDrawTest, ModelDrawAddsIndexCountOverThreeTrianglesOfWhatWasBuilt)
     EXPECT_TRUE(TakeErrors().empty());
 }
 
-TEST_F(QmDrawTest, ModelFeedsTheMeshVertexToItsShader)
+TEST_F(QM_ModelQuadTest, ModelFeedsTheMeshVertexToItsShader)
 {
     // The plane covers clip space: texture (0, 0) at its bottom-left, normal +z.
     QC_Ptr<QM_Mesh> mesh(new QM_Mesh);
@@ -117,7 +117,7 @@ TEST_F(QmDrawTest, ModelFeedsTheMeshVertexToItsShader)
     EXPECT_TRUE(PixelNear(Pixel(32, 32), {129, 125, 255, 255}, 2));
 }
 
-TEST_F(QmDrawTest, ModelWithoutGeometryOrShaderStateDrawsNothing)
+TEST_F(QM_ModelQuadTest, ModelWithoutGeometryOrShaderStateDrawsNothing)
 {
     QC_Ptr<QM_Model> model(new QM_Model);
     QC_Ptr<QR_ShaderState> state = State(meshShader);
@@ -146,7 +146,7 @@ TEST_F(QmDrawTest, ModelWithoutGeometryOrShaderStateDrawsNothing)
     EXPECT_EQ(renderer->GetTriangleCount(), 20);
 }
 
-TEST_F(QmDrawTest, QuadDrawsTwoTrianglesWithTextureOriginAtTheTopLeft)
+TEST_F(QM_ModelQuadTest, QuadDrawsTwoTrianglesWithTextureOriginAtTheTopLeft)
 {
     EXPECT_EQ(std::vector<std::uint32_t>(QM_QUAD_INDICES, QM_QUAD_INDICES + 6),
               (std::vector<std::uint32_t>{1, 0, 2, 2, 3, 1}));

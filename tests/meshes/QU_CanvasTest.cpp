@@ -30,19 +30,19 @@ const QR_Colour white = {255, 255, 255, 255};
 
 } // namespace
 
-class QuCanvasTest : public QrRendererTest
+class QU_CanvasTest : public QR_RendererTest
 {
 protected:
     void SetUp() override
     {
-        QrRendererTest::SetUp();
+        QR_RendererTest::SetUp();
         QU_InitFonts();
         context->Clear({0, 0, 0, 255});
     }
     void TearDown() override
     {
         QU_ShutdownFonts();
-        QrRendererTest::TearDown();
+        QR_RendererTest::TearDown();
     }
 
     // The coverage byte (channel 0-3) of a font's atlas at (x, y).
@@ -103,7 +103,7 @@ protected:
     }
 };
 
-TEST_F(QuCanvasTest, ConstructionBuildsEveryResourceAndAWhiteTextureThatSamplesOne)
+TEST_F(QU_CanvasTest, ConstructionBuildsEveryResourceAndAWhiteTextureThatSamplesOne)
 {
     QU_Canvas canvas;
     EXPECT_TRUE(TakeErrors().empty());
@@ -153,7 +153,7 @@ TEST_F(QuCanvasTest, ConstructionBuildsEveryResourceAndAWhiteTextureThatSamplesO
             ASSERT_TRUE(PixelNear(Pixel(x, y), {255, 255, 255, 255}, 0)) << "at (" << x << ", " << y << ")";
 }
 
-TEST_F(QuCanvasTest, RectanglesLandOnTheirPixelsFromTheTopLeft)
+TEST_F(QU_CanvasTest, RectanglesLandOnTheirPixelsFromTheTopLeft)
 {
     QU_Canvas canvas;
     canvas.Begin(size, size);
@@ -182,7 +182,7 @@ TEST_F(QuCanvasTest, RectanglesLandOnTheirPixelsFromTheTopLeft)
     EXPECT_TRUE(TakeErrors().empty());
 }
 
-TEST_F(QuCanvasTest, MoreQuadsThanTheBuffersHoldAreDrawnInSeveralCalls)
+TEST_F(QU_CanvasTest, MoreQuadsThanTheBuffersHoldAreDrawnInSeveralCalls)
 {
     QU_Canvas canvas;
     canvas.Begin(size, size);
@@ -215,7 +215,7 @@ TEST_F(QuCanvasTest, MoreQuadsThanTheBuffersHoldAreDrawnInSeveralCalls)
     EXPECT_EQ(canvas.QueuedQuads(), 0u);
 }
 
-TEST_F(QuCanvasTest, GreyscaleTextShowsItsGlyphPixelsWhereTheyBelong)
+TEST_F(QU_CanvasTest, GreyscaleTextShowsItsGlyphPixelsWhereTheyBelong)
 {
     QC_Ptr<QU_Font> font(new QU_Font);
     ASSERT_TRUE(font->Load("C:\\Windows\\Fonts\\micross.ttf", 11, false));
@@ -245,7 +245,7 @@ TEST_F(QuCanvasTest, GreyscaleTextShowsItsGlyphPixelsWhereTheyBelong)
     EXPECT_TRUE(TakeErrors().empty());
 }
 
-TEST_F(QuCanvasTest, LcdTextBlendsEachChannelByItsOwnCoverage)
+TEST_F(QU_CanvasTest, LcdTextBlendsEachChannelByItsOwnCoverage)
 {
     QC_Ptr<QU_Font> font(new QU_Font);
     ASSERT_TRUE(font->Load("C:\\Windows\\Fonts\\consola.ttf", 10, true));
@@ -272,7 +272,7 @@ TEST_F(QuCanvasTest, LcdTextBlendsEachChannelByItsOwnCoverage)
     EXPECT_EQ(TakeErrors(), std::vector<std::string>{"Canvas asked to draw text with a font that is not loaded."});
 }
 
-TEST_F(QuCanvasTest, AppHoldsACanvasAndTheDefaultFontAndNoWindow)
+TEST_F(QU_CanvasTest, AppHoldsACanvasAndTheDefaultFontAndNoWindow)
 {
     ASSERT_EQ(QU_GetApp(), nullptr);
     QU_App* app = QU_CreateApp();

@@ -58,7 +58,7 @@ struct FailureCase
 };
 } // namespace
 
-TEST(QD_SequencerScript, WellFormedScriptBuildsEveryKindOfChannel)
+TEST(QD_SequencerScriptTest, WellFormedScriptBuildsEveryKindOfChannel)
 {
     const QC_Ptr<QD_Sequencer> sequencer = ParseOk("10 = 0.5;\n"
                                                    "11 = linear(0:0, 16:1, +16:0);\n"
@@ -107,7 +107,7 @@ TEST(QD_SequencerScript, WellFormedScriptBuildsEveryKindOfChannel)
     EXPECT_EQ(sequencer->GetValue(14), 2.0f);
 }
 
-TEST(QD_SequencerScript, EmptyTextOrOnlyBlanksAndCommentsGivesAnEmptySequencer)
+TEST(QD_SequencerScriptTest, EmptyTextOrOnlyBlanksAndCommentsGivesAnEmptySequencer)
 {
     for (const std::string& text : {std::string(""), std::string(" \t\r\n"), std::string("// only a comment"),
                                     std::string("/* block */ // line\r\n\n"), std::string("/* never closed"),
@@ -125,7 +125,7 @@ TEST(QD_SequencerScript, EmptyTextOrOnlyBlanksAndCommentsGivesAnEmptySequencer)
     }
 }
 
-TEST(QD_SequencerScript, EachErrorIsReportedOnceWithItsFollowUpAndLeavesTheSequencerAlone)
+TEST(QD_SequencerScriptTest, EachErrorIsReportedOnceWithItsFollowUpAndLeavesTheSequencerAlone)
 {
     const std::vector<FailureCase> cases = {
         // statement head
@@ -204,7 +204,7 @@ TEST(QD_SequencerScript, EachErrorIsReportedOnceWithItsFollowUpAndLeavesTheSeque
     }
 }
 
-TEST(QD_SequencerScript, FloatConstantsAndTheirReading)
+TEST(QD_SequencerScriptTest, FloatConstantsAndTheirReading)
 {
     const QC_Ptr<QD_Sequencer> sequencer = ParseOk("1 = -1; 2 = 2.; 3 = -.5; 4 = 0.25; 5 = -; 6 = .; 7 = 007;"
                                                    "8 = 0.1; 9 = 16777217; 0010 = -0;");
@@ -233,7 +233,7 @@ TEST(QD_SequencerScript, FloatConstantsAndTheirReading)
     EXPECT_EQ(Beats(SplineAt(extremes, 4)), (std::vector<float>{INFINITY, 0.0f}));
 }
 
-TEST(QD_SequencerScript, RelativeKeyBeatsAddToThePreviousKeyOfTheSameSpline)
+TEST(QD_SequencerScriptTest, RelativeKeyBeatsAddToThePreviousKeyOfTheSameSpline)
 {
     const QC_Ptr<QD_Sequencer> sequencer = ParseOk("3 = linear(+2:1, +2:3);\n"
                                                    "4 = constant(1:0, +0.5:1, 8:2, +-3:4);\n"
@@ -245,7 +245,7 @@ TEST(QD_SequencerScript, RelativeKeyBeatsAddToThePreviousKeyOfTheSameSpline)
     EXPECT_EQ(Beats(SplineAt(sequencer, 5)), (std::vector<float>{2}));
 }
 
-TEST(QD_SequencerScript, CommentsSeparateTokensAndEndWords)
+TEST(QD_SequencerScriptTest, CommentsSeparateTokensAndEndWords)
 {
     // A line comment between the body and its ';', with LF or CR LF line ends.
     for (const std::string& text : {std::string("3 = beat(2) // two per beat\n;"),
@@ -276,7 +276,7 @@ TEST(QD_SequencerScript, CommentsSeparateTokensAndEndWords)
     EXPECT_TRUE(ParseOk("3 = linear/**/(0:1);"));
 }
 
-TEST(QD_SequencerScript, TextEndingInsideAStatementHeadWordCompletesTheScript)
+TEST(QD_SequencerScriptTest, TextEndingInsideAStatementHeadWordCompletesTheScript)
 {
     // A word that runs into the end of the text is not read as a statement.
     const QC_Ptr<QD_Sequencer> sequencer = ParseOk("5 = 1; trailing");
@@ -289,7 +289,7 @@ TEST(QD_SequencerScript, TextEndingInsideAStatementHeadWordCompletesTheScript)
     EXPECT_EQ(log.Errors(), (std::vector<std::string>{"Expected number constant for channel."}));
 }
 
-TEST(QD_SequencerScript, RepeatedAndSparseChannelNumbers)
+TEST(QD_SequencerScriptTest, RepeatedAndSparseChannelNumbers)
 {
     const QC_Ptr<QD_Sequencer> repeated = ParseOk("5 = 1; 5 = beat(2);");
     ASSERT_TRUE(repeated);
@@ -309,7 +309,7 @@ TEST(QD_SequencerScript, RepeatedAndSparseChannelNumbers)
     EXPECT_EQ(highest->GetValue(7), 3.0f);
 }
 
-TEST(QD_SequencerScript, FilesAreReadInTextModeAndAFailedParseKeepsThePreviousSequencer)
+TEST(QD_SequencerScriptTest, FilesAreReadInTextModeAndAFailedParseKeepsThePreviousSequencer)
 {
     TempDir dir;
     const std::string good = dir.Write("good.qcs", "1 = linear(0:0,\r\n 4:8);\r\n2 = 0.5; // end\r\n");
@@ -341,7 +341,7 @@ TEST(QD_SequencerScript, FilesAreReadInTextModeAndAFailedParseKeepsThePreviousSe
     EXPECT_EQ(sequencer->GetValue(1), 2.0f);
 }
 
-TEST(QD_SequencerScript, PathOfTooManyCharactersIsFatal)
+TEST(QD_SequencerScriptTest, PathOfTooManyCharactersIsFatal)
 {
     QC_Ptr<QD_Sequencer> sequencer;
     const std::string path(1024, 'a');

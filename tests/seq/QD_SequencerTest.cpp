@@ -26,7 +26,7 @@ float At(const QC_Ptr<QD_SequencerSpline>& spline, float position)
 }
 } // namespace
 
-TEST(QD_SequencerSpline, LinearInterpolatesBetweenKeysAndRepeatsWithItsPeriod)
+TEST(QD_SequencerSplineTest, LinearInterpolatesBetweenKeysAndRepeatsWithItsPeriod)
 {
     const auto spline = MakeSpline(QD_SPLINE_LINEAR, {{0.0f, 0.0f}, {4.0f, 8.0f}});
     EXPECT_EQ(spline->Period(), 4.0f);
@@ -41,7 +41,7 @@ TEST(QD_SequencerSpline, LinearInterpolatesBetweenKeysAndRepeatsWithItsPeriod)
     EXPECT_EQ(spline->GetFloat(0.5f), 2.0f);
 }
 
-TEST(QD_SequencerSpline, ConstantHoldsEachKeyValueUntilTheNextKey)
+TEST(QD_SequencerSplineTest, ConstantHoldsEachKeyValueUntilTheNextKey)
 {
     const auto steps = MakeSpline(QD_SPLINE_CONSTANT, {{0.0f, 0.0f}, {4.0f, 8.0f}});
     for (float position : {0.0f, 0.5f, 1.0f, 2.0f, 3.99f, 4.0f, 7.5f})
@@ -54,7 +54,7 @@ TEST(QD_SequencerSpline, ConstantHoldsEachKeyValueUntilTheNextKey)
     EXPECT_EQ(At(three, 4.5f), 1.0f);
 }
 
-TEST(QD_SequencerSpline, CatmullRomUsesHalfTheNeighbourDifferenceAsTangent)
+TEST(QD_SequencerSplineTest, CatmullRomUsesHalfTheNeighbourDifferenceAsTangent)
 {
     // p0 repeats the first value: h01·1 + h10·(1 − 0)·0.5 = 0.5 + 0.0625.
     const auto ends = MakeSpline(QD_SPLINE_CATMULLROM, {{0.0f, 0.0f}, {1.0f, 1.0f}, {2.0f, 0.0f}});
@@ -71,7 +71,7 @@ TEST(QD_SequencerSpline, CatmullRomUsesHalfTheNeighbourDifferenceAsTangent)
     EXPECT_EQ(At(wide, 11.0f), 1.375f);
 }
 
-TEST(QD_SequencerSpline, SingleKeyAndNegativePositionsGiveTheFirstValue)
+TEST(QD_SequencerSplineTest, SingleKeyAndNegativePositionsGiveTheFirstValue)
 {
     const auto single = MakeSpline(QD_SPLINE_LINEAR, {{3.0f, 7.0f}});
     for (float position : {0.0f, 2.0f, 3.0f, 100.0f, -5.0f})
@@ -86,7 +86,7 @@ TEST(QD_SequencerSpline, SingleKeyAndNegativePositionsGiveTheFirstValue)
     EXPECT_EQ(At(empty, 2.0f), 0.0f);
 }
 
-TEST(QD_SequencerSpline, PositionWithoutAPreviousKeyGivesTheFirstValue)
+TEST(QD_SequencerSplineTest, PositionWithoutAPreviousKeyGivesTheFirstValue)
 {
     // First key above beat 0: positions before it have nothing to interpolate from.
     const auto late = MakeSpline(QD_SPLINE_LINEAR, {{2.0f, 5.0f}, {4.0f, 9.0f}});
@@ -114,7 +114,7 @@ TEST(QD_SequencerSpline, PositionWithoutAPreviousKeyGivesTheFirstValue)
     EXPECT_EQ(At(negative, 5.0f), 1.0f);
 }
 
-TEST(QD_SequencerSpline, ExtremePositionsStayDefinedAndWithinTheKeys)
+TEST(QD_SequencerSplineTest, ExtremePositionsStayDefinedAndWithinTheKeys)
 {
     const auto spline = MakeSpline(QD_SPLINE_LINEAR, {{0.0f, 0.0f}, {4.0f, 8.0f}});
     // Quotients far beyond a 32-bit integer: the wrap still lands inside the curve.
@@ -129,14 +129,14 @@ TEST(QD_SequencerSpline, ExtremePositionsStayDefinedAndWithinTheKeys)
     EXPECT_EQ(At(spline, -std::numeric_limits<float>::infinity()), 0.0f);
 }
 
-TEST(QD_SequencerSpline, UnknownTypeIsFatal)
+TEST(QD_SequencerSplineTest, UnknownTypeIsFatal)
 {
     const auto spline = MakeSpline(1, {{0.0f, 0.0f}, {4.0f, 8.0f}});
     EXPECT_EQ(At(spline, -1.0f), 0.0f) << "the type is only looked at when interpolating";
     EXPECT_EXIT(At(spline, 1.0f), testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "Unknown spline\\.");
 }
 
-TEST(QD_SequencerChannel, ConstantAndBeatValuesAndTheirTruth)
+TEST(QD_SequencerChannelTest, ConstantAndBeatValuesAndTheirTruth)
 {
     const QC_Ptr<QD_SequencerConst> half(new QD_SequencerConst(0.5f));
     EXPECT_EQ(half->GetFloat(123.0f), 0.5f);
@@ -155,7 +155,7 @@ TEST(QD_SequencerChannel, ConstantAndBeatValuesAndTheirTruth)
     EXPECT_FALSE(beat->GetBool(-8.0f));
 }
 
-TEST(QD_SequencerChannel, SubscribedChannelsFollowTheSyncAndLeaveItWhenDestroyed)
+TEST(QD_SequencerChannelTest, SubscribedChannelsFollowTheSyncAndLeaveItWhenDestroyed)
 {
     ScopedSync sync;
     const QC_Ptr<QD_SequencerConst> constant(new QD_SequencerConst(1.0f));
@@ -185,7 +185,7 @@ TEST(QD_SequencerChannel, SubscribedChannelsFollowTheSyncAndLeaveItWhenDestroyed
     EXPECT_EQ(sync->ListenerCount(), 0u);
 }
 
-TEST(QD_SequencerChannel, DestroyedChannelRemovesOnlyItsOwnListenerKeepingTheOrder)
+TEST(QD_SequencerChannelTest, DestroyedChannelRemovesOnlyItsOwnListenerKeepingTheOrder)
 {
     ScopedSync sync;
     std::vector<int> calls;
@@ -204,7 +204,7 @@ TEST(QD_SequencerChannel, DestroyedChannelRemovesOnlyItsOwnListenerKeepingTheOrd
     EXPECT_EQ(calls, (std::vector<int>{1, 2}));
 }
 
-TEST(QD_Sequencer, TableHoldsTheLaterOfTwoAssignmentsAndListsBoth)
+TEST(QD_SequencerTest, TableHoldsTheLaterOfTwoAssignmentsAndListsBoth)
 {
     ScopedSync sync;
     QC_Ptr<QD_Sequencer> sequencer(new QD_Sequencer);
@@ -231,7 +231,7 @@ TEST(QD_Sequencer, TableHoldsTheLaterOfTwoAssignmentsAndListsBoth)
     EXPECT_EQ(later->RefCount(), 1);
 }
 
-TEST(QD_Sequencer, SparseNumbersAndUnassignedChannelsReadZero)
+TEST(QD_SequencerTest, SparseNumbersAndUnassignedChannelsReadZero)
 {
     QC_Ptr<QD_Sequencer> sequencer(new QD_Sequencer);
     EXPECT_EQ(sequencer->GetValue(0), 0.0f) << "empty table";

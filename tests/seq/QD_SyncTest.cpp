@@ -47,7 +47,7 @@ constexpr std::uint32_t kClock = 0xF8;
 constexpr std::uint32_t kStop = 0xFC;
 } // namespace
 
-TEST(QD_Sync, BpmPositionIsWholeMillisecondsTimesBeatsPerMillisecond)
+TEST(QD_SyncTest, BpmPositionIsWholeMillisecondsTimesBeatsPerMillisecond)
 {
     EXPECT_FLOAT_EQ(QD_SyncBeatsAtMilliseconds(1500, 120), 3.0f);
     EXPECT_EQ(QD_SyncBeatsAtMilliseconds(1, 120), 0.002f);
@@ -68,7 +68,7 @@ TEST(QD_Sync, BpmPositionIsWholeMillisecondsTimesBeatsPerMillisecond)
     EXPECT_FALSE(sync.HasMidiInput()) << "BPM mode opens nothing";
 }
 
-TEST(QD_Sync, BpmPositionReadsZeroUntilStart)
+TEST(QD_SyncTest, BpmPositionReadsZeroUntilStart)
 {
     QD_Sync sync(BpmSettings(120));
     Recorder recorder;
@@ -89,7 +89,7 @@ TEST(QD_Sync, BpmPositionReadsZeroUntilStart)
     EXPECT_EQ(recorder.positions.size(), 4u);
 }
 
-TEST(QD_Sync, MidiClocksAdvanceByATwentyFourthAndStopResetsWithoutDispatch)
+TEST(QD_SyncTest, MidiClocksAdvanceByATwentyFourthAndStopResetsWithoutDispatch)
 {
     LogCapture log;
     QD_Sync sync(MidiSettings(kMissingPort));
@@ -127,7 +127,7 @@ TEST(QD_Sync, MidiClocksAdvanceByATwentyFourthAndStopResetsWithoutDispatch)
     EXPECT_EQ(recorder.positions.size(), 50u);
 }
 
-TEST(QD_Sync, PlatformCallbackUnpacksShortMessagesAndReportsDriverErrors)
+TEST(QD_SyncTest, PlatformCallbackUnpacksShortMessagesAndReportsDriverErrors)
 {
     LogCapture log;
     QD_Sync sync(MidiSettings(kMissingPort));
@@ -142,7 +142,7 @@ TEST(QD_Sync, PlatformCallbackUnpacksShortMessagesAndReportsDriverErrors)
     EXPECT_EQ(log.Errors(), (std::vector<std::string>{"Midi error occured."}));
 }
 
-TEST(QD_Sync, MidiBytesArePackedAsShortMessagesThatTheSyncUnpacks)
+TEST(QD_SyncTest, MidiBytesArePackedAsShortMessagesThatTheSyncUnpacks)
 {
     std::uint32_t packed = 0;
     const std::uint8_t clock[] = {0xF8};
@@ -170,7 +170,7 @@ TEST(QD_Sync, MidiBytesArePackedAsShortMessagesThatTheSyncUnpacks)
     EXPECT_EQ(sync.GetBeat(), 0.0f);
 }
 
-TEST(QD_Sync, MidiDeviceThatCannotBeQueriedIsReportedAndLeavesTheSyncWithoutInput)
+TEST(QD_SyncTest, MidiDeviceThatCannotBeQueriedIsReportedAndLeavesTheSyncWithoutInput)
 {
     LogCapture log;
     {
@@ -201,7 +201,7 @@ TEST(QD_Sync, MidiDeviceThatCannotBeQueriedIsReportedAndLeavesTheSyncWithoutInpu
     input.Close();
 }
 
-TEST(QD_Sync, DemoMidiSettingsNeverCrashCreation)
+TEST(QD_SyncTest, DemoMidiSettingsNeverCrashCreation)
 {
     // The demo's own port number: on a machine without a sequencer (or without that port) the
     // sync reports and carries on; where it opens, it is closed again cleanly.
@@ -220,14 +220,14 @@ TEST(QD_Sync, DemoMidiSettingsNeverCrashCreation)
     }
 }
 
-TEST(QD_Sync, UnknownMethodIsFatal)
+TEST(QD_SyncTest, UnknownMethodIsFatal)
 {
     QD_SyncSettings settings;
     settings.method = 2;
     EXPECT_EXIT(QD_Sync sync(settings), testing::ExitedWithCode(QC_FATAL_EXIT_CODE), "Unkown method 2\\.");
 }
 
-TEST(QD_Sync, ListenersChangedDuringADispatchTakeEffectFromTheNextOne)
+TEST(QD_SyncTest, ListenersChangedDuringADispatchTakeEffectFromTheNextOne)
 {
     QD_Sync sync(BpmSettings(120));
     std::vector<std::string> calls;
@@ -273,7 +273,7 @@ TEST(QD_Sync, ListenersChangedDuringADispatchTakeEffectFromTheNextOne)
     EXPECT_EQ(calls, (std::vector<std::string>{"a", "d"}));
 }
 
-TEST(QD_Sync, DispatchWithoutListenersStillMovesThePosition)
+TEST(QD_SyncTest, DispatchWithoutListenersStillMovesThePosition)
 {
     QD_Sync sync(BpmSettings(120));
     sync.UpdateAtMilliseconds(250);
@@ -290,7 +290,7 @@ TEST(QD_Sync, DispatchWithoutListenersStillMovesThePosition)
     EXPECT_EQ(sync.ListenerCount(), 1u);
 }
 
-TEST(QD_Sync, MidiThreadDispatchesWhileTheMainThreadSwapsSequencers)
+TEST(QD_SyncTest, MidiThreadDispatchesWhileTheMainThreadSwapsSequencers)
 {
     // The MIDI thread dispatches while the main thread subscribes new channels and destroys
     // old ones, as a script reload does during playback. Under the sanitizers this shows that

@@ -24,7 +24,7 @@ void Sleep(int milliseconds)
 }
 } // namespace
 
-TEST(QD_SyncTransport, PauseHoldsThePositionAndResumeRunsOnFromIt)
+TEST(QD_SyncTransportTest, PauseHoldsThePositionAndResumeRunsOnFromIt)
 {
     QD_Sync sync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0});
     sync.Start();
@@ -51,7 +51,7 @@ TEST(QD_SyncTransport, PauseHoldsThePositionAndResumeRunsOnFromIt)
     EXPECT_LT(sync.GetBeat(), held + QD_SyncBeatsAtMilliseconds(60, 120));
 }
 
-TEST(QD_SyncTransport, SetBeatBroadcastsAtOnceAndTheClockRunsOnFromThere)
+TEST(QD_SyncTransportTest, SetBeatBroadcastsAtOnceAndTheClockRunsOnFromThere)
 {
     QD_Sync sync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0});
     Recorder recorder;
@@ -92,7 +92,7 @@ TEST(QD_SyncTransport, SetBeatBroadcastsAtOnceAndTheClockRunsOnFromThere)
     EXPECT_LT(sync.GetBeat(), 0.5f);
 }
 
-TEST(QD_SyncTransport, MidiModeLeavesTheClockToTheExternalSequencer)
+TEST(QD_SyncTransportTest, MidiModeLeavesTheClockToTheExternalSequencer)
 {
     QD_Sync sync(QD_SyncSettings{.method = QD_SYNC_METHOD_MIDI, .bpm = 120, .midiDevice = 1000000});
     sync.OnMidiMessage(0xF8, 0, 0, 0);

@@ -106,7 +106,7 @@ std::map<std::pair<int, int>, double> EvaluateTimeline(int& status)
 }
 } // namespace
 
-TEST(SceneTimeline, EveryBeatShowsTheComposedSceneWithItsTransition)
+TEST(SceneTimelineTest, EveryBeatShowsTheComposedSceneWithItsTransition)
 {
     int status = -1;
     const std::map<std::pair<int, int>, double> values = EvaluateTimeline(status);

@@ -41,7 +41,7 @@ ToolRun RunTool(const std::string& arguments, bool withStderr)
 }
 } // namespace
 
-TEST(VcSeqTool, PrintsEveryAssignedChannelAtEachBeatInOrder)
+TEST(VcSeqToolTest, PrintsEveryAssignedChannelAtEachBeatInOrder)
 {
     TempDir dir;
     const std::string script = dir.Write("ramp.qcs", "4 = beat(0.25);\n1 = linear(0:0, 4:8);\n2 = 0.5;\n");
@@ -60,7 +60,7 @@ TEST(VcSeqTool, PrintsEveryAssignedChannelAtEachBeatInOrder)
     EXPECT_EQ(atZero.output, "0 1 0\n0 2 0.5\n0 4 0\n");
 }
 
-TEST(VcSeqTool, ScriptErrorsGoToStderrWithExitStatusOne)
+TEST(VcSeqToolTest, ScriptErrorsGoToStderrWithExitStatusOne)
 {
     TempDir dir;
     const std::string script = dir.Write("broken.qcs", "3 = linear();\n");

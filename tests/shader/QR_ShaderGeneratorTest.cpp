@@ -64,7 +64,7 @@ const std::string kSharedDeclarations = "struct QR_ConstantBlockStruct0\n"
                                         "Texture2D texture_texture:register(t0);\n"
                                         "SamplerState texture_state:register(s0);\n";
 
-class QR_ShaderGeneratorTest : public ShaderLogTest
+class QR_ShaderGeneratorTest : public QR_ShaderLogTest
 {
 protected:
     const QR_ShaderDescription& Parse(const std::string& text)
@@ -91,7 +91,7 @@ protected:
 };
 } // namespace
 
-TEST_F(QR_ShaderGeneratorTest, TextShaderVertexStageMatchesTheWorkedExampleByteForByte)
+TEST_F(QR_ShaderGeneratorTest, CanvasTextShaderVertexStageIsGeneratedExactly)
 {
     const std::string expected = kPrelude + kSharedDeclarations +
                                  "struct QR_Input\n"

@@ -13,7 +13,7 @@ namespace
 {
 using Messages = std::vector<std::string>;
 
-class QR_ShaderParserTest : public ShaderLogTest
+class QR_ShaderParserTest : public QR_ShaderLogTest
 {
 protected:
     const QR_ShaderDescription& Parse(const std::string& text)

@@ -29,7 +29,7 @@ private:
     std::vector<ShaderLogLine>* lines;
 };
 
-class ShaderLogTest : public testing::Test
+class QR_ShaderLogTest : public testing::Test
 {
 protected:
     void SetUp() override { QC_CreateLog(QC_LogConfig{})->AddBackend(new ShaderLogCapture(&logLines)); }

@@ -18,7 +18,7 @@ struct RunResult
     std::string output;
 };
 
-class VcShaderTool : public testing::Test
+class VcShaderToolTest : public testing::Test
 {
 protected:
     void SetUp() override
@@ -69,7 +69,7 @@ const char kGood[] = "vertex { void main(in QR_Position p, out QR_Position q) { 
                      "pixel { void main(in QR_Position p, out QR_Target c) { c = p; } }\n";
 } // namespace
 
-TEST_F(VcShaderTool, PrintsTheNamedStageOrBothVertexFirst)
+TEST_F(VcShaderToolTest, PrintsTheNamedStageOrBothVertexFirst)
 {
     const std::string path = Write("good.qcs", kGood);
 
@@ -93,7 +93,7 @@ TEST_F(VcShaderTool, PrintsTheNamedStageOrBothVertexFirst)
     EXPECT_EQ(both.output, vertex.output + pixel.output);
 }
 
-TEST_F(VcShaderTool, ExitCodeSaysWhetherAnythingWasReported)
+TEST_F(VcShaderToolTest, ExitCodeSaysWhetherAnythingWasReported)
 {
     const RunResult faulty = Run("'" + Write("faulty.qcs", "samplers { QR_Sampler2D s }\nvertex { }") + "'");
     EXPECT_EQ(faulty.exitCode, 1);

@@ -23,7 +23,7 @@ double ResponseDb(VS_FilterMode mode, float cutoff, float resonance, double hz)
 }
 } // namespace
 
-TEST(VS_Filter, LowPassIsThreeDecibelsDownAtTheCutoffAndFallsTwelveAnOctave)
+TEST(VS_FilterTest, LowPassIsThreeDecibelsDownAtTheCutoffAndFallsTwelveAnOctave)
 {
     for (float cutoff : {200.0f, 1000.0f, 4000.0f}) {
         EXPECT_NEAR(ResponseDb(VS_FILTER_LOWPASS, cutoff, 0.0f, cutoff / 8.0), 0.0, 0.1) << "pass band, cutoff " << cutoff;
@@ -42,7 +42,7 @@ TEST(VS_Filter, LowPassIsThreeDecibelsDownAtTheCutoffAndFallsTwelveAnOctave)
     }
 }
 
-TEST(VS_Filter, HighPassAndBandPassMirrorTheLowPass)
+TEST(VS_FilterTest, HighPassAndBandPassMirrorTheLowPass)
 {
     EXPECT_NEAR(ResponseDb(VS_FILTER_HIGHPASS, 1000.0f, 0.0f, 8000.0), 0.0, 0.2);
     EXPECT_NEAR(ResponseDb(VS_FILTER_HIGHPASS, 1000.0f, 0.0f, 1000.0), -3.0, 0.3);
@@ -52,7 +52,7 @@ TEST(VS_Filter, HighPassAndBandPassMirrorTheLowPass)
     EXPECT_LT(ResponseDb(VS_FILTER_BANDPASS, 1000.0f, 0.0f, 8000.0), -15.0);
 }
 
-TEST(VS_Filter, ResonanceRaisesAPeakAtTheCutoffAndStaysStable)
+TEST(VS_FilterTest, ResonanceRaisesAPeakAtTheCutoffAndStaysStable)
 {
     const double flat = ResponseDb(VS_FILTER_LOWPASS, 1000.0f, 0.0f, 1000.0);
     const double resonant = ResponseDb(VS_FILTER_LOWPASS, 1000.0f, 0.5f, 1000.0);

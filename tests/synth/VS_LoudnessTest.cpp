@@ -17,7 +17,7 @@ std::vector<float> Sine(double hz, double amplitude, double seconds, double phas
 }
 } // namespace
 
-TEST(VS_Loudness, OneKilohertzToneReadsItsLevelAndSilenceIsGatedAway)
+TEST(VS_LoudnessTest, OneKilohertzToneReadsItsLevelAndSilenceIsGatedAway)
 {
     // A 1 kHz sine of peak A in both channels of a stereo pair reads 20 log10(A) LUFS.
     const std::vector<float> tone = Sine(1000.0, 0.1, 5.0);
@@ -40,7 +40,7 @@ TEST(VS_Loudness, OneKilohertzToneReadsItsLevelAndSilenceIsGatedAway)
     EXPECT_LT(VS_Loudness::Integrated(low.data(), low.data(), low.size(), kRate), -22.0);
 }
 
-TEST(VS_Loudness, TruePeakFindsThePeakBetweenSamples)
+TEST(VS_LoudnessTest, TruePeakFindsThePeakBetweenSamples)
 {
     // A quarter of the sample rate sampled 45 degrees off its crests: every sample is at
     // 0.707 of the amplitude, the waveform between them reaches the amplitude.
@@ -53,7 +53,7 @@ TEST(VS_Loudness, TruePeakFindsThePeakBetweenSamples)
     EXPECT_NEAR(VS_Loudness::GainToDecibels(0.5), -6.02, 0.01);
 }
 
-TEST(VS_Master, ReachesTheLoudnessTargetUnderTheTruePeakCeiling)
+TEST(VS_MasterTest, ReachesTheLoudnessTargetUnderTheTruePeakCeiling)
 {
     // Loud bursts over a quiet bed: hitting -14 LUFS needs the limiter on the bursts.
     VS_StereoBuffer mix;

@@ -22,7 +22,7 @@ std::vector<float> Oscillate(VS_Waveform wave, double hz, std::size_t samples)
 }
 } // namespace
 
-TEST(VS_Oscillator, FrequencyMeasuredFromZeroCrossingsMatchesTheSetting)
+TEST(VS_OscillatorTest, FrequencyMeasuredFromZeroCrossingsMatchesTheSetting)
 {
     for (double hz : {55.0, 440.0, 1000.0, 5000.0}) {
         const std::vector<float> sine = Oscillate(VS_WAVE_SINE, hz, std::size_t(kRate));
@@ -33,7 +33,7 @@ TEST(VS_Oscillator, FrequencyMeasuredFromZeroCrossingsMatchesTheSetting)
     }
 }
 
-TEST(VS_Oscillator, EveryWaveformStaysWithinFullScaleAndHasNoDc)
+TEST(VS_OscillatorTest, EveryWaveformStaysWithinFullScaleAndHasNoDc)
 {
     for (VS_Waveform wave : {VS_WAVE_SAW, VS_WAVE_SQUARE, VS_WAVE_TRIANGLE, VS_WAVE_SINE}) {
         for (double hz : {41.0, 330.0, 3700.0}) {
@@ -51,7 +51,7 @@ TEST(VS_Oscillator, EveryWaveformStaysWithinFullScaleAndHasNoDc)
     }
 }
 
-TEST(VS_Envelope, RisesFromZeroHoldsSustainAndFallsExactlyToZero)
+TEST(VS_EnvelopeTest, RisesFromZeroHoldsSustainAndFallsExactlyToZero)
 {
     VS_Envelope envelope;
     envelope.Start(VS_EnvelopeShape{0.01f, 0.05f, 0.5f, 0.02f}, kRate);
@@ -81,7 +81,7 @@ TEST(VS_Envelope, RisesFromZeroHoldsSustainAndFallsExactlyToZero)
     EXPECT_LT(envelope.Next(), 0.1f);
 }
 
-TEST(VS_Voice, EnvelopedNoteStartsAndEndsAtZero)
+TEST(VS_VoiceTest, EnvelopedNoteStartsAndEndsAtZero)
 {
     VS_Instrument instrument;
     instrument.osc1 = VS_WAVE_SAW;

@@ -3,7 +3,7 @@
 #include "support/TempDir.h"
 #include "synth/SynthTestSupport.h"
 
-TEST(VS_ScoreParser, ReadsInstrumentsPatternsAndTheArrangement)
+TEST(VS_ScoreParserTest, ReadsInstrumentsPatternsAndTheArrangement)
 {
     SynthLog log;
     const VS_Score score = ParseOrFail(TestSong(8, 1.0) +
@@ -58,7 +58,7 @@ TEST(VS_ScoreParser, ReadsInstrumentsPatternsAndTheArrangement)
     EXPECT_EQ(score.sections[0].name, "verse");
 }
 
-TEST(VS_ScoreParser, NoteNamesFollowMidiNumbering)
+TEST(VS_ScoreParserTest, NoteNamesFollowMidiNumbering)
 {
     float note = 0.0f;
     EXPECT_TRUE(VS_ScoreParser::ParseNoteName("A4", note));
@@ -71,7 +71,7 @@ TEST(VS_ScoreParser, NoteNamesFollowMidiNumbering)
         EXPECT_FALSE(VS_ScoreParser::ParseNoteName(bad, note)) << bad;
 }
 
-TEST(VS_ScoreParser, EveryFaultIsReportedWithItsLineNumber)
+TEST(VS_ScoreParserTest, EveryFaultIsReportedWithItsLineNumber)
 {
     SynthLog log;
     VS_Score score;
@@ -112,7 +112,7 @@ TEST(VS_ScoreParser, EveryFaultIsReportedWithItsLineNumber)
     EXPECT_TRUE(log.Contains("long.score(2): the song lasts")) << log.All();
 }
 
-TEST(VS_ScoreParser, UnreadableFileIsReportedNotParsed)
+TEST(VS_ScoreParserTest, UnreadableFileIsReportedNotParsed)
 {
     SynthLog log;
     TempDir dir;

@@ -16,7 +16,7 @@ std::size_t FirstSound(const std::vector<float>& samples)
 }
 } // namespace
 
-TEST(VS_Sequencer, OnsetsLandOnTheExactSampleOfTheirBeat)
+TEST(VS_SequencerTest, OnsetsLandOnTheExactSampleOfTheirBeat)
 {
     SynthLog log;
     const VS_Score score = ParseOrFail(TestSong(4) + kClick + "pattern beats 16\n  0,4,8,12 A2 1 127\n  2 A2 1 127\nend\n" +
@@ -48,7 +48,7 @@ TEST(VS_Sequencer, OnsetsLandOnTheExactSampleOfTheirBeat)
     EXPECT_EQ(renderer.InstrumentLevel(0, 0, 2), -200.0) << "bars outside the render are silent";
 }
 
-TEST(VS_Sequencer, PatternsRepeatTransposeAndArpeggiateWithinTheirBars)
+TEST(VS_SequencerTest, PatternsRepeatTransposeAndArpeggiateWithinTheirBars)
 {
     SynthLog log;
     const VS_Score score = ParseOrFail(TestSong(8) + kClick +
@@ -70,7 +70,7 @@ TEST(VS_Sequencer, PatternsRepeatTransposeAndArpeggiateWithinTheirBars)
     EXPECT_EQ(VS_Sequencer::Schedule(score, 1, 2).size(), 2u) << "only onsets inside the bars asked for";
 }
 
-TEST(VS_Renderer, TheSameScoreRendersTheSameSamples)
+TEST(VS_RendererTest, TheSameScoreRendersTheSameSamples)
 {
     SynthLog log;
     const VS_Score score = ParseOrFail(TestSong(2, 0.5) + kClick +

@@ -42,7 +42,7 @@ VS_StereoBuffer Decode(const std::string& path)
 
 // The densest bars of the song (the drop), rendered and mastered once for the whole suite: a
 // whole-song render would cost many seconds under the address sanitiser.
-class VelvetCascadeScore : public ::testing::Test
+class VelvetCascadeScoreTest : public ::testing::Test
 {
 protected:
     static constexpr int kFromBar = 64;
@@ -79,7 +79,7 @@ protected:
 };
 } // namespace
 
-TEST_F(VelvetCascadeScore, ParsesAndCoversTheRunWithItsSections)
+TEST_F(VelvetCascadeScoreTest, ParsesAndCoversTheRunWithItsSections)
 {
     ASSERT_TRUE(parsed) << parseLog;
     EXPECT_EQ(score->song.tempo, 120.0);
@@ -97,7 +97,7 @@ TEST_F(VelvetCascadeScore, ParsesAndCoversTheRunWithItsSections)
     }
 }
 
-TEST_F(VelvetCascadeScore, RendersWithinFullScaleAtTheLoudnessItAsksFor)
+TEST_F(VelvetCascadeScoreTest, RendersWithinFullScaleAtTheLoudnessItAsksFor)
 {
     ASSERT_TRUE(parsed) << parseLog;
     ASSERT_GT(mix->Frames(), 0u);
@@ -116,7 +116,7 @@ TEST_F(VelvetCascadeScore, RendersWithinFullScaleAtTheLoudnessItAsksFor)
     EXPECT_GT(kickLevel, -40.0) << "the drop has its kick";
 }
 
-TEST_F(VelvetCascadeScore, KicksAndSnaresMarkEverySceneCut)
+TEST_F(VelvetCascadeScoreTest, KicksAndSnaresMarkEverySceneCut)
 {
     ASSERT_TRUE(parsed) << parseLog;
     const int kick = score->FindInstrument("kick");
@@ -143,7 +143,7 @@ TEST_F(VelvetCascadeScore, KicksAndSnaresMarkEverySceneCut)
     EXPECT_EQ(kickBars.count(50), 0u) << "the break has no kick";
 }
 
-TEST(VelvetCascadeMusic, CommittedFileDecodesToTheRunsLengthAndLevels)
+TEST(VelvetCascadeMusicTest, CommittedFileDecodesToTheRunsLengthAndLevels)
 {
     SynthLog log;
     ASSERT_TRUE(std::filesystem::exists(kMusicPath)) << kMusicPath;
@@ -182,7 +182,7 @@ TEST(VelvetCascadeMusic, CommittedFileDecodesToTheRunsLengthAndLevels)
     EXPECT_EQ(log.messages.size(), 0u) << log.All();
 }
 
-TEST(VS_OggEncoder, WritesAFileTheDemosLoaderReadsBack)
+TEST(VS_OggEncoderTest, WritesAFileTheDemosLoaderReadsBack)
 {
     SynthLog log;
     TempDir dir;

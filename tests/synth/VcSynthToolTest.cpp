@@ -55,7 +55,7 @@ const char* const kTinyScore = "song\n  bars 2\n  tail 0.5\nend\n"
                                "play 0 2 kick four\nplay 0 2 keys chord\nsection all 0 2\n";
 } // namespace
 
-TEST(VcSynthTool, RendersAScoreToTheSameOggBytesEveryTime)
+TEST(VcSynthToolTest, RendersAScoreToTheSameOggBytesEveryTime)
 {
     SynthLog log; // the loader below logs through it
     TempDir dir;
@@ -82,7 +82,7 @@ TEST(VcSynthTool, RendersAScoreToTheSameOggBytesEveryTime)
     EXPECT_NE(part.output.find("bars 1-2: 2.500 s"), std::string::npos) << part.output;
 }
 
-TEST(VcSynthTool, BrokenScoresAndCommandLinesFailWithTheirExitCodes)
+TEST(VcSynthToolTest, BrokenScoresAndCommandLinesFailWithTheirExitCodes)
 {
     TempDir dir;
     const std::string broken = dir.Write("broken.score", "song\n  bars 2\n  tempo fast\nend\n");

@@ -96,7 +96,7 @@ void Key(const TempDir& folder, const char* key)
 }
 } // namespace
 
-TEST(DevModeWindow, KeysMoveTheClockAndAShaderErrorIsShownUntilFixedThenEscapeEnds)
+TEST(LM1_DevModeWindowTest, KeysMoveTheClockAndAShaderErrorIsShownUntilFixedThenEscapeEnds)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();

@@ -97,7 +97,7 @@ void Click(const TempDir& folder, int x, int y)
 }
 } // namespace
 
-TEST(Launcher, EnterRunsTheLastModeFullscreenWithVsync)
+TEST(LM1_LauncherTest, EnterRunsTheLastModeFullscreenWithVsync)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();
@@ -110,7 +110,7 @@ TEST(Launcher, EnterRunsTheLastModeFullscreenWithVsync)
     EXPECT_TRUE(run.vsync);
 }
 
-TEST(Launcher, ChoicesOfTheListAndBoxesComeBack)
+TEST(LM1_LauncherTest, ChoicesOfTheListAndBoxesComeBack)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();
@@ -130,7 +130,7 @@ TEST(Launcher, ChoicesOfTheListAndBoxesComeBack)
     EXPECT_FALSE(run.vsync);
 }
 
-TEST(Launcher, DecliningStillWritesTheOutputs)
+TEST(LM1_LauncherTest, DecliningStillWritesTheOutputs)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();
@@ -145,7 +145,7 @@ TEST(Launcher, DecliningStillWritesTheOutputs)
     EXPECT_FALSE(run.vsync);
 }
 
-TEST(Launcher, WithoutAModeNothingRuns)
+TEST(LM1_LauncherTest, WithoutAModeNothingRuns)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();

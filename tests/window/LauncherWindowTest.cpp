@@ -178,7 +178,7 @@ QC_Ptr<QC_Image> WaitForLauncherPicture(const TempDir& folder, const WindowGeome
 }
 } // namespace
 
-TEST(LauncherWindow, ShowsPictureLastModeAndTickedBoxesAndEscapeDeclines)
+TEST(LM1_LauncherWindowTest, ShowsPictureLastModeAndTickedBoxesAndEscapeDeclines)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();
@@ -228,7 +228,7 @@ TEST(LauncherWindow, ShowsPictureLastModeAndTickedBoxesAndEscapeDeclines)
     EXPECT_EQ(log.find("main window"), std::string::npos) << log;
 }
 
-TEST(LauncherWindow, ExitButtonDeclines)
+TEST(LM1_LauncherWindowTest, ExitButtonDeclines)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();
@@ -243,7 +243,7 @@ TEST(LauncherWindow, ExitButtonDeclines)
     EXPECT_EQ(demo->Output().find("Running "), std::string::npos) << demo->Output();
 }
 
-TEST(LauncherWindow, UntickedFullscreenRunsInACentredWindowOfTheModeAndEscapeShutsDownInOrder)
+TEST(LM1_LauncherWindowTest, UntickedFullscreenRunsInACentredWindowOfTheModeAndEscapeShutsDownInOrder)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();
@@ -315,7 +315,7 @@ TEST(LauncherWindow, UntickedFullscreenRunsInACentredWindowOfTheModeAndEscapeShu
     EXPECT_EQ(log.find("[ERROR]"), std::string::npos) << log;
 }
 
-TEST(LauncherWindow, EnterRunsTheDemoFullscreenInTheLastMode)
+TEST(LM1_LauncherWindowTest, EnterRunsTheDemoFullscreenInTheLastMode)
 {
     XvfbServer server;
     ASSERT_TRUE(server.Running()) << server.Error();
@@ -340,7 +340,7 @@ TEST(LauncherWindow, EnterRunsTheDemoFullscreenInTheLastMode)
     EXPECT_EQ(demo->ExitCode(), 0) << demo->Output();
 }
 
-TEST(NoDisplay, OneLineAndExitCodeOne)
+TEST(LM1_MainTest, WithoutADisplayLogsOneLineAndExitsWithCodeOne)
 {
     TempDir folder;
     for (const char* display : {"DISPLAY", "DISPLAY=:239"}) {
