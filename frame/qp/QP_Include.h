@@ -7,13 +7,15 @@
 //
 // Without a handler (null) every #include is an error naming the line of the directive.
 // Nested includes are limited to QP_MAX_INCLUDE_DEPTH files deep; a file that includes itself
-// ends there with a message.
+// ends there with a message. One compile opens at most QP_MAX_INCLUDE_COUNT files, so a file
+// that includes itself twice (2^16 paths to the depth limit) fails at once instead of hanging.
 
 #include "qp/QP_GraphicsTypes.h"
 
 #include <cstdint>
 
 constexpr int QP_MAX_INCLUDE_DEPTH = 16;
+constexpr int QP_MAX_INCLUDE_COUNT = 1024;
 
 enum QP_IncludeType : std::uint32_t
 {

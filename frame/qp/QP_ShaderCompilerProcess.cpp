@@ -54,9 +54,9 @@ constexpr std::uint32_t kLargestName = 4096;
 // A compile of the largest shader takes well under a second; a helper still busy after this is
 // stuck in the chain and is ended like a crashed one.
 constexpr int kHelperTimeLimitMs = 20000;
-// Include requests one compile may make: the nesting depth is limited by the compiler, this
-// bounds a text that includes the same files over and over (or a helper gone wrong).
-constexpr std::uint32_t kLargestIncludeCount = 4096;
+// Include requests one compile may make: the compiler asks for at most QP_MAX_INCLUDE_COUNT;
+// this bounds a helper gone wrong.
+constexpr std::uint32_t kLargestIncludeCount = QP_MAX_INCLUDE_COUNT;
 
 struct RequestHeader
 {

@@ -89,6 +89,10 @@ private:
         if (depth > static_cast<std::size_t>(QP_MAX_INCLUDE_DEPTH))
             return Fail("cannot open include file " + quoted + ": includes nested more than " +
                         std::to_string(QP_MAX_INCLUDE_DEPTH) + " files deep");
+        if (opens == QP_MAX_INCLUDE_COUNT)
+            return Fail("cannot open include file " + quoted + ": more than " +
+                        std::to_string(QP_MAX_INCLUDE_COUNT) + " files included in one compile");
+        ++opens;
         const void* parentData = nullptr;
         for (std::size_t i = live.size(); i-- > 0;) {
             if (live[i]->name == includerName) {
@@ -135,6 +139,7 @@ private:
 
     QP_Include* include;
     std::vector<Entry*> live; // opened and not released, innermost last
+    int opens = 0;            // Open calls so far
     std::string failedLocalName;
     std::string failedLocal;
 };

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -321,4 +322,18 @@ TEST(QP_ShaderPreprocessTest, ForkedCompileWithoutTheHelperProgramAlsoAsksTheCal
         unsetenv("VC_SHADER_HELPER");
     EXPECT_EQ(outcome.result, QP_OK) << outcome.messages;
     EXPECT_EQ(include.OpenedFiles(), std::vector<std::string>{folder.File("tint.hlsl")});
+}
+
+TEST(QP_ShaderPreprocessTest, FileIncludingItselfTwiceFailsQuicklyAtTheIncludeBudget)
+{
+    // 2^16 paths reach the depth limit; the budget of opened files ends it long before.
+    TempDir folder;
+    folder.Write("twice.hlsl", "#include \"twice.hlsl\"\n#include \"twice.hlsl\"\n");
+    QP_FileInclude include(folder.Path().c_str());
+    const auto start = std::chrono::steady_clock::now();
+    CompileOutcome outcome = CompileWith("#include \"twice.hlsl\"\n", folder.File("main.hlsl").c_str(), &include);
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(outcome.result, QP_E_FAIL);
+    EXPECT_TRUE(Mentions(outcome.messages, "more than 1024 files included in one compile")) << outcome.messages.substr(0, 400);
+    EXPECT_LT(seconds, 20.0);
 }
