@@ -1,6 +1,6 @@
 #pragma once
-// The Direct3D 10 backend's translation tables (see QR_ConstantSet.h). The tables that both
-// backends share are public here; QR_Constants_DX11 replaces only blend operations and filters.
+// The Direct3D 10 backend's translation tables and profiles (see QR_ConstantSet.h). Every table
+// is public: QR_Constants_DX11 uses them all except blend operations and filters.
 
 #include "qr/QR_ConstantSet.h"
 

@@ -9,9 +9,10 @@
 //   context->SetShaderAndGeometry(geometry, shaderState);
 //   context->DrawIndexed(indexCount, 0);
 //
-// The context keeps a reference to everything bound, so a resource lives while it is bound.
-// It remembers the bound swap chain and render target: SetRenderTarget(nullptr) falls back to
-// the swap chain, and a resizing swap chain unbinds and rebinds itself. Main thread only.
+// What is bound stays on the device while it is bound, even when the caller lets the object go:
+// the platform context holds the device objects. The render context itself holds the bound swap
+// chain and render target: SetRenderTarget(nullptr) falls back to the swap chain, and a resizing
+// swap chain unbinds and rebinds itself. Main thread only.
 
 #include "qc/QC_Image.h"
 #include "qc/QC_Ptr.h"

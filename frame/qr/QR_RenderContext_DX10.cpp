@@ -43,11 +43,6 @@ QR_RenderContext_DX10::~QR_RenderContext_DX10()
     if (swapChain)
         swapChain->SetBoundContext(nullptr);
     swapChain = nullptr;
-    shaderState = nullptr;
-    rasteriserState = nullptr;
-    geometryState = nullptr;
-    depthStencilState = nullptr;
-    blendState = nullptr;
 }
 
 // --- queries and clears --------------------------------------------------------------------------
@@ -88,8 +83,7 @@ void QR_RenderContext_DX10::Draw(std::uint32_t vertexCount, std::uint32_t firstV
 void QR_RenderContext_DX10::RequireTriangleList() const
 {
     // No geometry state bound counts as a wrong topology: there is nothing to read indices from.
-    if (!geometryState ||
-        AsBackend<QR_GeometryState_DX10>(geometryState.Get())->topology != QP_PRIMITIVE_TOPOLOGY_TRIANGLELIST)
+    if (!triangleListBound)
         QC_FATAL("Unknown topology.");
 }
 
@@ -137,13 +131,13 @@ void* QR_RenderContext_DX10::MapConstantBuffer(QR_ConstantBuffer* buffer, QR_Acc
 
 void* QR_RenderContext_DX10::MapVertexBuffer(QR_VertexBuffer* buffer, QR_Access access)
 {
-    const QP_Map mapType = constants.vertexAccess(access);
+    const QP_Map mapType = QR_Translate<QP_Map>(constants.vertexAccess, access);
     return MapBuffer(buffer ? AsBackend<QR_VertexBuffer_DX10>(buffer)->platformBuffer.Get() : nullptr, mapType);
 }
 
 void* QR_RenderContext_DX10::MapIndexBuffer(QR_IndexBuffer* buffer, QR_Access access)
 {
-    const QP_Map mapType = constants.indexAccess(access);
+    const QP_Map mapType = QR_Translate<QP_Map>(constants.indexAccess, access);
     return MapBuffer(buffer ? AsBackend<QR_IndexBuffer_DX10>(buffer)->platformBuffer.Get() : nullptr, mapType);
 }
 
@@ -165,7 +159,6 @@ void QR_RenderContext_DX10::UnmapIndexBuffer(QR_IndexBuffer* buffer)
 // --- states --------------------------------------------------------------------------------------
 void QR_RenderContext_DX10::SetBlendState(QR_BlendState* state, const float blendFactor[4])
 {
-    blendState = state;
     device->OMSetBlendState(state ? AsBackend<QR_BlendState_DX10>(state)->platformState.Get() : nullptr, blendFactor,
                             0xFFFFFFFFu);
 }
@@ -174,14 +167,12 @@ void QR_RenderContext_DX10::SetBlendState(QR_BlendState* state) { SetBlendState(
 
 void QR_RenderContext_DX10::SetDepthStencilState(QR_DepthStencilState* state)
 {
-    depthStencilState = state;
     device->OMSetDepthStencilState(state ? AsBackend<QR_DepthStencilState_DX10>(state)->platformState.Get() : nullptr,
                                    1);
 }
 
 void QR_RenderContext_DX10::SetRasteriserState(QR_RasteriserState* state)
 {
-    rasteriserState = state;
     device->RSSetState(state ? AsBackend<QR_RasteriserState_DX10>(state)->platformState.Get() : nullptr);
 }
 
@@ -197,7 +188,7 @@ void QR_RenderContext_DX10::SetScissorRect(std::int32_t x, std::int32_t y, std::
 
 void QR_RenderContext_DX10::SetViewport(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height)
 {
-    // The platform's viewport holds floats; whole numbers convert exactly.
+    // Both backends: the platform's viewport holds floats, which hold whole numbers up to 2^24 exactly.
     QP_Viewport viewport;
     viewport.topLeftX = static_cast<float>(x);
     viewport.topLeftY = static_cast<float>(y);
@@ -211,7 +202,6 @@ void QR_RenderContext_DX10::SetViewport(std::int32_t x, std::int32_t y, std::int
 // --- pipeline input ------------------------------------------------------------------------------
 void QR_RenderContext_DX10::SetShaderAndGeometry(QR_GeometryState* geometry, QR_ShaderState* state)
 {
-    shaderState = state;
     if (state) {
         QR_VertexShader_DX10* vertexShader = AsBackend<QR_VertexShader_DX10>(state->VertexShader());
         QR_PixelShader_DX10* pixelShader = AsBackend<QR_PixelShader_DX10>(state->PixelShader());
@@ -239,7 +229,7 @@ void QR_RenderContext_DX10::SetShaderAndGeometry(QR_GeometryState* geometry, QR_
         }
     }
 
-    geometryState = geometry;
+    triangleListBound = false;
     if (geometry) {
         QR_GeometryState_DX10* backendGeometry = AsBackend<QR_GeometryState_DX10>(geometry);
         QR_IndexBuffer_DX10* indexBuffer = AsBackend<QR_IndexBuffer_DX10>(backendGeometry->indexBuffer.Get());
@@ -251,6 +241,7 @@ void QR_RenderContext_DX10::SetShaderAndGeometry(QR_GeometryState* geometry, QR_
         const std::uint32_t offset = 0;
         device->IASetVertexBuffers(0, 1, &buffer, &stride, &offset);
         device->IASetPrimitiveTopology(backendGeometry->topology);
+        triangleListBound = backendGeometry->topology == QP_PRIMITIVE_TOPOLOGY_TRIANGLELIST;
     }
 }
 

@@ -1,7 +1,11 @@
 #pragma once
-// The render context on the platform device's immediate context. QR_RenderContext_DX11 derives
-// from it and overrides exactly the operations in which Direct3D 11 differs (queries, depth
-// clears, render target binding, viewport). See QR_RenderContext.h for the operations.
+// The render context on the platform device's immediate context, for both backends;
+// QR_RenderContext_DX11 overrides the operations in which Direct3D 11 differs (queries, depth
+// clears, render target binding). See QR_RenderContext.h for the operations.
+//
+// Bound states, shaders and buffers are held by the platform context alone; this class keeps
+// only what it reads itself: the swap chain and render target (clears, fallbacks, a resizing
+// swap chain) and whether the bound geometry is a triangle list (indexed draws).
 
 #include "qc/QC_Ptr.h"
 #include "qp/QP_DeviceContext.h"
@@ -52,9 +56,6 @@ public:
     // Called by a dying renderer: triangle counts then go nowhere.
     void ForgetRenderer() { renderer = nullptr; }
 
-    QR_SwapChain_DX10* BoundSwapChain() const { return swapChain.Get(); }
-    QR_RenderTarget* BoundRenderTarget() const { return renderTarget.Get(); }
-
 protected:
     void* MapBuffer(QP_Buffer* buffer, QP_Map mapType);
     void UnmapBuffer(QP_Buffer* buffer);
@@ -65,11 +66,8 @@ protected:
     const QR_ConstantSet& constants;
     QC_Ptr<QP_DeviceContext> device;
     QC_Ptr<QP_Query> query;
-    QC_Ptr<QR_BlendState> blendState;
-    QC_Ptr<QR_DepthStencilState> depthStencilState;
-    QC_Ptr<QR_GeometryState> geometryState;
-    QC_Ptr<QR_RasteriserState> rasteriserState;
-    QC_Ptr<QR_ShaderState> shaderState;
     QC_Ptr<QR_SwapChain_DX10> swapChain;
     QC_Ptr<QR_RenderTarget> renderTarget;
+    // Set by SetShaderAndGeometry from the topology the geometry state was made with.
+    bool triangleListBound = false;
 };

@@ -37,15 +37,3 @@ void QR_RenderContext_DX11::SetRenderTarget(QR_RenderTarget* target)
     QP_RenderTargetView* view = static_cast<QR_RenderTarget_DX10*>(target)->renderTargetView.Get();
     device->OMSetRenderTargets(1, &view, swapChain ? swapChain->DepthStencilView() : nullptr);
 }
-
-void QR_RenderContext_DX11::SetViewport(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height)
-{
-    QP_Viewport viewport;
-    viewport.topLeftX = static_cast<float>(x);
-    viewport.topLeftY = static_cast<float>(y);
-    viewport.width = static_cast<float>(width);
-    viewport.height = static_cast<float>(height);
-    viewport.minDepth = 0.0f;
-    viewport.maxDepth = 1.0f;
-    device->RSSetViewports(1, &viewport);
-}

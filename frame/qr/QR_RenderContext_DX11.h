@@ -3,8 +3,6 @@
 //   BeginQuery / EndQuery   Begin / End on the timestamp query (Direct3D 10: nothing)
 //   ClearDepth              always the swap chain's depth view (its render targets have none)
 //   SetRenderTarget         a target's colour view with the swap chain's depth view
-//   SetViewport             the four integers converted to floats (the platform takes floats
-//                           in both backends, so the result is the same)
 
 #include "qr/QR_RenderContext_DX10.h"
 
@@ -17,5 +15,4 @@ public:
     void ClearDepth(float depth, std::uint8_t stencil) override;
     void EndQuery() override;
     void SetRenderTarget(QR_RenderTarget* target) override;
-    void SetViewport(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) override;
 };

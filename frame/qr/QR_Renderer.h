@@ -2,7 +2,8 @@
 // The renderer: the one object through which the system obtains graphics resources. It is a
 // factory of counted resources and hands out the current render context, through which all
 // drawing goes. Two backends implement it on the platform graphics layer (frame/qp):
-// QR_Renderer_DX10, complete, and QR_Renderer_DX11 (no display modes, no swap chain for a mode).
+// QR_Renderer_DX10, which the demo uses, and QR_Renderer_DX11, which offers no display modes and
+// no swap chain for a mode (QR_Renderer_DX11.h lists every difference).
 //
 //   QR_RendererSettings settings;                 // backend DX10
 //   QR_CreateRenderer(settings);
@@ -70,7 +71,7 @@ public:
     QR_Renderer(const QR_Renderer&) = delete;
     QR_Renderer& operator=(const QR_Renderer&) = delete;
 
-    // Slot order of the interface.
+    // One Create operation per kind of resource, then the render context and the display modes.
     virtual ~QR_Renderer() = default;
     virtual QC_Ptr<QR_BlendState> CreateBlendState(const QR_BlendDesc& desc) = 0;
     virtual QC_Ptr<QR_ConstantBuffer> CreateConstantBuffer(QR_Usage usage, std::uint32_t size,
@@ -105,8 +106,8 @@ public:
     virtual void GetDisplayModes(QR_DisplayModeList& modes) = 0;
     virtual void SetRenderContext(QR_RenderContext* context) = 0;
 
-    // Beyond the slots: a swap chain without a window, of the given size, vsync off. Present
-    // shows nothing; the picture is read with QR_SwapChain::ReadBackBuffer.
+    // For tests and rendering without a display: a swap chain without a window, of the given
+    // size, vsync off. Present shows nothing; the picture is read with QR_SwapChain::ReadBackBuffer.
     virtual QC_Ptr<QR_SwapChain> CreateSwapChain(std::uint32_t width, std::uint32_t height) = 0;
 
     // Triangles submitted by indexed draws since the last reset (the demo resets it each frame).

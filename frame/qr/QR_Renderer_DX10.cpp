@@ -4,43 +4,48 @@
 #include "qr/QR_Renderer_DX10.h"
 
 #include "qc/QC_Log.h"
-#include "qr/QR_BlendState_DX11.h"
-#include "qr/QR_ConstantBuffer_DX11.h"
+#include "qr/QR_BlendState_DX10.h"
+#include "qr/QR_ConstantBuffer_DX10.h"
 #include "qr/QR_Constants_DX10.h"
 #include "qr/QR_DepthStencil_DX10.h"
-#include "qr/QR_DepthStencilState_DX11.h"
+#include "qr/QR_DepthStencilState_DX10.h"
 #include "qr/QR_DisplayMode_DX10.h"
-#include "qr/QR_GeometryState_DX11.h"
-#include "qr/QR_IndexBuffer_DX11.h"
+#include "qr/QR_GeometryState_DX10.h"
+#include "qr/QR_IndexBuffer_DX10.h"
 #include "qr/QR_InputLayout_DX10.h"
 #include "qr/QR_PixelShader_DX10.h"
-#include "qr/QR_RasteriserState_DX11.h"
-#include "qr/QR_RenderTarget_DX11.h"
-#include "qr/QR_SamplerState_DX11.h"
+#include "qr/QR_RasteriserState_DX10.h"
+#include "qr/QR_RenderTarget_DX10.h"
+#include "qr/QR_SamplerState_DX10.h"
 #include "qr/QR_ShaderGenerator_HLSL.h"
 #include "qr/QR_ShaderParser.h"
-#include "qr/QR_ShaderState_DX11.h"
-#include "qr/QR_SwapChain_DX11.h"
-#include "qr/QR_Texture2D_DX11.h"
-#include "qr/QR_VertexBuffer_DX11.h"
+#include "qr/QR_ShaderState_DX10.h"
+#include "qr/QR_SwapChain_DX10.h"
+#include "qr/QR_Texture2D_DX10.h"
+#include "qr/QR_VertexBuffer_DX10.h"
 #include "qr/QR_VertexShader_DX10.h"
 
 #include <limits>
 #include <vector>
 
 // --- construction --------------------------------------------------------------------------------
-QR_Renderer_DX10::QR_Renderer_DX10(const QR_RendererSettings& settings, const QR_ConstantSet& constantSet)
-    : QR_Renderer(settings), constants(constantSet)
-{
-}
+namespace {
+QC_Ptr<QR_RenderContext> currentContextDX10;
+} // namespace
 
-QR_Renderer_DX10::QR_Renderer_DX10(const QR_RendererSettings& settings)
-    : QR_Renderer_DX10(settings, QR_Constants_DX10::set)
+QR_Renderer_DX10::QR_Renderer_DX10(const QR_RendererSettings& settings, const QR_ConstantSet& constantSet,
+                                   QC_Ptr<QR_RenderContext>& backendContext)
+    : QR_Renderer(settings), constants(constantSet), currentContext(backendContext)
 {
     QP_FactoryOptions options;
     options.headless = settings.headless;
     QP_CreateFactory(options, &factory);
+}
 
+QR_Renderer_DX10::QR_Renderer_DX10(const QR_RendererSettings& settings)
+    : QR_Renderer_DX10(settings, QR_Constants_DX10::set, currentContextDX10)
+{
+    // Every step is checked: a missing adapter, output or description is fatal.
     QC_Ptr<QP_Adapter> adapter;
     if (!factory || QP_Failed(factory->EnumAdapters(0, &adapter)))
         QC_FATAL("Failed to enumerator adapters.");
@@ -52,14 +57,7 @@ QR_Renderer_DX10::QR_Renderer_DX10(const QR_RendererSettings& settings)
         QC_FATAL("Failed to get adapter description.");
     if (QP_Failed(QP_CreateDevice(adapter.Get(), QP_DRIVER_TYPE_HARDWARE, 0, &device, &deviceContext)))
         QC_FATAL("Unable to create D3D10 device.");
-
-    QP_QueryDesc queryDesc;
-    queryDesc.query = QP_QUERY_TIMESTAMP;
-    queryDesc.miscFlags = 0;
-    QC_Ptr<QP_Query> query;
-    device->CreateQuery(&queryDesc, &query);
-    renderContext = QC_Ptr<QR_RenderContext_DX10>(new QR_RenderContext_DX10(this, constants, deviceContext.Get(), query.Get()));
-    CurrentContext() = renderContext;
+    StartRenderContext(new QR_RenderContext_DX10(this, constants, deviceContext.Get(), CreateTimestampQuery().Get()));
 
     // Interlaced modes included; nothing is filtered, sorted or merged.
     std::uint32_t modeCount = 0;
@@ -79,10 +77,26 @@ QR_Renderer_DX10::~QR_Renderer_DX10()
     displayModes.clear();
     // The current context is let go with the renderer, so no process-wide reference keeps a
     // device alive past it; a context someone still holds stops counting triangles.
-    CurrentContext() = nullptr;
+    currentContext = nullptr;
     if (renderContext)
         renderContext->ForgetRenderer();
     renderContext = nullptr;
+}
+
+QC_Ptr<QP_Query> QR_Renderer_DX10::CreateTimestampQuery()
+{
+    QP_QueryDesc queryDesc;
+    queryDesc.query = QP_QUERY_TIMESTAMP;
+    queryDesc.miscFlags = 0;
+    QC_Ptr<QP_Query> query;
+    device->CreateQuery(&queryDesc, &query);
+    return query;
+}
+
+void QR_Renderer_DX10::StartRenderContext(QR_RenderContext_DX10* context)
+{
+    renderContext = context;
+    currentContext = renderContext;
 }
 
 // --- states --------------------------------------------------------------------------------------
@@ -92,17 +106,17 @@ QC_Ptr<QR_BlendState> QR_Renderer_DX10::CreateBlendState(const QR_BlendDesc& des
     // entry's write mask is checked, blending on or off.
     QP_BlendDesc platformDesc;
     platformDesc.alphaToCoverageEnable = desc.alphaToCoverage != 0;
-    platformDesc.srcBlend = constants.blend(desc.renderTargets[0].srcBlend);
-    platformDesc.destBlend = constants.blend(desc.renderTargets[0].destBlend);
-    platformDesc.blendOp = constants.blendOp(desc.renderTargets[0].blendOp);
-    platformDesc.srcBlendAlpha = constants.blend(desc.renderTargets[0].srcBlendAlpha);
-    platformDesc.destBlendAlpha = constants.blend(desc.renderTargets[0].destBlendAlpha);
-    platformDesc.blendOpAlpha = constants.blendOp(desc.renderTargets[0].blendOpAlpha);
+    platformDesc.srcBlend = QR_Translate<QP_Blend>(constants.blend, desc.renderTargets[0].srcBlend);
+    platformDesc.destBlend = QR_Translate<QP_Blend>(constants.blend, desc.renderTargets[0].destBlend);
+    platformDesc.blendOp = QR_Translate<QP_BlendOp>(constants.blendOp, desc.renderTargets[0].blendOp);
+    platformDesc.srcBlendAlpha = QR_Translate<QP_Blend>(constants.blend, desc.renderTargets[0].srcBlendAlpha);
+    platformDesc.destBlendAlpha = QR_Translate<QP_Blend>(constants.blend, desc.renderTargets[0].destBlendAlpha);
+    platformDesc.blendOpAlpha = QR_Translate<QP_BlendOp>(constants.blendOp, desc.renderTargets[0].blendOpAlpha);
     for (std::uint32_t i = 0; i < QR_RENDER_TARGET_SLOTS; ++i) {
         platformDesc.blendEnable[i] = desc.renderTargets[i].blendEnable != 0;
-        platformDesc.renderTargetWriteMask[i] = constants.writeMask(desc.renderTargets[i].writeMask);
+        platformDesc.renderTargetWriteMask[i] = QR_Translate<std::uint8_t>(constants.writeMask, desc.renderTargets[i].writeMask);
     }
-    QC_Ptr<QR_BlendState_DX10> state(NewObject<QR_BlendState_DX10, QR_BlendState_DX11>());
+    QC_Ptr<QR_BlendState_DX10> state(new QR_BlendState_DX10());
     if (QP_Failed(device->CreateBlendState(&platformDesc, &state->platformState)))
         QC_FATAL("Failed to create blend state.");
     return state;
@@ -113,19 +127,19 @@ QC_Ptr<QR_DepthStencilState> QR_Renderer_DX10::CreateDepthStencilState(const QR_
     QP_DepthStencilDesc platformDesc;
     platformDesc.depthEnable = desc.depthEnable != 0;
     platformDesc.depthWriteMask = desc.depthWrite ? QP_DEPTH_WRITE_MASK_ALL : QP_DEPTH_WRITE_MASK_ZERO;
-    platformDesc.depthFunc = constants.comparisonFunc(desc.depthFunc);
+    platformDesc.depthFunc = QR_Translate<QP_ComparisonFunc>(constants.comparisonFunc, desc.depthFunc);
     platformDesc.stencilEnable = desc.stencilEnable != 0;
     platformDesc.stencilReadMask = desc.stencilReadMask;
     platformDesc.stencilWriteMask = desc.stencilWriteMask;
-    platformDesc.frontFace.stencilFailOp = constants.stencilOp(desc.frontStencilFailOp);
-    platformDesc.frontFace.stencilDepthFailOp = constants.stencilOp(desc.frontStencilDepthFailOp);
-    platformDesc.frontFace.stencilPassOp = constants.stencilOp(desc.frontStencilPassOp);
-    platformDesc.frontFace.stencilFunc = constants.comparisonFunc(desc.frontStencilFunc);
-    platformDesc.backFace.stencilFailOp = constants.stencilOp(desc.backStencilFailOp);
-    platformDesc.backFace.stencilDepthFailOp = constants.stencilOp(desc.backStencilDepthFailOp);
-    platformDesc.backFace.stencilPassOp = constants.stencilOp(desc.backStencilPassOp);
-    platformDesc.backFace.stencilFunc = constants.comparisonFunc(desc.backStencilFunc);
-    QC_Ptr<QR_DepthStencilState_DX10> state(NewObject<QR_DepthStencilState_DX10, QR_DepthStencilState_DX11>());
+    platformDesc.frontFace.stencilFailOp = QR_Translate<QP_StencilOp>(constants.stencilOp, desc.frontStencilFailOp);
+    platformDesc.frontFace.stencilDepthFailOp = QR_Translate<QP_StencilOp>(constants.stencilOp, desc.frontStencilDepthFailOp);
+    platformDesc.frontFace.stencilPassOp = QR_Translate<QP_StencilOp>(constants.stencilOp, desc.frontStencilPassOp);
+    platformDesc.frontFace.stencilFunc = QR_Translate<QP_ComparisonFunc>(constants.comparisonFunc, desc.frontStencilFunc);
+    platformDesc.backFace.stencilFailOp = QR_Translate<QP_StencilOp>(constants.stencilOp, desc.backStencilFailOp);
+    platformDesc.backFace.stencilDepthFailOp = QR_Translate<QP_StencilOp>(constants.stencilOp, desc.backStencilDepthFailOp);
+    platformDesc.backFace.stencilPassOp = QR_Translate<QP_StencilOp>(constants.stencilOp, desc.backStencilPassOp);
+    platformDesc.backFace.stencilFunc = QR_Translate<QP_ComparisonFunc>(constants.comparisonFunc, desc.backStencilFunc);
+    QC_Ptr<QR_DepthStencilState_DX10> state(new QR_DepthStencilState_DX10());
     if (QP_Failed(device->CreateDepthStencilState(&platformDesc, &state->platformState)))
         QC_FATAL("Failed to create depth stencil state.");
     return state;
@@ -134,8 +148,8 @@ QC_Ptr<QR_DepthStencilState> QR_Renderer_DX10::CreateDepthStencilState(const QR_
 QC_Ptr<QR_RasteriserState> QR_Renderer_DX10::CreateRasteriserState(const QR_RasteriserDesc& desc)
 {
     QP_RasterizerDesc platformDesc;
-    platformDesc.fillMode = constants.fillMode(desc.fillMode);
-    platformDesc.cullMode = constants.cullMode(desc.cullMode);
+    platformDesc.fillMode = QR_Translate<QP_FillMode>(constants.fillMode, desc.fillMode);
+    platformDesc.cullMode = QR_Translate<QP_CullMode>(constants.cullMode, desc.cullMode);
     platformDesc.frontCounterClockwise = desc.frontCounterClockwise != 0;
     platformDesc.depthBias = desc.depthBias;
     platformDesc.depthBiasClamp = desc.depthBiasClamp;
@@ -144,7 +158,7 @@ QC_Ptr<QR_RasteriserState> QR_Renderer_DX10::CreateRasteriserState(const QR_Rast
     platformDesc.scissorEnable = desc.scissor != 0;
     platformDesc.multisampleEnable = desc.multisample != 0;
     platformDesc.antialiasedLineEnable = desc.antialiasedLine != 0;
-    QC_Ptr<QR_RasteriserState_DX10> state(NewObject<QR_RasteriserState_DX10, QR_RasteriserState_DX11>());
+    QC_Ptr<QR_RasteriserState_DX10> state(new QR_RasteriserState_DX10());
     if (QP_Failed(device->CreateRasterizerState(&platformDesc, &state->platformState)))
         QC_FATAL("Failed to create raster state.");
     return state;
@@ -153,18 +167,18 @@ QC_Ptr<QR_RasteriserState> QR_Renderer_DX10::CreateRasteriserState(const QR_Rast
 QC_Ptr<QR_SamplerState> QR_Renderer_DX10::CreateSamplerState(const QR_SamplerDesc& desc)
 {
     QP_SamplerDesc platformDesc;
-    platformDesc.filter = constants.filter(desc.filter);
-    platformDesc.addressU = constants.textureAddress(desc.addressU);
-    platformDesc.addressV = constants.textureAddress(desc.addressV);
-    platformDesc.addressW = constants.textureAddress(desc.addressW);
+    platformDesc.filter = QR_Translate<QP_Filter>(constants.filter, desc.filter);
+    platformDesc.addressU = QR_Translate<QP_TextureAddressMode>(constants.textureAddress, desc.addressU);
+    platformDesc.addressV = QR_Translate<QP_TextureAddressMode>(constants.textureAddress, desc.addressV);
+    platformDesc.addressW = QR_Translate<QP_TextureAddressMode>(constants.textureAddress, desc.addressW);
     platformDesc.mipLodBias = desc.mipLodBias;
     platformDesc.maxAnisotropy = desc.maxAnisotropy;
-    platformDesc.comparisonFunc = constants.comparisonFunc(desc.comparisonFunc);
+    platformDesc.comparisonFunc = QR_Translate<QP_ComparisonFunc>(constants.comparisonFunc, desc.comparisonFunc);
     for (int i = 0; i < 4; ++i)
         platformDesc.borderColor[i] = desc.borderColour[i];
     platformDesc.minLod = desc.minLod;
     platformDesc.maxLod = desc.maxLod;
-    QC_Ptr<QR_SamplerState_DX10> state(NewObject<QR_SamplerState_DX10, QR_SamplerState_DX11>());
+    QC_Ptr<QR_SamplerState_DX10> state(new QR_SamplerState_DX10());
     if (QP_Failed(device->CreateSamplerState(&platformDesc, &state->platformState)))
         QC_FATAL("Failed to create sampler state.");
     return state;
@@ -173,18 +187,19 @@ QC_Ptr<QR_SamplerState> QR_Renderer_DX10::CreateSamplerState(const QR_SamplerDes
 // --- buffers -------------------------------------------------------------------------------------
 namespace {
 // A platform buffer of size bytes (a 64-bit count: element size x count must not wrap), or
-// empty when the size does not fit the platform's 32 bits or the platform refuses.
-QC_Ptr<QP_Buffer> MakeBuffer(QP_Device* device, const QR_PlatformUsage& usage, std::uint64_t size,
-                             std::uint32_t bindFlags, const void* initialData)
+// empty when the size does not fit the platform's 32 bits or the platform refuses. A dynamic
+// buffer is the one the CPU writes.
+QC_Ptr<QP_Buffer> MakeBuffer(QP_Device* device, QP_Usage usage, std::uint64_t size, std::uint32_t bindFlags,
+                             const void* initialData)
 {
     QC_Ptr<QP_Buffer> buffer;
     if (size > std::numeric_limits<std::uint32_t>::max())
         return buffer;
     QP_BufferDesc desc;
     desc.byteWidth = static_cast<std::uint32_t>(size);
-    desc.usage = usage.usage;
+    desc.usage = usage;
     desc.bindFlags = bindFlags;
-    desc.cpuAccessFlags = usage.cpuAccess;
+    desc.cpuAccessFlags = usage == QP_USAGE_DYNAMIC ? std::uint32_t{QP_CPU_ACCESS_WRITE} : 0u;
     desc.miscFlags = 0;
     QP_SubresourceData data;
     data.sysMem = initialData;
@@ -197,8 +212,8 @@ QC_Ptr<QP_Buffer> MakeBuffer(QP_Device* device, const QR_PlatformUsage& usage, s
 QC_Ptr<QR_ConstantBuffer> QR_Renderer_DX10::CreateConstantBuffer(QR_Usage usage, std::uint32_t size,
                                                                  const void* initialData)
 {
-    const QR_PlatformUsage platformUsage = constants.usage(usage);
-    QC_Ptr<QR_ConstantBuffer_DX10> buffer(NewObject<QR_ConstantBuffer_DX10, QR_ConstantBuffer_DX11>());
+    const QP_Usage platformUsage = QR_Translate<QP_Usage>(constants.usage, usage);
+    QC_Ptr<QR_ConstantBuffer_DX10> buffer(new QR_ConstantBuffer_DX10());
     buffer->platformBuffer = MakeBuffer(device.Get(), platformUsage, size, QP_BIND_CONSTANT_BUFFER, initialData);
     if (!buffer->platformBuffer)
         QC_FATAL("Failed to create buffer.");
@@ -208,8 +223,8 @@ QC_Ptr<QR_ConstantBuffer> QR_Renderer_DX10::CreateConstantBuffer(QR_Usage usage,
 QC_Ptr<QR_IndexBuffer> QR_Renderer_DX10::CreateIndexBuffer(QR_Usage usage, std::uint32_t bytesPerIndex,
                                                            std::uint32_t indexCount, const void* initialData)
 {
-    const QR_PlatformUsage platformUsage = constants.usage(usage);
-    QC_Ptr<QR_IndexBuffer_DX10> buffer(NewObject<QR_IndexBuffer_DX10, QR_IndexBuffer_DX11>());
+    const QP_Usage platformUsage = QR_Translate<QP_Usage>(constants.usage, usage);
+    QC_Ptr<QR_IndexBuffer_DX10> buffer(new QR_IndexBuffer_DX10());
     buffer->platformBuffer = MakeBuffer(device.Get(), platformUsage, std::uint64_t(bytesPerIndex) * indexCount,
                                         QP_BIND_INDEX_BUFFER, initialData);
     if (!buffer->platformBuffer)
@@ -220,8 +235,8 @@ QC_Ptr<QR_IndexBuffer> QR_Renderer_DX10::CreateIndexBuffer(QR_Usage usage, std::
 QC_Ptr<QR_VertexBuffer> QR_Renderer_DX10::CreateVertexBuffer(QR_Usage usage, std::uint32_t stride,
                                                              std::uint32_t vertexCount, const void* initialData)
 {
-    const QR_PlatformUsage platformUsage = constants.usage(usage);
-    QC_Ptr<QR_VertexBuffer_DX10> buffer(NewObject<QR_VertexBuffer_DX10, QR_VertexBuffer_DX11>());
+    const QP_Usage platformUsage = QR_Translate<QP_Usage>(constants.usage, usage);
+    QC_Ptr<QR_VertexBuffer_DX10> buffer(new QR_VertexBuffer_DX10());
     buffer->stride = stride;
     buffer->platformBuffer = MakeBuffer(device.Get(), platformUsage, std::uint64_t(stride) * vertexCount,
                                         QP_BIND_VERTEX_BUFFER, initialData);
@@ -234,8 +249,8 @@ QC_Ptr<QR_VertexBuffer> QR_Renderer_DX10::CreateVertexBuffer(QR_Usage usage, std
 QC_Ptr<QR_GeometryState> QR_Renderer_DX10::CreateGeometryState(QR_Primitive primitive, QR_VertexBuffer* vertexBuffer,
                                                                QR_IndexBuffer* indexBuffer)
 {
-    const QP_PrimitiveTopology topology = constants.primitive(primitive);
-    QC_Ptr<QR_GeometryState_DX10> state(NewObject<QR_GeometryState_DX10, QR_GeometryState_DX11>());
+    const QP_PrimitiveTopology topology = QR_Translate<QP_PrimitiveTopology>(constants.primitive, primitive);
+    QC_Ptr<QR_GeometryState_DX10> state(new QR_GeometryState_DX10());
     state->topology = topology;
     state->vertexBuffer = vertexBuffer;
     state->indexBuffer = indexBuffer;
@@ -243,61 +258,57 @@ QC_Ptr<QR_GeometryState> QR_Renderer_DX10::CreateGeometryState(QR_Primitive prim
 }
 
 // --- textures and render targets -----------------------------------------------------------------
-QC_Ptr<QR_Texture2D> QR_Renderer_DX10::CreateTexture2D(std::uint32_t width, std::uint32_t height)
+QC_Ptr<QR_Texture2D> QR_Renderer_DX10::CreateTexture(const QP_Texture2DDesc& desc, const QP_ShaderResourceViewDesc* view)
 {
-    const QP_Texture2DDesc desc =
-        QR_Texture2DDescription_DX10(width, height, QP_FORMAT_R8G8B8A8_UNORM, QP_BIND_SHADER_RESOURCE);
-    QC_Ptr<QR_Texture2D_DX10> texture(NewObject<QR_Texture2D_DX10, QR_Texture2D_DX11>());
-    texture->width = width;
-    texture->height = height;
+    QC_Ptr<QR_Texture2D_DX10> texture(new QR_Texture2D_DX10());
+    texture->width = desc.width;
+    texture->height = desc.height;
     texture->format = desc.format;
     if (QP_Failed(device->CreateTexture2D(&desc, nullptr, &texture->platformTexture)))
         QC_FATAL("Failed to create texture.");
-    if (QP_Failed(device->CreateShaderResourceView(texture->platformTexture.Get(), nullptr, &texture->shaderResourceView)))
+    if (QP_Failed(device->CreateShaderResourceView(texture->platformTexture.Get(), view, &texture->shaderResourceView)))
         QC_FATAL("Failed to create shader resource view.");
     return texture;
+}
+
+QC_Ptr<QR_Texture2D> QR_Renderer_DX10::CreateTexture2D(std::uint32_t width, std::uint32_t height)
+{
+    return CreateTexture(QR_Texture2DDescription_DX10(width, height, QP_FORMAT_R8G8B8A8_UNORM, QP_BIND_SHADER_RESOURCE),
+                         nullptr);
 }
 
 QC_Ptr<QR_Texture2D> QR_Renderer_DX10::CreateTargetTexture(std::uint32_t width, std::uint32_t height)
 {
-    const QP_Texture2DDesc desc = QR_Texture2DDescription_DX10(width, height, QP_FORMAT_R32G32B32A32_FLOAT,
-                                                               QP_BIND_SHADER_RESOURCE | QP_BIND_RENDER_TARGET);
-    QC_Ptr<QR_Texture2D_DX10> texture(NewObject<QR_Texture2D_DX10, QR_Texture2D_DX11>());
-    texture->width = width;
-    texture->height = height;
-    texture->format = desc.format;
-    if (QP_Failed(device->CreateTexture2D(&desc, nullptr, &texture->platformTexture)))
-        QC_FATAL("Failed to create texture.");
     QP_ShaderResourceViewDesc viewDesc;
-    viewDesc.format = desc.format;
+    viewDesc.format = QP_FORMAT_R32G32B32A32_FLOAT;
     viewDesc.viewDimension = QP_SRV_DIMENSION_TEXTURE2D;
     viewDesc.mostDetailedMip = 0;
     viewDesc.mipLevels = 1;
-    if (QP_Failed(device->CreateShaderResourceView(texture->platformTexture.Get(), &viewDesc, &texture->shaderResourceView)))
-        QC_FATAL("Failed to create shader resource view.");
-    return texture;
+    return CreateTexture(QR_Texture2DDescription_DX10(width, height, viewDesc.format,
+                                                      QP_BIND_SHADER_RESOURCE | QP_BIND_RENDER_TARGET),
+                         &viewDesc);
 }
 
-QC_Ptr<QP_RenderTargetView> QR_Renderer_DX10::CreateTargetView(QP_Texture2D* texture)
+QC_Ptr<QP_RenderTargetView> QR_Renderer_DX10::CreateTargetView(QR_Texture2D* texture)
 {
     QP_RenderTargetViewDesc viewDesc;
     viewDesc.format = QP_FORMAT_R32G32B32A32_FLOAT;
     viewDesc.viewDimension = QP_RTV_DIMENSION_TEXTURE2D;
     viewDesc.mipSlice = 0;
     QC_Ptr<QP_RenderTargetView> view;
-    if (QP_Failed(device->CreateRenderTargetView(texture, &viewDesc, &view)))
+    if (QP_Failed(device->CreateRenderTargetView(static_cast<QR_Texture2D_DX10*>(texture)->platformTexture.Get(),
+                                                 &viewDesc, &view)))
         QC_FATAL("Failed to create render target view.");
     return view;
 }
 
 QC_Ptr<QR_RenderTarget> QR_Renderer_DX10::CreateRenderTarget(std::uint32_t width, std::uint32_t height)
 {
-    QC_Ptr<QR_RenderTarget_DX10> target(NewObject<QR_RenderTarget_DX10, QR_RenderTarget_DX11>());
+    QC_Ptr<QR_RenderTarget_DX10> target(new QR_RenderTarget_DX10());
     target->texture = CreateTargetTexture(width, height);
     target->width = width;
     target->height = height;
-    target->renderTargetView = CreateTargetView(static_cast<QR_Texture2D_DX10*>(target->texture.Get())->platformTexture.Get());
-
+    target->renderTargetView = CreateTargetView(target->texture.Get());
     target->depthStencilView = QR_CreateDepthStencil_DX10(device.Get(), width, height);
     return target;
 }
@@ -334,7 +345,7 @@ QC_Ptr<QR_PixelShader> QR_Renderer_DX10::CreatePixelShader(const QC_StringBase& 
 
 QC_Ptr<QR_ShaderState> QR_Renderer_DX10::CreateShaderState(QR_VertexShader* vertexShader, QR_PixelShader* pixelShader)
 {
-    return QC_Ptr<QR_ShaderState>(NewObject<QR_ShaderState_DX10, QR_ShaderState_DX11>(vertexShader, pixelShader));
+    return QC_Ptr<QR_ShaderState>(new QR_ShaderState_DX10(vertexShader, pixelShader));
 }
 
 // --- swap chains ---------------------------------------------------------------------------------
@@ -343,7 +354,7 @@ QC_Ptr<QR_SwapChain> QR_Renderer_DX10::CreateSwapChain(QP_NativeWindow* window, 
 {
     QC_ASSERT(mode, "CreateSwapChain needs a display mode.");
     QC_Ptr<QR_SwapChain_DX10> swapChain(
-        NewObject<QR_SwapChain_DX10, QR_SwapChain_DX11>(factory.Get(), device.Get()));
+        new QR_SwapChain_DX10(factory.Get(), device.Get()));
     swapChain->CreateForMode(window, *mode, windowed, vsync);
     return swapChain;
 }
@@ -351,7 +362,7 @@ QC_Ptr<QR_SwapChain> QR_Renderer_DX10::CreateSwapChain(QP_NativeWindow* window, 
 QC_Ptr<QR_SwapChain> QR_Renderer_DX10::CreateSwapChain(QP_NativeWindow* window)
 {
     QC_Ptr<QR_SwapChain_DX10> swapChain(
-        NewObject<QR_SwapChain_DX10, QR_SwapChain_DX11>(factory.Get(), device.Get()));
+        new QR_SwapChain_DX10(factory.Get(), device.Get()));
     swapChain->CreateForWindow(window);
     return swapChain;
 }
@@ -359,21 +370,15 @@ QC_Ptr<QR_SwapChain> QR_Renderer_DX10::CreateSwapChain(QP_NativeWindow* window)
 QC_Ptr<QR_SwapChain> QR_Renderer_DX10::CreateSwapChain(std::uint32_t width, std::uint32_t height)
 {
     QC_Ptr<QR_SwapChain_DX10> swapChain(
-        NewObject<QR_SwapChain_DX10, QR_SwapChain_DX11>(factory.Get(), device.Get()));
+        new QR_SwapChain_DX10(factory.Get(), device.Get()));
     swapChain->CreateHeadless(width, height);
     return swapChain;
 }
 
 // --- render context and display modes ------------------------------------------------------------
-QC_Ptr<QR_RenderContext>& QR_Renderer_DX10::CurrentContext()
-{
-    static QC_Ptr<QR_RenderContext> current;
-    return current;
-}
+QC_Ptr<QR_RenderContext> QR_Renderer_DX10::GetRenderContext() { return currentContext; }
 
-QC_Ptr<QR_RenderContext> QR_Renderer_DX10::GetRenderContext() { return CurrentContext(); }
-
-void QR_Renderer_DX10::SetRenderContext(QR_RenderContext* context) { CurrentContext() = context; }
+void QR_Renderer_DX10::SetRenderContext(QR_RenderContext* context) { currentContext = context; }
 
 void QR_Renderer_DX10::GetDisplayModes(QR_DisplayModeList& modes)
 {

@@ -1,8 +1,10 @@
 #pragma once
-// The Direct3D 10 backend of the renderer, on the platform graphics layer: the complete one,
-// which the demo selects. QR_Renderer_DX11 derives from it and overrides where Direct3D 11
-// differs; everything both share is here, and the per-backend data (translation tables and
-// compiler profiles) comes from the backend's QR_ConstantSet.
+// The Direct3D 10 backend of the renderer on the platform graphics layer, which the demo selects,
+// and the implementation both backends share. QR_Renderer_DX11 derives from it and overrides
+// only what Direct3D 11 does differently (device bring-up, display modes, blend descriptions,
+// render targets); the translation tables and compiler profiles come from the backend's
+// QR_ConstantSet, and each backend has a process-wide current render context of its own.
+// Every object made here is of the shared classes (QR_BlendState_DX10 ...), whichever backend.
 
 #include "qc/QC_Ptr.h"
 #include "qp/QP_Device.h"
@@ -11,8 +13,6 @@
 #include "qr/QR_ConstantSet.h"
 #include "qr/QR_RenderContext_DX10.h"
 #include "qr/QR_Renderer.h"
-
-#include <utility>
 
 class QR_Renderer_DX10 : public QR_Renderer
 {
@@ -49,26 +49,25 @@ public:
     const QR_ConstantSet& Constants() const { return constants; }
 
 protected:
-    // For QR_Renderer_DX11: records the settings and the constant set; the derived constructor
-    // makes the platform objects and the render context.
-    QR_Renderer_DX10(const QR_RendererSettings& settings, const QR_ConstantSet& constants);
+    // Records the settings, the backend's constant set and its current-context reference, and
+    // opens the platform factory; the constructor of the backend then makes the device and
+    // calls StartRenderContext.
+    QR_Renderer_DX10(const QR_RendererSettings& settings, const QR_ConstantSet& constants,
+                     QC_Ptr<QR_RenderContext>& currentContext);
 
-    // The process-wide current render context of this backend.
-    virtual QC_Ptr<QR_RenderContext>& CurrentContext();
-    // A new object of this backend's class: DX11 (derived from DX10) for the Direct3D 11
-    // backend, DX10 otherwise. The one place where the two families are told apart.
-    template <typename DX10, typename DX11, typename... Arguments>
-    DX10* NewObject(Arguments&&... arguments) const
-    {
-        if (backend == static_cast<std::int32_t>(QR_Backend::DX11))
-            return new DX11(std::forward<Arguments>(arguments)...);
-        return new DX10(std::forward<Arguments>(arguments)...);
-    }
+    // The timestamp query a render context is given (empty where the platform has none).
+    QC_Ptr<QP_Query> CreateTimestampQuery();
+    // Keeps context as the renderer's own and makes it the backend's current one.
+    void StartRenderContext(QR_RenderContext_DX10* context);
+    // A texture with a shader resource view: view describes it, or null for the whole texture.
+    QC_Ptr<QR_Texture2D> CreateTexture(const QP_Texture2DDesc& desc, const QP_ShaderResourceViewDesc* view);
     // The colour texture of a render target: R32G32B32A32_FLOAT, shader resource and render target.
     QC_Ptr<QR_Texture2D> CreateTargetTexture(std::uint32_t width, std::uint32_t height);
-    QC_Ptr<QP_RenderTargetView> CreateTargetView(QP_Texture2D* texture);
+    QC_Ptr<QP_RenderTargetView> CreateTargetView(QR_Texture2D* texture);
 
     const QR_ConstantSet& constants;
+    // The backend's process-wide current render context.
+    QC_Ptr<QR_RenderContext>& currentContext;
     QC_Ptr<QP_Factory> factory;
     QC_Ptr<QP_Device> device;
     QC_Ptr<QP_DeviceContext> deviceContext;

@@ -1,19 +1,19 @@
 #include "qr/QR_Renderer_DX11.h"
 
 #include "qc/QC_Log.h"
-#include "qr/QR_BlendState_DX11.h"
+#include "qr/QR_BlendState_DX10.h"
 #include "qr/QR_Constants_DX11.h"
 #include "qr/QR_RenderContext_DX11.h"
-#include "qr/QR_RenderTarget_DX11.h"
-#include "qr/QR_Texture2D_DX10.h"
+#include "qr/QR_RenderTarget_DX10.h"
+
+namespace {
+QC_Ptr<QR_RenderContext> currentContextDX11;
+} // namespace
 
 QR_Renderer_DX11::QR_Renderer_DX11(const QR_RendererSettings& settings)
-    : QR_Renderer_DX10(settings, QR_Constants_DX11::set)
+    : QR_Renderer_DX10(settings, QR_Constants_DX11::set, currentContextDX11)
 {
     // Only the device creation is checked; without an adapter the platform's default is used.
-    QP_FactoryOptions options;
-    options.headless = settings.headless;
-    QP_CreateFactory(options, &factory);
     QC_Ptr<QP_Adapter> adapter;
     if (factory)
         factory->EnumAdapters(0, &adapter);
@@ -24,26 +24,7 @@ QR_Renderer_DX11::QR_Renderer_DX11(const QR_RendererSettings& settings)
         device->GetFeatureLevel() < QP_FEATURE_LEVEL_11_0)
         QC_FATAL("Unable to create D3D11 device.");
     device->GetImmediateContext(&deviceContext);
-
-    QP_QueryDesc queryDesc;
-    queryDesc.query = QP_QUERY_TIMESTAMP;
-    queryDesc.miscFlags = 0;
-    QC_Ptr<QP_Query> query;
-    device->CreateQuery(&queryDesc, &query);
-    renderContext = QC_Ptr<QR_RenderContext_DX10>(new QR_RenderContext_DX11(this, constants, deviceContext.Get(), query.Get()));
-    CurrentContext() = renderContext;
-}
-
-QR_Renderer_DX11::~QR_Renderer_DX11()
-{
-    // The base destructor reaches only the Direct3D 10 slot.
-    CurrentContext() = nullptr;
-}
-
-QC_Ptr<QR_RenderContext>& QR_Renderer_DX11::CurrentContext()
-{
-    static QC_Ptr<QR_RenderContext> current;
-    return current;
+    StartRenderContext(new QR_RenderContext_DX11(this, constants, deviceContext.Get(), CreateTimestampQuery().Get()));
 }
 
 void QR_Renderer_DX11::GetDisplayModes(QR_DisplayModeList&) {}
@@ -63,15 +44,15 @@ QC_Ptr<QR_BlendState> QR_Renderer_DX11::CreateBlendState(const QR_BlendDesc& des
         const QR_RenderTargetBlendDesc& entry = desc.renderTargets[i];
         QP_RenderTargetBlendDesc1& platformEntry = platformDesc.renderTarget[i];
         platformEntry.blendEnable = entry.blendEnable != 0;
-        platformEntry.srcBlend = constants.blend(entry.srcBlend);
-        platformEntry.destBlend = constants.blend(entry.destBlend);
-        platformEntry.blendOp = constants.blendOp(entry.blendOp);
-        platformEntry.srcBlendAlpha = constants.blend(entry.srcBlendAlpha);
-        platformEntry.destBlendAlpha = constants.blend(entry.destBlendAlpha);
-        platformEntry.blendOpAlpha = constants.blendOp(entry.blendOpAlpha);
-        platformEntry.renderTargetWriteMask = constants.writeMask(entry.writeMask);
+        platformEntry.srcBlend = QR_Translate<QP_Blend>(constants.blend, entry.srcBlend);
+        platformEntry.destBlend = QR_Translate<QP_Blend>(constants.blend, entry.destBlend);
+        platformEntry.blendOp = QR_Translate<QP_BlendOp>(constants.blendOp, entry.blendOp);
+        platformEntry.srcBlendAlpha = QR_Translate<QP_Blend>(constants.blend, entry.srcBlendAlpha);
+        platformEntry.destBlendAlpha = QR_Translate<QP_Blend>(constants.blend, entry.destBlendAlpha);
+        platformEntry.blendOpAlpha = QR_Translate<QP_BlendOp>(constants.blendOp, entry.blendOpAlpha);
+        platformEntry.renderTargetWriteMask = QR_Translate<std::uint8_t>(constants.writeMask, entry.writeMask);
     }
-    QC_Ptr<QR_BlendState_DX11> state(new QR_BlendState_DX11());
+    QC_Ptr<QR_BlendState_DX10> state(new QR_BlendState_DX10());
     if (QP_Failed(device->CreateBlendState1(&platformDesc, &state->platformState)))
         QC_FATAL("Failed to create blend state.");
     return state;
@@ -80,8 +61,8 @@ QC_Ptr<QR_BlendState> QR_Renderer_DX11::CreateBlendState(const QR_BlendDesc& des
 QC_Ptr<QR_RenderTarget> QR_Renderer_DX11::CreateRenderTarget(std::uint32_t width, std::uint32_t height)
 {
     // Colour texture and colour view only: no depth buffer, no recorded size.
-    QC_Ptr<QR_RenderTarget_DX11> target(new QR_RenderTarget_DX11());
+    QC_Ptr<QR_RenderTarget_DX10> target(new QR_RenderTarget_DX10());
     target->texture = CreateTargetTexture(width, height);
-    target->renderTargetView = CreateTargetView(static_cast<QR_Texture2D_DX10*>(target->texture.Get())->platformTexture.Get());
+    target->renderTargetView = CreateTargetView(target->texture.Get());
     return target;
 }

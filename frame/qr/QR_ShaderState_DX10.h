@@ -1,5 +1,5 @@
 #pragma once
-// The shader state of both backends (QR_ShaderState_DX11 uses the same implementation).
+// The shader state of both backends: what a draw binds besides geometry (see QR_ShaderState.h).
 
 #include "qr/QR_ShaderState.h"
 

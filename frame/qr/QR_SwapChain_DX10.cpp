@@ -72,9 +72,7 @@ void QR_SwapChain_DX10::Create(const QP_SwapChainDesc& desc)
 {
     if (QP_Failed(factory->CreateSwapChain(device.Get(), &desc, &swapChain)))
         QC_FATAL("Unable to create swap chain.");
-    std::uint32_t bufferWidth = 0, bufferHeight = 0;
-    PlatformSize(&bufferWidth, &bufferHeight);
-    BuildViews(bufferWidth, bufferHeight);
+    BuildViews();
 }
 
 void QR_SwapChain_DX10::PlatformSize(std::uint32_t* bufferWidth, std::uint32_t* bufferHeight) const
@@ -85,10 +83,9 @@ void QR_SwapChain_DX10::PlatformSize(std::uint32_t* bufferWidth, std::uint32_t* 
     *bufferHeight = desc.bufferDesc.height;
 }
 
-void QR_SwapChain_DX10::BuildViews(std::uint32_t bufferWidth, std::uint32_t bufferHeight)
+void QR_SwapChain_DX10::BuildViews()
 {
-    width = bufferWidth;
-    height = bufferHeight;
+    PlatformSize(&width, &height);
     QC_Ptr<QP_Texture2D> backBuffer;
     if (QP_Failed(swapChain->GetBuffer(0, &backBuffer)))
         QC_FATAL("Failed to get back buffer for swap chain.");
@@ -112,9 +109,7 @@ void QR_SwapChain_DX10::Resize()
         QC_ERROR("Failed to resize swap chain buffers.");
         return;
     }
-    std::uint32_t clientWidth = 0, clientHeight = 0;
-    PlatformSize(&clientWidth, &clientHeight);
-    BuildViews(clientWidth, clientHeight);
+    BuildViews();
     if (context)
         context->SetSwapChain(this);
 }

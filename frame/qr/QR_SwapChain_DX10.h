@@ -1,8 +1,9 @@
 #pragma once
 // The swap chain on the platform: one back buffer with a render target view, a depth-stencil
 // buffer of the same size, and presentation with sync interval 1 (vsync) or 0. Made for a
-// display mode, for a window only, or without a window at a given size (headless).
-// QR_SwapChain_DX11 differs only in where BuildViews takes the size from.
+// display mode, for a window only, or without a window at a given size (headless). Both
+// backends use it; its views always take the size the platform's back buffer has (the window's
+// client area for a windowed swap chain), never a size asked for.
 
 #include "qc/QC_Ptr.h"
 #include "qp/QP_Device.h"
@@ -42,8 +43,9 @@ public:
 
 protected:
     void Create(const QP_SwapChainDesc& desc);
-    // Builds the render target view of back buffer 0 and a depth buffer and view of the size.
-    virtual void BuildViews(std::uint32_t width, std::uint32_t height);
+    // Records the platform's back buffer size and builds the render target view of back
+    // buffer 0 and a depth buffer and view of that size.
+    void BuildViews();
     // The size the platform's back buffer has now (the window's client size for a window).
     void PlatformSize(std::uint32_t* width, std::uint32_t* height) const;
 
