@@ -350,6 +350,7 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
     {
         std::uint32_t location, slot, offset;
         const QP_GLFormat* format;
+        bool used;
     };
     Attribute attributes[QP_MAX_INPUT_ELEMENTS];
     std::uint32_t slotEnd[QP_INPUT_ASSEMBLER_SLOT_COUNT] = {};
@@ -360,11 +361,13 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
     for (std::uint32_t i = 0; i < elementCount; ++i) {
         const QP_InputElementDesc& element = elements[i];
         Attribute& attribute = attributes[i];
-        if (!QP_VertexInputLocation(element.semanticName, element.semanticIndex, &attribute.location)) {
-            QC_ERROR("CreateInputLayout: semantic %s%u has no attribute location.",
-                     element.semanticName ? element.semanticName : "(null)", element.semanticIndex);
+        if (!element.semanticName) {
+            QC_ERROR("CreateInputLayout: element %u has no semantic.", i);
             return QP_E_INVALIDARG;
         }
+        // An element no input of the shader reads, and that has no fixed location, feeds nothing.
+        attribute.used = QP_InputElementLocation(shaderInterface, element.semanticName, element.semanticIndex,
+                                                 &attribute.location);
         attribute.format = QP_GLFindFormat(element.format);
         if (!attribute.format || attribute.format->vertexComponents == 0) {
             QC_ERROR("CreateInputLayout: format %d is not a vertex format.", element.format);
@@ -385,11 +388,11 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
         }
         slotClass[element.inputSlot] = element.inputSlotClass;
         slotRate[element.inputSlot] = rate;
-        if ((usedLocations >> attribute.location) & 1u) {
+        if (attribute.used && ((usedLocations >> attribute.location) & 1u)) {
             QC_ERROR("CreateInputLayout: semantic %s%u appears twice.", element.semanticName, element.semanticIndex);
             return QP_E_INVALIDARG;
         }
-        usedLocations |= 1u << attribute.location;
+        usedLocations |= attribute.used ? 1u << attribute.location : 0u;
         attribute.slot = element.inputSlot;
         attribute.offset = element.alignedByteOffset == QP_APPEND_ALIGNED_ELEMENT ? slotEnd[element.inputSlot]
                                                                                   : element.alignedByteOffset;
@@ -415,6 +418,8 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
     for (std::uint32_t i = 0; i < elementCount; ++i) {
         const Attribute& attribute = attributes[i];
         const QP_GLFormat& format = *attribute.format;
+        if (!attribute.used)
+            continue;
         glEnableVertexArrayAttrib(created->glVertexArray, attribute.location);
         if (format.vertexInteger)
             glVertexArrayAttribIFormat(created->glVertexArray, attribute.location, format.vertexComponents,

@@ -1,5 +1,6 @@
 #include "qp/QP_ShaderCode.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -63,6 +64,29 @@ bool QP_VaryingLocation(const char* semanticName, std::uint32_t semanticIndex, s
     return Lookup(varyingLocations, semanticName, semanticIndex, location);
 }
 
+bool QP_InputElementLocation(const QP_ShaderInterface& vertexStage, const char* semanticName,
+                             std::uint32_t semanticIndex, std::uint32_t* location)
+{
+    if (!semanticName)
+        return false;
+    const char* name = SameName(semanticName, "SV_POSITION") ? "POSITION" : semanticName;
+    const std::uint32_t count = std::min(vertexStage.inputCount, QP_MAX_INPUT_ELEMENTS);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const QP_ShaderInput& input = vertexStage.inputs[i];
+        if (input.semanticIndex == semanticIndex && SameName(input.semanticName, name)) {
+            *location = input.location;
+            return true;
+        }
+    }
+    if (!QP_VertexInputLocation(name, semanticIndex, location))
+        return false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (vertexStage.inputs[i].location == *location)
+            return false;
+    }
+    return true;
+}
+
 bool QP_SplitSemantic(const char* semantic, char* name, std::size_t nameSize, std::uint32_t* index)
 {
     std::size_t length = std::strlen(semantic);
@@ -105,7 +129,8 @@ bool QP_ParseShaderCode(const void* code, std::size_t size, QP_ShaderInterface* 
     if (header.magic != QP_SHADER_CODE_MAGIC || header.version != QP_SHADER_CODE_VERSION)
         return false;
     if (header.stage > QP_SHADER_STAGE_PIXEL || header.constantBlockCount > QP_CONSTANT_BUFFER_SLOT_COUNT ||
-        header.samplerCount > QP_MAX_SAMPLER_COMBINATIONS || header.inputCount > QP_MAX_INPUT_ELEMENTS)
+        header.samplerCount > QP_MAX_SAMPLER_COMBINATIONS || header.inputCount > QP_MAX_INPUT_ELEMENTS ||
+        header.storageBufferCount > QP_MAX_STORAGE_BUFFERS)
         return false;
     if (header.textLength != size - sizeof(QP_ShaderInterface) - 1)
         return false;
@@ -128,6 +153,11 @@ bool QP_ParseShaderCode(const void* code, std::size_t size, QP_ShaderInterface* 
     for (std::uint32_t i = 0; i < header.inputCount; ++i) {
         if (std::memchr(header.inputs[i].semanticName, '\0', QP_SHADER_NAME_SIZE) == nullptr ||
             header.inputs[i].location >= QP_MAX_INPUT_ELEMENTS)
+            return false;
+    }
+    for (std::uint32_t i = 0; i < header.storageBufferCount; ++i) {
+        if (header.storageBuffers[i].slot >= QP_SHADER_RESOURCE_SLOT_COUNT ||
+            header.storageBuffers[i].binding >= 2 * QP_MAX_STORAGE_BUFFERS)
             return false;
     }
     *text = glsl;

@@ -10,6 +10,7 @@
 #include "qp/QP_ShaderCode.h"
 #include "qp/QP_ShaderPreprocessor.h"
 #include "qp/QP_ShaderRegisters.h"
+#include "qp/QP_StageInterface.h"
 
 // The library is built with its HLSL front end; its header shows that part only on request.
 #define ENABLE_HLSL 1
@@ -144,51 +145,9 @@ bool ValidateSpirv(const std::vector<std::uint32_t>& spirv, std::string& errors)
 }
 
 // --- GLSL writer -------------------------------------------------------------------------------
-bool PlaceStageVariables(spirv_cross::CompilerGLSL& compiler, const spirv_cross::SmallVector<spirv_cross::Resource>& variables,
-                         QP_ShaderStage stage, bool inputs, QP_ShaderInterface& shaderInterface, std::string& errors)
-{
-    for (const spirv_cross::Resource& variable : variables) {
-        const std::string& semantic = compiler.get_decoration_string(variable.id, spv::DecorationHlslSemanticGOOGLE);
-        char name[QP_SHADER_NAME_SIZE];
-        std::uint32_t index = 0;
-        if (semantic.empty() || !QP_SplitSemantic(semantic.c_str(), name, sizeof(name), &index)) {
-            errors += "Stage variable '" + variable.name + "' has no usable semantic '" + semantic + "'.\n";
-            return false;
-        }
-        std::uint32_t location = 0;
-        bool known = false;
-        if (stage == QP_SHADER_STAGE_VERTEX && inputs) {
-            known = QP_VertexInputLocation(name, index, &location);
-        } else if (stage == QP_SHADER_STAGE_PIXEL && !inputs) {
-            // Render target n: SV_TARGETn, or COLORn in the older spelling.
-            known = (std::strcmp(name, "SV_TARGET") == 0 || std::strcmp(name, "SV_Target") == 0 ||
-                     std::strcmp(name, "COLOR") == 0) &&
-                    index < QP_SIMULTANEOUS_RENDER_TARGET_COUNT;
-            location = index;
-        } else {
-            known = QP_VaryingLocation(name, index, &location);
-        }
-        if (!known) {
-            errors += "Semantic '" + semantic + "' of '" + variable.name + "' is not supported here.\n";
-            return false;
-        }
-        compiler.set_decoration(variable.id, spv::DecorationLocation, location);
-        if (stage == QP_SHADER_STAGE_VERTEX && inputs) {
-            if (shaderInterface.inputCount >= QP_MAX_INPUT_ELEMENTS) {
-                errors += "Too many vertex inputs.\n";
-                return false;
-            }
-            QP_ShaderInput& input = shaderInterface.inputs[shaderInterface.inputCount++];
-            input.location = location;
-            input.semanticIndex = index;
-            std::snprintf(input.semanticName, sizeof(input.semanticName), "%s", name);
-        }
-    }
-    return true;
-}
-
 bool CrossCompile(std::vector<std::uint32_t>&& spirv, QP_ShaderStage stage, const QP_ShaderRegisters& registers,
-                  QP_ShaderInterface& shaderInterface, std::string& glsl, std::string& errors)
+                  const QP_StageInterface& stageInterface, QP_ShaderInterface& shaderInterface, std::string& glsl,
+                  std::string& errors)
 {
     // Flattening needs one basic type per constant block and loads of no structs or arrays.
     QP_ConstantBlockRewrite rewrite;
@@ -255,10 +214,8 @@ bool CrossCompile(std::vector<std::uint32_t>&& spirv, QP_ShaderStage stage, cons
         compiler.unset_decoration(block.id, spv::DecorationDescriptorSet);
         compiler.flatten_buffer_block(block.id);
     }
-    if (!resources.storage_buffers.empty() || !resources.storage_images.empty()) {
-        errors += "Read-write buffers and textures are not supported.\n";
+    if (!stageInterface.PlaceStorageBuffers(compiler, resources, stage, shaderInterface, errors))
         return false;
-    }
 
     // Texture/sampler pairs: one texture unit each. The pixel stage uses units from 0, the
     // vertex stage from QP_MAX_SAMPLER_COMBINATIONS, so both can be bound at once.
@@ -266,30 +223,41 @@ bool CrossCompile(std::vector<std::uint32_t>&& spirv, QP_ShaderStage stage, cons
     compiler.build_combined_image_samplers();
     const std::uint32_t firstUnit = stage == QP_SHADER_STAGE_PIXEL ? 0 : QP_MAX_SAMPLER_COMBINATIONS;
     for (const spirv_cross::CombinedImageSampler& combination : compiler.get_combined_image_samplers()) {
-        if (shaderInterface.samplerCount >= QP_MAX_SAMPLER_COMBINATIONS) {
-            errors += "Too many texture and sampler combinations.\n";
+        // An array of textures (Texture2D textures[4] : register(t0)) takes consecutive registers
+        // and consecutive units, one combination each.
+        const spirv_cross::SPIRType& imageType = compiler.get_type_from_variable(combination.image_id);
+        const std::uint32_t elements = imageType.array.empty() || !imageType.array_size_literal[0] || imageType.array[0] == 0
+                                           ? 1
+                                           : imageType.array[0];
+        const std::string textureName = compiler.get_name(combination.image_id);
+        if (imageType.array.size() > 1 || elements > QP_MAX_SAMPLER_COMBINATIONS - shaderInterface.samplerCount) {
+            errors += stageInterface.Message(textureName, "too many texture and sampler combinations (" +
+                                                              std::to_string(QP_MAX_SAMPLER_COMBINATIONS) + " at most)");
             return false;
         }
-        QP_ShaderSamplerCombination& entry = shaderInterface.samplers[shaderInterface.samplerCount];
-        entry.unit = shaderInterface.samplerCount;
-        entry.textureSlot = compiler.get_decoration(combination.image_id, spv::DecorationBinding);
-        entry.samplerSlot = combination.sampler_id == dummySampler
-                                ? QP_NO_SAMPLER_SLOT
-                                : compiler.get_decoration(combination.sampler_id, spv::DecorationBinding);
-        if (entry.textureSlot >= QP_SHADER_RESOURCE_SLOT_COUNT ||
-            (entry.samplerSlot != QP_NO_SAMPLER_SLOT && entry.samplerSlot >= QP_SAMPLER_SLOT_COUNT)) {
-            errors += "A texture or sampler register is outside the 16 slots.\n";
+        const std::uint32_t textureSlot = compiler.get_decoration(combination.image_id, spv::DecorationBinding);
+        const std::uint32_t samplerSlot = combination.sampler_id == dummySampler
+                                              ? QP_NO_SAMPLER_SLOT
+                                              : compiler.get_decoration(combination.sampler_id, spv::DecorationBinding);
+        if (textureSlot + elements > QP_SHADER_RESOURCE_SLOT_COUNT ||
+            (samplerSlot != QP_NO_SAMPLER_SLOT && samplerSlot >= QP_SAMPLER_SLOT_COUNT)) {
+            errors += stageInterface.Message(textureName, "a texture or sampler register is outside the 16 slots");
             return false;
+        }
+        const std::uint32_t unit = shaderInterface.samplerCount;
+        for (std::uint32_t element = 0; element < elements; ++element) {
+            QP_ShaderSamplerCombination& entry = shaderInterface.samplers[shaderInterface.samplerCount++];
+            entry.unit = unit + element;
+            entry.textureSlot = textureSlot + element;
+            entry.samplerSlot = samplerSlot;
         }
         char name[QP_SHADER_NAME_SIZE];
-        std::snprintf(name, sizeof(name), "QP_Sampler%u", entry.unit);
+        std::snprintf(name, sizeof(name), "QP_Sampler%u", unit);
         compiler.set_name(combination.combined_id, name);
-        compiler.set_decoration(combination.combined_id, spv::DecorationBinding, firstUnit + entry.unit);
-        ++shaderInterface.samplerCount;
+        compiler.set_decoration(combination.combined_id, spv::DecorationBinding, firstUnit + unit);
     }
 
-    if (!PlaceStageVariables(compiler, resources.stage_inputs, stage, true, shaderInterface, errors) ||
-        !PlaceStageVariables(compiler, resources.stage_outputs, stage, false, shaderInterface, errors))
+    if (!stageInterface.PlaceStageVariables(compiler, resources, stage, shaderInterface, errors))
         return false;
 
     glsl = compiler.compile();
@@ -353,6 +321,7 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
     StartFrontEnd();
 
     QP_ShaderRegisters registers;
+    QP_StageInterface stageInterface;
     QP_ShaderInterface shaderInterface;
     std::memset(&shaderInterface, 0, sizeof(shaderInterface));
     shaderInterface.stage = stage;
@@ -370,18 +339,20 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
         if (timings)
             timings->preprocessNs = preprocessed - start;
         if (compiled)
+            stageInterface.ReadSource(expanded.data(), expanded.size(), sourceName, entryPoint);
+        if (compiled)
             compiled = CompileToSpirv(expanded.data(), expanded.size(), sourceName, entryPoint, language, spirv,
                                       registers, messages);
         std::int64_t frontEnd = NowNs();
         if (timings)
             timings->frontEndNs = frontEnd - preprocessed;
         if (compiled)
-            compiled = ValidateSpirv(spirv, messages);
+            compiled = stageInterface.LegaliseOpaqueLocals(spirv, messages) && ValidateSpirv(spirv, messages);
         std::int64_t validated = NowNs();
         if (timings)
             timings->validateNs = validated - frontEnd;
         if (compiled)
-            compiled = CrossCompile(std::move(spirv), stage, registers, shaderInterface, glsl, messages);
+            compiled = CrossCompile(std::move(spirv), stage, registers, stageInterface, shaderInterface, glsl, messages);
         if (timings)
             timings->crossNs = NowNs() - validated;
     } catch (const std::exception& exception) {
@@ -392,6 +363,8 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
         compiled = false;
     }
     if (!compiled) {
+        if (messages.empty())
+            stageInterface.ExplainSilentFailure(messages);
         if (messages.empty())
             messages = "Shader compilation failed.\n";
         if (errors)

@@ -119,8 +119,8 @@ TEST(ShaderCompiler, RefusesBadArgumentsAndSemanticsWithoutALocation)
     const char withNul[] = "float4 QR_Main() : SV_TARGET { return 1; }\0garbage";
     EXPECT_EQ(QP_Compile(withNul, sizeof(withNul) - 1, nullptr, "QR_Main", "ps_4_0", &code, &errors), QP_E_FAIL);
 
-    // Stages meet by semantic: one without a fixed location cannot be linked, so it is refused.
-    const char* oddSemantic = "float4 QR_Main(float4 p : SV_POSITION, float4 c : FOGGY) : SV_TARGET { return c; }";
+    // A pixel stage writes render targets only: an output of another semantic is refused by name.
+    const char* oddSemantic = "float4 QR_Main(float4 p : SV_POSITION, float4 c : FOGGY) : FOGGY { return c; }";
     EXPECT_EQ(CompileText(oddSemantic, "ps_4_0", &code, &errors), QP_E_FAIL);
     EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("FOGGY"), std::string::npos) << QP_BlobText(errors.Get());
 
