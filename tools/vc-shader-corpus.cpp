@@ -9,7 +9,7 @@
 // device, so the GL driver compiles its GLSL; a stage the driver refuses counts as refused.
 // With --isolated the compiles run in the crash-isolating helper process.
 // Exit status: 0 when every entry was accepted, 1 when some were refused, 2 for a wrong command
-// line, an unreadable manifest or no headless device.
+// line, an unreadable or empty manifest, or no headless device.
 
 #include "qp/QP_Device.h"
 #include "qp/QP_DeviceContext.h"
@@ -87,6 +87,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vc-shader-corpus: %s\n", problem.c_str());
         return kExitUnusable;
     }
+    if (entries.empty()) {
+        std::fprintf(stderr, "vc-shader-corpus: %s/corpus.tsv lists no entries\n", folder.c_str());
+        return kExitUnusable;
+    }
     QC_Ptr<QP_Device> device;
     if (onDevice && !CreateHeadlessDevice(&device)) {
         std::fputs("vc-shader-corpus: no headless device\n", stderr);
@@ -113,7 +117,7 @@ int main(int argc, char** argv)
     std::printf("\nrefusal reasons (count, first error line without its position):\n");
     for (const auto& [reason, count] : RankShaderCorpusReasons(reasons))
         std::printf("%4d  %s\n", count, reason.c_str());
-    const double rate = entries.empty() ? 0.0 : 100.0 * accepted / static_cast<double>(entries.size());
+    const double rate = 100.0 * accepted / static_cast<double>(entries.size());
     std::printf("\naccepted %d of %zu entries (%.1f %%)%s%s\n", accepted, entries.size(), rate,
                 onDevice ? ", GLSL built by the GL driver" : "",
                 VC_SHADER_CORPUS_HAS_INCLUDE_HANDLER ? "" : ", no include handler");

@@ -1,7 +1,7 @@
 #pragma once
 // The shader corpus: public vertex and pixel stages that their own programs compile with the
 // platform compiler at Shader Model 4 or 5, listed one (file, entry, profile, defines) a line in
-// corpus.tsv beside this header. The corpus test (tests/gpu/QP_ShaderCorpusTest.cpp) and the tool
+// corpus.tsv beside this header. The corpus test (tests/gpu/QP_ShaderCompilerCorpusTest.cpp) and the tool
 // vc-shader-corpus share this reader and runner, so both count acceptance the same way.
 //
 //   std::vector<ShaderCorpusEntry> entries;

@@ -18,7 +18,7 @@ namespace
 // Share of the corpus the chain must accept. The goal is 85 %; the floor is the share measured
 // on the chain as it is, raised as the chain learns more of the language.
 constexpr double kAcceptanceGoalPercent = 85.0;
-constexpr double kAcceptanceFloorPercent = 16.0;
+constexpr double kAcceptanceFloorPercent = 20.0;
 
 const std::string kCorpusFolder = std::string(VC_SOURCE_DIR) + "/tests/shader/corpus";
 
@@ -38,8 +38,9 @@ std::vector<ShaderCorpusEntry> ReadCorpus()
     return entries;
 }
 
-// Its own headless device (no swap chain: the stages are only built, never drawn with).
-class QP_ShaderCorpusTest : public ::testing::Test
+// The compiler on the corpus, with a headless device of its own (no swap chain: the stages are
+// only built, never drawn with).
+class QP_ShaderCompilerCorpusTest : public ::testing::Test
 {
 protected:
     void SetUp() override
@@ -72,7 +73,7 @@ protected:
 };
 } // namespace
 
-TEST(QP_ShaderCorpusManifestTest, EveryEntryNamesAShippedFileAStageProfileAndItsOrigin)
+TEST_F(QP_ShaderCompilerCorpusTest, ManifestEntriesNameAShippedFileAStageProfileAndTheirOrigin)
 {
     const std::vector<ShaderCorpusEntry> entries = ReadCorpus();
     EXPECT_GE(entries.size(), 50u) << "the corpus should hold at least 50 (file, entry, profile) pairs";
@@ -94,7 +95,7 @@ TEST(QP_ShaderCorpusManifestTest, EveryEntryNamesAShippedFileAStageProfileAndIts
     }
 }
 
-TEST_F(QP_ShaderCorpusTest, AcceptedStagesBuildOnTheDeviceRefusalsSayWhyAndTheShareHoldsItsFloor)
+TEST_F(QP_ShaderCompilerCorpusTest, AcceptedStagesBuildOnTheDeviceRefusalsSayWhyAndTheShareHoldsItsFloor)
 {
     const std::vector<ShaderCorpusEntry> entries = ReadCorpus();
     ASSERT_FALSE(entries.empty());
@@ -104,7 +105,9 @@ TEST_F(QP_ShaderCorpusTest, AcceptedStagesBuildOnTheDeviceRefusalsSayWhyAndTheSh
         SCOPED_TRACE(Describe(entry));
         const ShaderCorpusResult result = CompileShaderCorpusEntry(kCorpusFolder, entry);
         if (!result.accepted) {
-            EXPECT_EQ(result.firstError.find("crashed"), std::string::npos) << result.firstError;
+            // The isolation's own reports (a crash, a compile past the time limit, no helper) all
+            // start so; a refusal must be the front end's verdict on the text.
+            EXPECT_NE(result.firstError.rfind("The shader compiler", 0), 0u) << result.firstError;
             EXPECT_NE(result.firstError, "(no message)") << "a refusal must come with a message";
             reasons.push_back(ShaderCorpusReason(result.firstError));
             continue;
