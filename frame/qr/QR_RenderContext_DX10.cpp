@@ -19,8 +19,8 @@
 #include "qr/QR_VertexBuffer_DX10.h"
 #include "qr/QR_VertexShader_DX10.h"
 
-// Every object a context is given was made by the same backend's renderer, so the backend
-// class is known: the casts below only reach the platform objects.
+// Both backends' renderers make the same classes (QR_BlendState_DX10 ...), so the class of
+// every object a context is given is known: the casts below only reach the platform objects.
 namespace {
 template <typename Backend, typename Abstract>
 Backend* AsBackend(Abstract* object)
