@@ -67,9 +67,19 @@ QP_Result QP_Device::CreateBuffer(const QP_BufferDesc* desc, const QP_Subresourc
         QC_ERROR("CreateBuffer: no description or a size of 0.");
         return QP_E_INVALIDARG;
     }
-    const std::uint32_t knownBinds = QP_BIND_VERTEX_BUFFER | QP_BIND_INDEX_BUFFER | QP_BIND_CONSTANT_BUFFER;
+    const std::uint32_t knownBinds =
+        QP_BIND_VERTEX_BUFFER | QP_BIND_INDEX_BUFFER | QP_BIND_CONSTANT_BUFFER | QP_BIND_SHADER_RESOURCE;
     if (desc->bindFlags == 0 || (desc->bindFlags & ~knownBinds) != 0) {
         QC_ERROR("CreateBuffer: bind flags 0x%X are not supported.", desc->bindFlags);
+        return QP_E_INVALIDARG;
+    }
+    const std::uint32_t stride = desc->structureByteStride;
+    const bool structured = (desc->miscFlags & QP_RESOURCE_MISC_BUFFER_STRUCTURED) != 0;
+    if ((structured && (stride == 0 || stride % 4 != 0 || stride > 2048)) ||
+        ((desc->miscFlags & QP_RESOURCE_MISC_BUFFER_ALLOW_RAW_VIEWS) && (structured || desc->byteWidth % 4 != 0))) {
+        QC_INFO("CreateBuffer: a structured buffer needs a stride of 4 to 2048 bytes in 4-byte steps (%u), and a "
+                "buffer for raw views a size in 4-byte steps (%u), never both.",
+                stride, desc->byteWidth);
         return QP_E_INVALIDARG;
     }
     if ((desc->bindFlags & QP_BIND_CONSTANT_BUFFER) &&
@@ -201,6 +211,47 @@ QP_Result QP_Device::CreateTexture2D(const QP_Texture2DDesc* desc, const QP_Subr
 }
 
 // --- views -------------------------------------------------------------------------------------
+QP_Result QP_Device::CreateShaderResourceView(QP_Buffer* resource, const QP_ShaderResourceViewDesc* desc,
+                                              QC_Ptr<QP_ShaderResourceView>* view)
+{
+    if (!resource || !(resource->desc.bindFlags & QP_BIND_SHADER_RESOURCE) || !resource->glBuffer) {
+        QC_INFO("CreateShaderResourceView: the buffer is not bound as a shader resource.");
+        return QP_E_INVALIDARG;
+    }
+    const bool structured = (resource->desc.miscFlags & QP_RESOURCE_MISC_BUFFER_STRUCTURED) != 0;
+    const bool raw = desc ? desc->viewDimension == QP_SRV_DIMENSION_BUFFEREX && (desc->bufferFlags & QP_BUFFEREX_SRV_FLAG_RAW)
+                          : !structured;
+    if ((raw && !(resource->desc.miscFlags & QP_RESOURCE_MISC_BUFFER_ALLOW_RAW_VIEWS)) || (!raw && !structured) ||
+        (desc && desc->viewDimension != QP_SRV_DIMENSION_BUFFER && desc->viewDimension != QP_SRV_DIMENSION_BUFFEREX)) {
+        QC_INFO("CreateShaderResourceView: a buffer is viewed as a structured buffer or, when it allows raw views, "
+                "as raw words; typed buffer views are not supported.");
+        return QP_E_INVALIDARG;
+    }
+    const std::uint64_t elementSize = raw ? 4 : resource->desc.structureByteStride;
+    const std::uint64_t first = desc ? desc->firstElement : 0;
+    const std::uint64_t count = desc ? desc->numElements : resource->desc.byteWidth / elementSize;
+    GLint alignment = 1;
+    glGetIntegerv(GL_SHADER_STORAGE_BUFFER_OFFSET_ALIGNMENT, &alignment);
+    if (count == 0 || (first + count) * elementSize > resource->desc.byteWidth ||
+        (first * elementSize) % static_cast<std::uint64_t>(std::max(alignment, 1)) != 0) {
+        QC_INFO("CreateShaderResourceView: elements %llu to %llu of %llu bytes are not inside the buffer or start "
+                "off the %d-byte alignment of storage buffers.",
+                static_cast<unsigned long long>(first), static_cast<unsigned long long>(first + count),
+                static_cast<unsigned long long>(elementSize), alignment);
+        return QP_E_INVALIDARG;
+    }
+    QP_ShaderResourceViewDesc viewDesc;
+    viewDesc.viewDimension = raw ? QP_SRV_DIMENSION_BUFFEREX : QP_SRV_DIMENSION_BUFFER;
+    viewDesc.mipLevels = 0;
+    viewDesc.firstElement = static_cast<std::uint32_t>(first);
+    viewDesc.numElements = static_cast<std::uint32_t>(count);
+    viewDesc.bufferFlags = raw ? QP_BUFFEREX_SRV_FLAG_RAW : 0;
+    return Deliver(new QP_ShaderResourceView(glContext.Get(), resource, viewDesc,
+                                             static_cast<std::uint32_t>(first * elementSize),
+                                             static_cast<std::uint32_t>(count * elementSize)),
+                   view);
+}
+
 QP_Result QP_Device::CreateShaderResourceView(QP_Texture2D* resource, const QP_ShaderResourceViewDesc* desc,
                                               QC_Ptr<QP_ShaderResourceView>* view)
 {

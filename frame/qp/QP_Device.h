@@ -35,6 +35,12 @@ public:
     // A null description views the whole resource in its own format.
     QP_Result CreateShaderResourceView(QP_Texture2D* resource, const QP_ShaderResourceViewDesc* desc,
                                        QC_Ptr<QP_ShaderResourceView>* view);
+    // A buffer created with QP_BIND_SHADER_RESOURCE, read through a StructuredBuffer (a
+    // structured buffer, elements of its stride) or a ByteAddressBuffer (raw views allowed,
+    // QP_SRV_DIMENSION_BUFFEREX with QP_BUFFEREX_SRV_FLAG_RAW, 4-byte elements). A null
+    // description views the whole buffer.
+    QP_Result CreateShaderResourceView(QP_Buffer* resource, const QP_ShaderResourceViewDesc* desc,
+                                       QC_Ptr<QP_ShaderResourceView>* view);
     QP_Result CreateRenderTargetView(QP_Texture2D* resource, const QP_RenderTargetViewDesc* desc,
                                      QC_Ptr<QP_RenderTargetView>* view);
     QP_Result CreateDepthStencilView(QP_Texture2D* resource, const QP_DepthStencilViewDesc* desc,

@@ -72,6 +72,7 @@ class QP_ShaderResourceView final : public QP_DeviceChild
 public:
     const QP_ShaderResourceViewDesc& GetDesc() const { return desc; }
     QP_Texture2D* GetResource() const { return texture.Get(); }
+    QP_Buffer* GetBuffer() const { return buffer.Get(); }
 
 private:
     friend class QP_Device;
@@ -80,9 +81,16 @@ private:
         : QP_DeviceChild(context), desc(desc), texture(texture)
     {
     }
+    QP_ShaderResourceView(QP_GLContext* context, QP_Buffer* buffer, const QP_ShaderResourceViewDesc& desc,
+                          std::uint32_t byteOffset, std::uint32_t byteSize)
+        : QP_DeviceChild(context), desc(desc), buffer(buffer), byteOffset(byteOffset), byteSize(byteSize)
+    {
+    }
 
     QP_ShaderResourceViewDesc desc;
-    QC_Ptr<QP_Texture2D> texture;
+    QC_Ptr<QP_Texture2D> texture; // one of the two
+    QC_Ptr<QP_Buffer> buffer;     // bound as a storage buffer range
+    std::uint32_t byteOffset = 0, byteSize = 0;
 };
 
 // A colour or depth-stencil view; each owns a framebuffer with just its texture attached, used

@@ -491,8 +491,19 @@ void QP_DeviceContext::PushShaderResources(Stage stage)
         const QP_ShaderResourceView* view = bindings.views[combination.textureSlot].Get();
         const QP_SamplerState* sampler =
             combination.samplerSlot == QP_NO_SAMPLER_SLOT ? nullptr : bindings.samplers[combination.samplerSlot].Get();
-        glBindTextureUnit(firstUnit + combination.unit, view ? view->texture->glTexture : 0);
+        glBindTextureUnit(firstUnit + combination.unit, view && view->texture ? view->texture->glTexture : 0);
         glBindSampler(firstUnit + combination.unit, sampler ? sampler->glSampler : 0);
+    }
+    // Read-only buffers at the stage's storage buffer bindings; a slot without a buffer view
+    // binds nothing, and the shader reads zeros.
+    for (std::uint32_t i = 0; i < shaderInterface.storageBufferCount; ++i) {
+        const QP_ShaderStorageBuffer& storage = shaderInterface.storageBuffers[i];
+        const QP_ShaderResourceView* view = bindings.views[storage.slot].Get();
+        if (view && view->buffer)
+            glBindBufferRange(GL_SHADER_STORAGE_BUFFER, storage.binding, view->buffer->glBuffer, view->byteOffset,
+                              view->byteSize);
+        else
+            glBindBufferBase(GL_SHADER_STORAGE_BUFFER, storage.binding, 0);
     }
 }
 

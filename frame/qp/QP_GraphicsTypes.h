@@ -113,6 +113,14 @@ enum QP_Map : std::int32_t
     QP_MAP_WRITE_NO_OVERWRITE = 5,
 };
 
+// Buffers read by shaders: a structured buffer (StructuredBuffer<T>, elements of
+// structureByteStride bytes) or one that allows raw views (ByteAddressBuffer).
+enum QP_ResourceMiscFlag : std::uint32_t
+{
+    QP_RESOURCE_MISC_BUFFER_ALLOW_RAW_VIEWS = 0x20,
+    QP_RESOURCE_MISC_BUFFER_STRUCTURED = 0x40,
+};
+
 struct QP_BufferDesc
 {
     std::uint32_t byteWidth = 0;
@@ -165,8 +173,13 @@ struct QP_Box
 enum QP_SrvDimension : std::int32_t
 {
     QP_SRV_DIMENSION_UNKNOWN = 0,
+    QP_SRV_DIMENSION_BUFFER = 1,
     QP_SRV_DIMENSION_TEXTURE2D = 4,
+    QP_SRV_DIMENSION_BUFFEREX = 11,
 };
+
+// bufferFlags of a QP_SRV_DIMENSION_BUFFEREX view: 4-byte elements, as a ByteAddressBuffer reads.
+constexpr std::uint32_t QP_BUFFEREX_SRV_FLAG_RAW = 0x1;
 
 enum QP_RtvDimension : std::int32_t
 {
@@ -186,6 +199,10 @@ struct QP_ShaderResourceViewDesc
     QP_SrvDimension viewDimension = QP_SRV_DIMENSION_TEXTURE2D;
     std::uint32_t mostDetailedMip = 0;
     std::uint32_t mipLevels = 1;
+    // Buffer views: the elements seen (structures, or 4-byte words of a raw view).
+    std::uint32_t firstElement = 0;
+    std::uint32_t numElements = 0;
+    std::uint32_t bufferFlags = 0;
 };
 
 struct QP_RenderTargetViewDesc

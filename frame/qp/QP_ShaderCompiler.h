@@ -11,7 +11,9 @@
 // Chain: the HLSL front end writes SPIR-V (HLSL cbuffer offsets and semantics kept), the SPIR-V
 // is validated, and GLSL 4.50 is written from it with constant buffers flattened to vec4 arrays
 // (HLSL packing byte for byte), each texture/sampler pair combined on a texture unit of its own,
-// stage inputs and outputs at fixed locations by semantic and instance ids counted from 0.
+// read-only StructuredBuffer and ByteAddressBuffer as readonly storage blocks, stage inputs and
+// outputs at locations by semantic (QP_StageInterface: a fixed table, and for semantics of the
+// shader's own a location derived from the name) and instance ids counted from 0.
 // Error texts are the front end's messages with their line numbers ("ERROR: 0:12: ...").
 // Thread-safe: the front end's process initialisation runs once, on first use.
 

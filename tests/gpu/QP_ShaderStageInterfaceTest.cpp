@@ -287,3 +287,80 @@ float4 PSMain(float4 p : SV_Position) : SV_Target
             << message;
     }
 }
+
+TEST_F(QP_StageInterfaceTest, StructuredAndByteAddressBuffersAreReadInTheStages)
+{
+    const char* source = R"(
+StructuredBuffer<float4> colours : register(t1);
+ByteAddressBuffer words : register(t3);
+StructuredBuffer<float4> offsets : register(t0);
+float4 VSMain(float4 p : POSITION) : SV_Position { return p + offsets[1]; }
+float4 PSMain(float4 p : SV_Position) : SV_Target
+{
+    uint count, stride;
+    colours.GetDimensions(count, stride);
+    return colours[2] * asfloat(words.Load(8)) + float4(0, 0, 0, count == 3 ? 1 : 0);
+}
+)";
+    UseStages(source, "VSMain", "PSMain");
+    auto makeBuffer = [&](const void* data, std::uint32_t bytes, std::uint32_t misc, std::uint32_t stride) {
+        QP_BufferDesc desc;
+        desc.byteWidth = bytes;
+        desc.bindFlags = QP_BIND_SHADER_RESOURCE;
+        desc.miscFlags = misc;
+        desc.structureByteStride = stride;
+        QP_SubresourceData initial;
+        initial.sysMem = data;
+        QC_Ptr<QP_Buffer> buffer;
+        EXPECT_EQ(device->CreateBuffer(&desc, &initial, &buffer), QP_OK);
+        return buffer;
+    };
+    const float colours[3][4] = {{1, 1, 1, 0}, {1, 1, 1, 0}, {0.5f, 1.0f, 0.25f, 0}};
+    const float words[4] = {9, 9, 0.5f, 9};
+    // The vertex stage moves the quad a quarter to the right: its left edge shows the clear.
+    const float offsets[2][4] = {{9, 9, 9, 9}, {0.5f, 0, 0, 0}};
+    QC_Ptr<QP_Buffer> colourBuffer = makeBuffer(colours, sizeof(colours), QP_RESOURCE_MISC_BUFFER_STRUCTURED, 16);
+    QC_Ptr<QP_Buffer> wordBuffer = makeBuffer(words, sizeof(words), QP_RESOURCE_MISC_BUFFER_ALLOW_RAW_VIEWS, 0);
+    QC_Ptr<QP_Buffer> offsetBuffer = makeBuffer(offsets, sizeof(offsets), QP_RESOURCE_MISC_BUFFER_STRUCTURED, 16);
+    QC_Ptr<QP_ShaderResourceView> colourView, wordView, offsetView;
+    ASSERT_EQ(device->CreateShaderResourceView(colourBuffer.Get(), nullptr, &colourView), QP_OK);
+    QP_ShaderResourceViewDesc raw;
+    raw.viewDimension = QP_SRV_DIMENSION_BUFFEREX;
+    raw.numElements = 4;
+    raw.bufferFlags = QP_BUFFEREX_SRV_FLAG_RAW;
+    ASSERT_EQ(device->CreateShaderResourceView(wordBuffer.Get(), &raw, &wordView), QP_OK);
+    ASSERT_EQ(device->CreateShaderResourceView(offsetBuffer.Get(), nullptr, &offsetView), QP_OK);
+    QP_ShaderResourceView* pixelViews[] = {colourView.Get(), nullptr, wordView.Get()};
+    context->PSSetShaderResources(1, 3, pixelViews);
+    QP_ShaderResourceView* vertexViews[] = {offsetView.Get()};
+    context->VSSetShaderResources(0, 1, vertexViews);
+    EXPECT_TRUE(Near(DrawAndReadCentre(), {64, 128, 32, 255})) << "colours[2] * 0.5, three elements";
+    EXPECT_TRUE(Near(Pixel(4, size / 2), {0, 0, 0, 0})) << "the vertex stage read its offset";
+
+    // Views must fit the buffer and its kind; a raw view of a structured buffer is refused.
+    QP_ShaderResourceViewDesc outside;
+    outside.viewDimension = QP_SRV_DIMENSION_BUFFER;
+    outside.firstElement = 2;
+    outside.numElements = 2;
+    QC_Ptr<QP_ShaderResourceView> refused;
+    EXPECT_EQ(device->CreateShaderResourceView(colourBuffer.Get(), &outside, &refused), QP_E_INVALIDARG);
+    EXPECT_EQ(device->CreateShaderResourceView(colourBuffer.Get(), &raw, &refused), QP_E_INVALIDARG);
+    QP_BufferDesc noStride;
+    noStride.byteWidth = 16;
+    noStride.bindFlags = QP_BIND_SHADER_RESOURCE;
+    noStride.miscFlags = QP_RESOURCE_MISC_BUFFER_STRUCTURED;
+    QC_Ptr<QP_Buffer> noBuffer;
+    EXPECT_EQ(device->CreateBuffer(&noStride, nullptr, &noBuffer), QP_E_INVALIDARG);
+
+    // Read-write resources are refused as such, and so is an element GL would lay out otherwise.
+    std::string message;
+    const char* readWrite = "RWStructuredBuffer<float4> results : register(u1);\n"
+                            "float4 QR_Main(float4 p : SV_Position) : SV_Target { results[0] = p; return p; }\n";
+    EXPECT_FALSE(CompileEntry(readWrite, "QR_Main", "ps_5_0", &message));
+    EXPECT_NE(message.find("ERROR: 0:1: 'results' : read-write resources"), std::string::npos) << message;
+    const char* packed = "StructuredBuffer<float3> normals : register(t0);\n"
+                         "float4 QR_Main(float4 p : SV_Position) : SV_Target { return float4(normals[1], 1); }\n";
+    EXPECT_FALSE(CompileEntry(packed, "QR_Main", "ps_4_0", &message));
+    EXPECT_NE(message.find("ERROR: 0:1: 'normals' : the element type is laid out differently"), std::string::npos)
+        << message;
+}
