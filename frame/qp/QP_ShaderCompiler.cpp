@@ -356,10 +356,11 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
         if (timings)
             timings->crossNs = NowNs() - validated;
     } catch (const std::exception& exception) {
-        messages += std::string("Shader translation failed: ") + exception.what() + "\n";
+        // The libraries know no line: the entry point's definition is the nearest one known.
+        messages += stageInterface.Message(entryPoint, std::string("shader translation failed: ") + exception.what());
         compiled = false;
     } catch (...) {
-        messages += "Shader translation failed.\n";
+        messages += stageInterface.Message(entryPoint, "shader translation failed");
         compiled = false;
     }
     if (!compiled) {
