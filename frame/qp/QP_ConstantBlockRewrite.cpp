@@ -174,11 +174,18 @@ std::uint32_t QP_ConstantBlockRewrite::FloatType()
 
 std::uint32_t QP_ConstantBlockRewrite::UniformPointer(std::uint32_t pointee)
 {
-    return FindOrAddType({spv::OpTypePointer, 0, storageUniform, pointee});
+    // Asked for once per member load: remembered, so a long array costs no search per element.
+    std::uint32_t& pointer = uniformPointers[pointee];
+    if (!pointer)
+        pointer = FindOrAddType({spv::OpTypePointer, 0, storageUniform, pointee});
+    return pointer;
 }
 
 std::uint32_t QP_ConstantBlockRewrite::IntConstant(std::uint32_t value)
 {
+    const auto known = intConstants.find(value);
+    if (known != intConstants.end())
+        return known->second;
     const std::uint32_t intType = FindOrAddType({spv::OpTypeInt, 0, 32, 1});
     // Constants share the type's search: result type first, then the id (words 1 and 2).
     auto same = [&](const Instruction& instruction) {
@@ -187,13 +194,10 @@ std::uint32_t QP_ConstantBlockRewrite::IntConstant(std::uint32_t value)
     };
     for (std::size_t i = 0; i < functionStart; ++i) {
         if (same(instructions[i]))
-            return instructions[i].words[2];
-    }
-    for (const Instruction& instruction : addedGlobals) {
-        if (same(instruction))
-            return instruction.words[2];
+            return intConstants[value] = instructions[i].words[2];
     }
     const std::uint32_t id = bound++;
+    intConstants[value] = id;
     addedGlobals.push_back({{(4u << 16) | spv::OpConstant, intType, id, value}});
     return id;
 }

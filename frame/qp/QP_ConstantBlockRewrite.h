@@ -67,6 +67,8 @@ private:
     std::unordered_map<std::uint32_t, std::vector<std::size_t>> memberNamesOf;       // OpMemberName by struct
     std::unordered_map<std::uint32_t, std::uint32_t> blockOfVariable; // block variable -> its struct
     std::unordered_map<std::uint32_t, std::uint32_t> twins;           // type -> float twin
+    std::unordered_map<std::uint32_t, std::uint32_t> uniformPointers; // pointee -> Uniform pointer type
+    std::unordered_map<std::uint32_t, std::uint32_t> intConstants;    // value -> 32-bit int constant
 
     // Made here, placed where their section ends.
     std::vector<Instruction> addedNames;

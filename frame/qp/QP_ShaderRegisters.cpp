@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_map>
 
 namespace {
 
@@ -20,6 +21,7 @@ struct Request
     std::string name;
     std::size_t order;
     std::int32_t explicitRegister;
+    std::string where; // "file:line: " of the declaration, or empty
     std::uint32_t count; // registers taken: an array of textures takes one per element
     std::uint32_t slot;
 };
@@ -28,6 +30,30 @@ std::string Quoted(const std::string& name)
 {
     return "'" + name + "'";
 }
+
+// Where each global is first used in the parse tree, by symbol id.
+class FirstUses : public glslang::TIntermTraverser
+{
+public:
+    void visitSymbol(glslang::TIntermSymbol* symbol) override
+    {
+        if (symbol->getLoc().line > 0)
+            uses.emplace(symbol->getId(), symbol->getLoc());
+    }
+
+    glslang::TSourceLoc Find(long long id) const
+    {
+        const auto found = uses.find(id);
+        if (found != uses.end())
+            return found->second;
+        glslang::TSourceLoc none;
+        none.init();
+        return none;
+    }
+
+private:
+    std::unordered_map<long long, glslang::TSourceLoc> uses;
+};
 
 } // namespace
 
@@ -38,6 +64,8 @@ void QP_ShaderRegisters::ReadDeclarations(const glslang::TIntermediate& intermed
                                                                        : nullptr;
     if (!root)
         return;
+    FirstUses firstUses;
+    const_cast<glslang::TIntermAggregate*>(root)->traverse(&firstUses); // traversal does not change the tree
     // The linker objects list every global the text declares, in the order of the text.
     for (const TIntermNode* node : root->getSequence()) {
         const glslang::TIntermAggregate* objects = node ? node->getAsAggregate() : nullptr;
@@ -55,7 +83,15 @@ void QP_ShaderRegisters::ReadDeclarations(const glslang::TIntermediate& intermed
             std::string name = symbol->getName().c_str();
             if ((name.empty() || name.rfind("anon@", 0) == 0) && type.getBasicType() == glslang::EbtBlock)
                 name = type.getTypeName().c_str();
-            declarations.push_back({name, qualifier.hasBinding() ? static_cast<std::int32_t>(qualifier.layoutBinding) : -1});
+            Declaration declaration = {name, qualifier.hasBinding() ? static_cast<std::int32_t>(qualifier.layoutBinding) : -1, ""};
+            // The list itself carries no lines: a cbuffer is placed by its first member, anything
+            // else by its first use.
+            glslang::TSourceLoc where = firstUses.Find(symbol->getId());
+            if (type.getBasicType() == glslang::EbtBlock && type.getStruct() && !type.getStruct()->empty())
+                where = (*type.getStruct())[0].loc;
+            if (where.line > 0)
+                declaration.where = where.getStringNameOrNum(false) + ":" + std::to_string(where.line) + ": ";
+            declarations.push_back(declaration);
         }
     }
 }
@@ -73,7 +109,7 @@ bool QP_ShaderRegisters::Assign(spirv_cross::Compiler& compiler,
     std::vector<Request> requests;
     for (const spirv_cross::SmallVector<spirv_cross::Resource>* list : lists) {
         for (const spirv_cross::Resource& resource : *list) {
-            Request request = {resource.id, ResourceName(compiler, resource), 0, -1, 1, 0};
+            Request request = {resource.id, ResourceName(compiler, resource), 0, -1, "", 1, 0};
             const spirv_cross::SPIRType& type = compiler.get_type(resource.type_id);
             if (!type.array.empty() && type.array_size_literal[0] && type.array[0] > 0)
                 request.count = type.array[0];
@@ -85,6 +121,7 @@ bool QP_ShaderRegisters::Assign(spirv_cross::Compiler& compiler,
                 if (declarations[i].name == request.name) {
                     request.order = request.order == 0 ? 0 : i + 1;
                     request.explicitRegister = declarations[i].explicitRegister;
+                    request.where = declarations[i].where;
                     break;
                 }
             }
@@ -101,13 +138,13 @@ bool QP_ShaderRegisters::Assign(spirv_cross::Compiler& compiler,
             continue;
         const std::uint32_t slot = static_cast<std::uint32_t>(request.explicitRegister);
         if (slot >= slotCount || request.count > slotCount - slot) {
-            errors += "Register " + std::string(1, registerClass) + std::to_string(slot) + " of " + Quoted(request.name) +
+            errors += "ERROR: " + request.where + "Register " + std::string(1, registerClass) + std::to_string(slot) + " of " + Quoted(request.name) +
                       " is outside the " + std::to_string(slotCount) + " slots of its class.\n";
             return false;
         }
         for (std::uint32_t i = slot; i < slot + request.count; ++i) {
             if (owners[i]) {
-                errors += Quoted(owners[i]->name) + " and " + Quoted(request.name) + " share register " +
+                errors += "ERROR: " + request.where + Quoted(owners[i]->name) + " and " + Quoted(request.name) + " share register " +
                           std::string(1, registerClass) + std::to_string(i) + ".\n";
                 return false;
             }
@@ -125,7 +162,7 @@ bool QP_ShaderRegisters::Assign(spirv_cross::Compiler& compiler,
             first = run == 1 ? i : first;
         }
         if (run < request.count) {
-            errors += "No free " + std::string(1, registerClass) + " register is left for " + Quoted(request.name) +
+            errors += "ERROR: " + request.where + "No free " + std::string(1, registerClass) + " register is left for " + Quoted(request.name) +
                       " (" + std::to_string(slotCount) + " slots).\n";
             return false;
         }

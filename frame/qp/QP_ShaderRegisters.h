@@ -51,6 +51,7 @@ private:
     {
         std::string name;
         std::int32_t explicitRegister; // -1: none
+        std::string where;             // "file:line: " for messages, or empty
     };
     std::vector<Declaration> declarations; // in the order of the text
 };

@@ -99,7 +99,7 @@ float4 QR_Main(float4 position : SV_POSITION) : SV_TARGET
                         "cbuffer B : register(b2) { float4 b; };\n"
                         "float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return a + b; }\n";
     std::string messages = CompilePixelStage(clash);
-    EXPECT_NE(messages.find("'A' and 'B' share register b2"), std::string::npos) << messages;
+    EXPECT_NE(messages.find("ERROR: 0:2: 'A' and 'B' share register b2"), std::string::npos) << messages;
     const char* unusedClash = "cbuffer A : register(b2) { float4 a; };\n"
                               "cbuffer B : register(b2) { float4 b; };\n"
                               "float4 Unused() { return a; }\n"
@@ -107,7 +107,7 @@ float4 QR_Main(float4 position : SV_POSITION) : SV_TARGET
     EXPECT_EQ(CompilePixelStage(unusedClash), "");
     EXPECT_NE(CompilePixelStage("cbuffer A : register(b14) { float4 a; };\n"
                                 "float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return a; }\n")
-                  .find("Register b14 of 'A' is outside"),
+                  .find("ERROR: 0:1: Register b14 of 'A' is outside"),
               std::string::npos);
 }
 
@@ -163,6 +163,18 @@ Texture2D a; Texture2D b; SamplerState sa; SamplerState sb;
 float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return a.Sample(sa, p.xy) + b.Sample(sb, p.xy); }
 )";
     EXPECT_EQ(CompilePixelStage(pairs), "");
+    // An array takes one register per element; a clash is placed at the second texture's use.
+    const char* arrays = R"(
+Texture2D layers[3]; Texture2D single : register(t1); SamplerState s;
+float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return layers[2].Sample(s, p.xy) + single.Sample(s, p.xy); }
+)";
+    EXPECT_EQ(CompilePixelStage(arrays), "") << "layers at t2-t4 around single at t1";
+    const char* clash = "Texture2D a : register(t3); SamplerState s;\n"
+                        "Texture2D b : register(t3);\n"
+                        "float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET {\n"
+                        "    return a.Sample(s, p.xy) + b.Sample(s, p.xy); }\n";
+    const std::string messages = CompilePixelStage(clash);
+    EXPECT_NE(messages.find("ERROR: 0:4: 'a' and 'b' share register t3"), std::string::npos) << messages;
 }
 
 // Bytes 0-115 of the buffer, as HLSL packs it: a float3 with an int in the rest of its row, an
@@ -290,13 +302,47 @@ float4 QR_Main(float4 position : SV_POSITION) : SV_TARGET { return Sum(lights) +
     BindPixelConstants(0, data, sizeof(data));
     DrawFullScreen(source);
     EXPECT_TRUE(Near(Pixel(20, 40), {128, 51, 255, 255}));
+
+    // Matrices and bool arrays inside an array of structs read whole, then indexed as a copy.
+    const char* parts = R"(
+struct Part { float2x2 m; bool on[2]; };
+cbuffer Parts { Part parts[2]; };
+float4 Pick(Part p) { return float4(mul(p.m, float2(1, 0)), p.on[0] ? 1 : 0, p.on[1] ? 1 : 0); }
+float4 QR_Main(float4 position : SV_POSITION) : SV_TARGET
+{
+    Part all[2] = parts;
+    return position.x < 32 ? Pick(parts[0]) : Pick(all[1]);
+}
+)";
+    // A Part: matrix columns at bytes 0 and 16, on[0] at 32, on[1] at 48 (52 bytes), stride 64.
+    float partData[32] = {};
+    auto setPart = [&partData](int i, float m00, float m10, std::uint32_t on0, std::uint32_t on1) {
+        float* part = partData + 16 * i;
+        part[0] = m00, part[1] = m10, part[4] = 9, part[5] = 9;
+        std::memcpy(part + 8, &on0, 4);
+        std::memcpy(part + 12, &on1, 4);
+    };
+    setPart(0, 0.2f, 0.4f, 1, 0);
+    setPart(1, 0.8f, 0.6f, 0, 1);
+    buffers.clear();
+    BindPixelConstants(0, partData, sizeof(partData));
+    DrawFullScreen(parts);
+    EXPECT_TRUE(Near(Pixel(10, 10), {51, 102, 255, 0})) << "parts[0]";
+    EXPECT_TRUE(Near(Pixel(50, 10), {204, 153, 0, 255})) << "parts[1] through a copy of the array";
 }
 
 TEST_F(QP_ShaderCompilerConstantsTest, BufferShapesThatCannotBeFlattenedFailNamingTheBuffer)
 {
     const char* wide = "cbuffer Wide { double d; float4 f; };\n"
                        "float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return f * (float)d; }\n";
-    const std::string messages = CompilePixelStage(wide);
-    EXPECT_NE(messages.find("failed: "), std::string::npos) << messages;
-    EXPECT_NE(messages.find("Wide"), std::string::npos) << messages;
+    std::string messages = CompilePixelStage(wide);
+    EXPECT_NE(messages.find("Constant buffer 'Wide': members of 64-bit floating point"), std::string::npos) << messages;
+
+    // Read whole, this array would become 16800 loads: more than any buffer within the size limit needs.
+    const char* huge = "struct Q { float a; float b; float c; float d; };\n"
+                       "cbuffer Huge { Q q[4200]; };\n"
+                       "float Sum(Q a[4200]) { return a[0].a + a[4199].d; }\n"
+                       "float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return Sum(q); }\n";
+    messages = CompilePixelStage(huge);
+    EXPECT_NE(messages.find("Constant buffer 'Huge': too many values are read at once"), std::string::npos) << messages;
 }
