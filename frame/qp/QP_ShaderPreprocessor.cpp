@@ -13,9 +13,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <string>
 #include <vector>
 
 namespace
