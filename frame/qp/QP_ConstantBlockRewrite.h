@@ -8,6 +8,8 @@
 //     bytes unchanged; GLSL reads them with floatBitsToInt/floatBitsToUint.
 //   - loads of scalars, vectors and matrices only: a struct or array loaded at once (an array of
 //     structs passed whole to a function) becomes per-member loads and a composite construct.
+//     Access chains into a block are merged into one chain from the block variable, and chains
+//     to a struct or array are not written at all: the flattened block cannot name either.
 // Blocks decorated BufferBlock (storage buffers) are left alone. A shape it cannot rewrite
 // (64-bit or 16-bit members, a block pointer handed to a function, ...) fails with a message
 // naming the cbuffer.

@@ -277,6 +277,23 @@ float4 QR_Main(float4 position : SV_POSITION) : SV_TARGET
     BindPixelConstants(0, &constants, sizeof(constants));
     DrawFullScreen(source);
     EXPECT_TRUE(Near(Pixel(7, 7), bytesOf(0xA0B0C0D0u), 0));
+
+    // The vertex stage goes through the same rewrite; its GLSL must build on the device too.
+    const char* vertex = R"(
+cbuffer Transform { float4x4 wvp; int instanceBase; uint mask; bool flip; };
+float4 QR_Main(float4 p : POSITION, uint id : SV_InstanceID) : SV_POSITION
+{
+    float4 o = mul(p, wvp);
+    o.x += (id + instanceBase) & mask;
+    return flip ? -o : o;
+}
+)";
+    QC_Ptr<QP_Blob> code, errors;
+    ASSERT_EQ(QP_Compile(vertex, std::strlen(vertex), nullptr, "QR_Main", "vs_4_0", &code, &errors), QP_OK)
+        << QP_BlobText(errors.Get());
+    QC_Ptr<QP_VertexShader> vertexShader;
+    EXPECT_EQ(device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), &vertexShader), QP_OK)
+        << QP_ShaderCodeText(code.Get());
 }
 
 TEST_F(QP_ShaderCompilerConstantsTest, ArrayOfStructsPassedWholeToAFunctionIsDrawnRight)
