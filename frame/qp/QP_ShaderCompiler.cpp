@@ -7,6 +7,7 @@
 
 #include "qc/QC_Log.h"
 #include "qp/QP_ConstantBlockRewrite.h"
+#include "qp/QP_EffectSyntax.h"
 #include "qp/QP_ShaderCode.h"
 #include "qp/QP_ShaderPreprocessor.h"
 #include "qp/QP_ShaderRegisters.h"
@@ -333,8 +334,12 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
         // The guards run on the expanded text, so a macro or an included file cannot hide a
         // text the front end crashes on; the front end then parses that same text.
         std::string expanded;
-        compiled = QP_PreprocessShader(source, sourceLength, sourceName, stage, include, expanded, messages) &&
-                   QP_CheckShaderText(expanded.data(), expanded.size(), sourceName, messages);
+        compiled = QP_PreprocessShader(source, sourceLength, sourceName, stage, include, expanded, messages);
+        // Effect-file syntax (state blocks, techniques, legacy type names, gl_ names) becomes
+        // what the front end parses; the guards then see the text the front end will.
+        if (compiled)
+            QP_RewriteEffectSyntax(expanded);
+        compiled = compiled && QP_CheckShaderText(expanded.data(), expanded.size(), sourceName, messages);
         std::int64_t preprocessed = NowNs();
         if (timings)
             timings->preprocessNs = preprocessed - start;

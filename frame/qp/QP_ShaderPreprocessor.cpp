@@ -199,7 +199,8 @@ bool QP_PreprocessShader(const char* source, std::size_t length, const char* sou
 // one-component vector types are refused (the shader generator never writes them; a plain float
 // is the same value); a parameter must be named before its semantic; and names beginning with
 // gl_ are refused (GLSL reserves them, so the GLSL written from such a shader could not compile
-// either). Preprocessor lines left in the expanded text are #line (followed for the messages),
+// either). The compile chain renames those names first (QP_RewriteEffectSyntax cuts names as this
+// check does), so that refusal only stops a text that did not pass the rename. Preprocessor lines left in the expanded text are #line (followed for the messages),
 // #pragma and #extension, which hold no code.
 namespace
 {

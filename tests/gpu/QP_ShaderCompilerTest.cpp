@@ -198,9 +198,12 @@ TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMes
     EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("ERROR: 0:3: '}' : unexpected closing bracket, '(' of line 3"),
               std::string::npos)
         << QP_BlobText(errors.Get());
+    // A global named like a GL built-in crashed the front end; such names take a prefix first.
     EXPECT_EQ(CompileText("float4 gl_Colour; float4 QR_Main() : SV_TARGET { return gl_Colour; }", "ps_4_0", &code, &errors),
-              QP_E_FAIL);
-    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("'gl_Colour' : names beginning with gl_"), std::string::npos);
+              QP_OK)
+        << QP_BlobText(errors.Get());
+    const char* renamed = code ? QP_ShaderCodeText(code.Get()) : nullptr;
+    EXPECT_EQ(std::string(renamed ? renamed : "gl_Colour").find(" gl_Colour"), std::string::npos) << (renamed ? renamed : "");
     std::string deep = "float4 QR_Main() : SV_TARGET { return ";
     deep += std::string(200, '(') + "1" + std::string(200, ')') + "; }";
     EXPECT_EQ(CompileText(deep.c_str(), "ps_4_0", &code, &errors), QP_E_FAIL);
