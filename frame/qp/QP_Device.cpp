@@ -64,13 +64,13 @@ QP_Result QP_Device::CreateBuffer(const QP_BufferDesc* desc, const QP_Subresourc
                                   QC_Ptr<QP_Buffer>* buffer)
 {
     if (!desc || desc->byteWidth == 0) {
-        QC_ERROR("CreateBuffer: no description or a size of 0.");
+        QC_INFO("CreateBuffer: no description or a size of 0.");
         return QP_E_INVALIDARG;
     }
     const std::uint32_t knownBinds =
         QP_BIND_VERTEX_BUFFER | QP_BIND_INDEX_BUFFER | QP_BIND_CONSTANT_BUFFER | QP_BIND_SHADER_RESOURCE;
     if (desc->bindFlags == 0 || (desc->bindFlags & ~knownBinds) != 0) {
-        QC_ERROR("CreateBuffer: bind flags 0x%X are not supported.", desc->bindFlags);
+        QC_INFO("CreateBuffer: bind flags 0x%X are not supported.", desc->bindFlags);
         return QP_E_INVALIDARG;
     }
     const std::uint32_t stride = desc->structureByteStride;
@@ -85,35 +85,35 @@ QP_Result QP_Device::CreateBuffer(const QP_BufferDesc* desc, const QP_Subresourc
     if ((desc->bindFlags & QP_BIND_CONSTANT_BUFFER) &&
         (desc->bindFlags != QP_BIND_CONSTANT_BUFFER || desc->byteWidth % 16 != 0 ||
          desc->byteWidth > QP_MAX_CONSTANT_BUFFER_BYTES)) {
-        QC_ERROR("CreateBuffer: a constant buffer is bound alone and sized in 16-byte steps up to %u bytes (%u).",
-                 QP_MAX_CONSTANT_BUFFER_BYTES, desc->byteWidth);
+        QC_INFO("CreateBuffer: a constant buffer is bound alone and sized in 16-byte steps up to %u bytes (%u).",
+                QP_MAX_CONSTANT_BUFFER_BYTES, desc->byteWidth);
         return QP_E_INVALIDARG;
     }
     switch (desc->usage) {
     case QP_USAGE_DEFAULT:
         if (desc->cpuAccessFlags != 0) {
-            QC_ERROR("CreateBuffer: default usage allows no CPU access.");
+            QC_INFO("CreateBuffer: default usage allows no CPU access.");
             return QP_E_INVALIDARG;
         }
         break;
     case QP_USAGE_IMMUTABLE:
         if (desc->cpuAccessFlags != 0 || !initialData || !initialData->sysMem) {
-            QC_ERROR("CreateBuffer: an immutable buffer needs initial data and no CPU access.");
+            QC_INFO("CreateBuffer: an immutable buffer needs initial data and no CPU access.");
             return QP_E_INVALIDARG;
         }
         break;
     case QP_USAGE_DYNAMIC:
         if (desc->cpuAccessFlags != QP_CPU_ACCESS_WRITE) {
-            QC_ERROR("CreateBuffer: a dynamic buffer needs CPU write access only.");
+            QC_INFO("CreateBuffer: a dynamic buffer needs CPU write access only.");
             return QP_E_INVALIDARG;
         }
         break;
     default:
-        QC_ERROR("CreateBuffer: usage %d is not supported.", desc->usage);
+        QC_INFO("CreateBuffer: usage %d is not supported.", desc->usage);
         return QP_E_INVALIDARG;
     }
     if (initialData && !initialData->sysMem) {
-        QC_ERROR("CreateBuffer: initial data without memory.");
+        QC_INFO("CreateBuffer: initial data without memory.");
         return QP_E_INVALIDARG;
     }
 
@@ -149,35 +149,35 @@ QP_Result QP_Device::CreateTexture2D(const QP_Texture2DDesc* desc, const QP_Subr
                                      QC_Ptr<QP_Texture2D>* texture)
 {
     if (!desc || desc->width == 0 || desc->height == 0 || desc->width > 16384 || desc->height > 16384) {
-        QC_ERROR("CreateTexture2D: size %ux%u is outside 1 to 16384.", desc ? desc->width : 0, desc ? desc->height : 0);
+        QC_INFO("CreateTexture2D: size %ux%u is outside 1 to 16384.", desc ? desc->width : 0, desc ? desc->height : 0);
         return QP_E_INVALIDARG;
     }
     const QP_GLFormat* format = QP_GLFindFormat(desc->format);
     if (!format || !format->internalFormat) {
-        QC_ERROR("CreateTexture2D: format %d is not supported.", desc->format);
+        QC_INFO("CreateTexture2D: format %d is not supported.", desc->format);
         return QP_E_INVALIDARG;
     }
     const std::uint32_t knownBinds = QP_BIND_SHADER_RESOURCE | QP_BIND_RENDER_TARGET | QP_BIND_DEPTH_STENCIL;
     if ((desc->bindFlags & ~knownBinds) != 0 || desc->arraySize != 1 || desc->sampleDesc.count != 1 ||
         desc->cpuAccessFlags != 0 || (desc->usage != QP_USAGE_DEFAULT && desc->usage != QP_USAGE_IMMUTABLE)) {
-        QC_ERROR("CreateTexture2D: only single-sample, single-slice default or immutable textures without CPU "
-                 "access are supported (bind 0x%X, usage %d).",
-                 desc->bindFlags, desc->usage);
+        QC_INFO("CreateTexture2D: only single-sample, single-slice default or immutable textures without CPU "
+                "access are supported (bind 0x%X, usage %d).",
+                desc->bindFlags, desc->usage);
         return QP_E_INVALIDARG;
     }
     if (format->depthStencil != ((desc->bindFlags & QP_BIND_DEPTH_STENCIL) != 0) ||
         (format->depthStencil && (desc->bindFlags & (QP_BIND_RENDER_TARGET | QP_BIND_SHADER_RESOURCE)))) {
-        QC_ERROR("CreateTexture2D: format %d does not fit bind flags 0x%X.", desc->format, desc->bindFlags);
+        QC_INFO("CreateTexture2D: format %d does not fit bind flags 0x%X.", desc->format, desc->bindFlags);
         return QP_E_INVALIDARG;
     }
     const std::uint32_t fullChain = FullMipCount(desc->width, desc->height);
     const std::uint32_t levels = desc->mipLevels == 0 ? fullChain : desc->mipLevels;
     if (levels > fullChain) {
-        QC_ERROR("CreateTexture2D: %u mip levels for a %ux%u texture.", levels, desc->width, desc->height);
+        QC_INFO("CreateTexture2D: %u mip levels for a %ux%u texture.", levels, desc->width, desc->height);
         return QP_E_INVALIDARG;
     }
     if (desc->usage == QP_USAGE_IMMUTABLE && !initialData) {
-        QC_ERROR("CreateTexture2D: an immutable texture needs initial data.");
+        QC_INFO("CreateTexture2D: an immutable texture needs initial data.");
         return QP_E_INVALIDARG;
     }
 
@@ -256,7 +256,7 @@ QP_Result QP_Device::CreateShaderResourceView(QP_Texture2D* resource, const QP_S
                                               QC_Ptr<QP_ShaderResourceView>* view)
 {
     if (!resource || !(resource->desc.bindFlags & QP_BIND_SHADER_RESOURCE)) {
-        QC_ERROR("CreateShaderResourceView: the resource is not bound as a shader resource.");
+        QC_INFO("CreateShaderResourceView: the resource is not bound as a shader resource.");
         return QP_E_INVALIDARG;
     }
     QP_ShaderResourceViewDesc viewDesc;
@@ -268,7 +268,7 @@ QP_Result QP_Device::CreateShaderResourceView(QP_Texture2D* resource, const QP_S
         if ((desc->format != resource->desc.format && desc->format != QP_FORMAT_UNKNOWN) ||
             desc->viewDimension != QP_SRV_DIMENSION_TEXTURE2D || desc->mostDetailedMip != 0 ||
             (desc->mipLevels != resource->desc.mipLevels && desc->mipLevels != 0xFFFFFFFFu)) {
-            QC_ERROR("CreateShaderResourceView: only a view of the whole texture in its format is supported.");
+            QC_INFO("CreateShaderResourceView: only a view of the whole texture in its format is supported.");
             return QP_E_INVALIDARG;
         }
     }
@@ -279,7 +279,7 @@ QP_Result QP_Device::CreateRenderTargetView(QP_Texture2D* resource, const QP_Ren
                                             QC_Ptr<QP_RenderTargetView>* view)
 {
     if (!resource || !(resource->desc.bindFlags & QP_BIND_RENDER_TARGET)) {
-        QC_ERROR("CreateRenderTargetView: the resource is not bound as a render target.");
+        QC_INFO("CreateRenderTargetView: the resource is not bound as a render target.");
         return QP_E_INVALIDARG;
     }
     QP_RenderTargetViewDesc viewDesc;
@@ -287,7 +287,7 @@ QP_Result QP_Device::CreateRenderTargetView(QP_Texture2D* resource, const QP_Ren
     if (desc) {
         if ((desc->format != resource->desc.format && desc->format != QP_FORMAT_UNKNOWN) ||
             desc->viewDimension != QP_RTV_DIMENSION_TEXTURE2D || desc->mipSlice >= resource->desc.mipLevels) {
-            QC_ERROR("CreateRenderTargetView: only two-dimensional views in the texture's format are supported.");
+            QC_INFO("CreateRenderTargetView: only two-dimensional views in the texture's format are supported.");
             return QP_E_INVALIDARG;
         }
         viewDesc.mipSlice = desc->mipSlice;
@@ -307,7 +307,7 @@ QP_Result QP_Device::CreateDepthStencilView(QP_Texture2D* resource, const QP_Dep
                                             QC_Ptr<QP_DepthStencilView>* view)
 {
     if (!resource || !(resource->desc.bindFlags & QP_BIND_DEPTH_STENCIL)) {
-        QC_ERROR("CreateDepthStencilView: the resource is not bound as a depth-stencil buffer.");
+        QC_INFO("CreateDepthStencilView: the resource is not bound as a depth-stencil buffer.");
         return QP_E_INVALIDARG;
     }
     QP_DepthStencilViewDesc viewDesc;
@@ -316,8 +316,8 @@ QP_Result QP_Device::CreateDepthStencilView(QP_Texture2D* resource, const QP_Dep
         if ((desc->format != resource->desc.format && desc->format != QP_FORMAT_UNKNOWN) ||
             desc->viewDimension != QP_DSV_DIMENSION_TEXTURE2D || desc->mipSlice >= resource->desc.mipLevels ||
             desc->flags != 0) {
-            QC_ERROR("CreateDepthStencilView: only two-dimensional writable views in the texture's format are "
-                     "supported.");
+            QC_INFO("CreateDepthStencilView: only two-dimensional writable views in the texture's format are "
+                    "supported.");
             return QP_E_INVALIDARG;
         }
         viewDesc.mipSlice = desc->mipSlice;
@@ -339,8 +339,8 @@ QP_Result QP_Device::CreateShader(const void* code, std::size_t codeSize, std::u
     const char* text = nullptr;
     if (!QP_ParseShaderCode(code, codeSize, &shader->shaderInterface, &text) ||
         shader->shaderInterface.stage != stage) {
-        QC_ERROR("Create%sShader: the code is not a compiled %s stage.", stage == QP_SHADER_STAGE_VERTEX ? "Vertex" : "Pixel",
-                 stage == QP_SHADER_STAGE_VERTEX ? "vertex" : "pixel");
+        QC_INFO("Create%sShader: the code is not a compiled %s stage.", stage == QP_SHADER_STAGE_VERTEX ? "Vertex" : "Pixel",
+                stage == QP_SHADER_STAGE_VERTEX ? "vertex" : "pixel");
         return QP_E_INVALIDARG;
     }
     const GLenum type = stage == QP_SHADER_STAGE_VERTEX ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER;
@@ -353,7 +353,7 @@ QP_Result QP_Device::CreateShader(const void* code, std::size_t codeSize, std::u
         char log[2048] = {};
         if (shader->glProgram)
             glGetProgramInfoLog(shader->glProgram, sizeof(log), nullptr, log);
-        QC_ERROR("The GL driver refused a compiled shader stage: %s", log);
+        QC_INFO("The GL driver refused a compiled shader stage: %s", log);
         return QP_E_FAIL;
     }
     shader->glslText.assign(text, text + std::strlen(text) + 1);
@@ -390,11 +390,11 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
     const char* text = nullptr;
     if (!QP_ParseShaderCode(shaderCode, codeSize, &shaderInterface, &text) ||
         shaderInterface.stage != QP_SHADER_STAGE_VERTEX) {
-        QC_ERROR("CreateInputLayout: the code is not a compiled vertex stage.");
+        QC_INFO("CreateInputLayout: the code is not a compiled vertex stage.");
         return QP_E_INVALIDARG;
     }
     if (elementCount > QP_MAX_INPUT_ELEMENTS || (elementCount > 0 && !elements)) {
-        QC_ERROR("CreateInputLayout: %u elements (at most %u).", elementCount, QP_MAX_INPUT_ELEMENTS);
+        QC_INFO("CreateInputLayout: %u elements (at most %u).", elementCount, QP_MAX_INPUT_ELEMENTS);
         return QP_E_INVALIDARG;
     }
     struct Attribute
@@ -413,7 +413,7 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
         const QP_InputElementDesc& element = elements[i];
         Attribute& attribute = attributes[i];
         if (!element.semanticName) {
-            QC_ERROR("CreateInputLayout: element %u has no semantic.", i);
+            QC_INFO("CreateInputLayout: element %u has no semantic.", i);
             return QP_E_INVALIDARG;
         }
         // An element no input of the shader reads, and that has no fixed location, feeds nothing.
@@ -421,26 +421,26 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
                                                  &attribute.location);
         attribute.format = QP_GLFindFormat(element.format);
         if (!attribute.format || attribute.format->vertexComponents == 0) {
-            QC_ERROR("CreateInputLayout: format %d is not a vertex format.", element.format);
+            QC_INFO("CreateInputLayout: format %d is not a vertex format.", element.format);
             return QP_E_INVALIDARG;
         }
         if (element.inputSlot >= QP_INPUT_ASSEMBLER_SLOT_COUNT ||
             (element.inputSlotClass != QP_INPUT_PER_VERTEX_DATA && element.inputSlotClass != QP_INPUT_PER_INSTANCE_DATA)) {
-            QC_ERROR("CreateInputLayout: element %u has slot %u and class %d.", i, element.inputSlot,
-                     element.inputSlotClass);
+            QC_INFO("CreateInputLayout: element %u has slot %u and class %d.", i, element.inputSlot,
+                    element.inputSlotClass);
             return QP_E_INVALIDARG;
         }
         // GL sets the step rate per buffer binding, Direct3D per element: one rate per slot.
         const std::uint32_t rate = element.inputSlotClass == QP_INPUT_PER_INSTANCE_DATA ? element.instanceDataStepRate : 0;
         if (slotClass[element.inputSlot] >= 0 &&
             (slotClass[element.inputSlot] != element.inputSlotClass || slotRate[element.inputSlot] != rate)) {
-            QC_ERROR("CreateInputLayout: slot %u mixes step rates.", element.inputSlot);
+            QC_INFO("CreateInputLayout: slot %u mixes step rates.", element.inputSlot);
             return QP_E_INVALIDARG;
         }
         slotClass[element.inputSlot] = element.inputSlotClass;
         slotRate[element.inputSlot] = rate;
         if (attribute.used && ((usedLocations >> attribute.location) & 1u)) {
-            QC_ERROR("CreateInputLayout: semantic %s%u appears twice.", element.semanticName, element.semanticIndex);
+            QC_INFO("CreateInputLayout: semantic %s%u appears twice.", element.semanticName, element.semanticIndex);
             return QP_E_INVALIDARG;
         }
         usedLocations |= attribute.used ? 1u << attribute.location : 0u;
@@ -448,7 +448,7 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
         attribute.offset = element.alignedByteOffset == QP_APPEND_ALIGNED_ELEMENT ? slotEnd[element.inputSlot]
                                                                                   : element.alignedByteOffset;
         if (attribute.offset > 2048) {
-            QC_ERROR("CreateInputLayout: element %u starts at byte %u.", i, attribute.offset);
+            QC_INFO("CreateInputLayout: element %u starts at byte %u.", i, attribute.offset);
             return QP_E_INVALIDARG;
         }
         slotEnd[element.inputSlot] = attribute.offset + attribute.format->bytesPerPixel;
@@ -457,8 +457,8 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
     for (std::uint32_t i = 0; i < shaderInterface.inputCount; ++i) {
         const QP_ShaderInput& input = shaderInterface.inputs[i];
         if (!((usedLocations >> input.location) & 1u)) {
-            QC_ERROR("CreateInputLayout: the shader reads %s%u, which no element provides.", input.semanticName,
-                     input.semanticIndex);
+            QC_INFO("CreateInputLayout: the shader reads %s%u, which no element provides.", input.semanticName,
+                    input.semanticIndex);
             return QP_E_INVALIDARG;
         }
     }
@@ -500,7 +500,7 @@ QP_Result QP_Device::CreateInputLayout(const QP_InputElementDesc* elements, std:
 QP_Result QP_Device::CreateBlendState(const QP_BlendDesc* desc, QC_Ptr<QP_BlendState>* state)
 {
     if (!desc) {
-        QC_ERROR("CreateBlendState: no description.");
+        QC_INFO("CreateBlendState: no description.");
         return QP_E_INVALIDARG;
     }
     // One set of factors for every slot: the same as eight identical independent entries.
@@ -524,7 +524,7 @@ QP_Result QP_Device::CreateBlendState(const QP_BlendDesc* desc, QC_Ptr<QP_BlendS
 QP_Result QP_Device::CreateBlendState1(const QP_BlendDesc1* desc, QC_Ptr<QP_BlendState>* state)
 {
     if (!desc) {
-        QC_ERROR("CreateBlendState: no description.");
+        QC_INFO("CreateBlendState: no description.");
         return QP_E_INVALIDARG;
     }
     QC_Ptr<QP_BlendState> created(new QP_BlendState(glContext.Get(), *desc));
@@ -534,18 +534,18 @@ QP_Result QP_Device::CreateBlendState1(const QP_BlendDesc1* desc, QC_Ptr<QP_Blen
         GLenum srcColour = 0, destColour = 0, colourEquation = 0, srcAlpha = 0, destAlpha = 0, alphaEquation = 0;
         if (!QP_GLBlendFactor(source.srcBlend, &srcColour) || !QP_GLBlendFactor(source.destBlend, &destColour) ||
             !QP_GLBlendFactor(source.srcBlendAlpha, &srcAlpha) || !QP_GLBlendFactor(source.destBlendAlpha, &destAlpha)) {
-            QC_ERROR("CreateBlendState: unknown blend factor in entry %u (%d, %d, %d, %d).", i, source.srcBlend,
-                     source.destBlend, source.srcBlendAlpha, source.destBlendAlpha);
+            QC_INFO("CreateBlendState: unknown blend factor in entry %u (%d, %d, %d, %d).", i, source.srcBlend,
+                    source.destBlend, source.srcBlendAlpha, source.destBlendAlpha);
             return QP_E_INVALIDARG;
         }
         if (!QP_GLBlendEquation(source.blendOp, &colourEquation) ||
             !QP_GLBlendEquation(source.blendOpAlpha, &alphaEquation)) {
-            QC_ERROR("CreateBlendState: unknown blend operation in entry %u (%d, %d).", i, source.blendOp,
-                     source.blendOpAlpha);
+            QC_INFO("CreateBlendState: unknown blend operation in entry %u (%d, %d).", i, source.blendOp,
+                    source.blendOpAlpha);
             return QP_E_INVALIDARG;
         }
         if (source.renderTargetWriteMask > QP_COLOR_WRITE_ENABLE_ALL) {
-            QC_ERROR("CreateBlendState: write mask %u in entry %u.", source.renderTargetWriteMask, i);
+            QC_INFO("CreateBlendState: write mask %u in entry %u.", source.renderTargetWriteMask, i);
             return QP_E_INVALIDARG;
         }
         target = {source.blendEnable, srcColour, destColour, colourEquation, srcAlpha, destAlpha, alphaEquation,
@@ -570,15 +570,15 @@ QP_Result QP_Device::CreateBlendState1(const QP_BlendDesc1* desc, QC_Ptr<QP_Blen
 QP_Result QP_Device::CreateDepthStencilState(const QP_DepthStencilDesc* desc, QC_Ptr<QP_DepthStencilState>* state)
 {
     if (!desc) {
-        QC_ERROR("CreateDepthStencilState: no description.");
+        QC_INFO("CreateDepthStencilState: no description.");
         return QP_E_INVALIDARG;
     }
     QC_Ptr<QP_DepthStencilState> created(new QP_DepthStencilState(glContext.Get(), *desc));
     GLenum depthFunc = 0;
     if (!QP_GLComparison(desc->depthFunc, &depthFunc) ||
         (desc->depthWriteMask != QP_DEPTH_WRITE_MASK_ZERO && desc->depthWriteMask != QP_DEPTH_WRITE_MASK_ALL)) {
-        QC_ERROR("CreateDepthStencilState: depth function %d or write mask %d is unknown.", desc->depthFunc,
-                 desc->depthWriteMask);
+        QC_INFO("CreateDepthStencilState: depth function %d or write mask %d is unknown.", desc->depthFunc,
+                desc->depthWriteMask);
         return QP_E_INVALIDARG;
     }
     created->depthTest = desc->depthEnable;
@@ -591,8 +591,8 @@ QP_Result QP_Device::CreateDepthStencilState(const QP_DepthStencilDesc* desc, QC
         GLenum fail = 0, depthFail = 0, pass = 0, func = 0;
         if (!QP_GLStencilOp(faces[i]->stencilFailOp, &fail) || !QP_GLStencilOp(faces[i]->stencilDepthFailOp, &depthFail) ||
             !QP_GLStencilOp(faces[i]->stencilPassOp, &pass) || !QP_GLComparison(faces[i]->stencilFunc, &func)) {
-            QC_ERROR("CreateDepthStencilState: unknown stencil operation or function on the %s face.",
-                     i == 0 ? "front" : "back");
+            QC_INFO("CreateDepthStencilState: unknown stencil operation or function on the %s face.",
+                    i == 0 ? "front" : "back");
             return QP_E_INVALIDARG;
         }
         *outFaces[i] = {fail, depthFail, pass, func};
@@ -605,18 +605,18 @@ QP_Result QP_Device::CreateDepthStencilState(const QP_DepthStencilDesc* desc, QC
 QP_Result QP_Device::CreateRasterizerState(const QP_RasterizerDesc* desc, QC_Ptr<QP_RasterizerState>* state)
 {
     if (!desc) {
-        QC_ERROR("CreateRasterizerState: no description.");
+        QC_INFO("CreateRasterizerState: no description.");
         return QP_E_INVALIDARG;
     }
     QC_Ptr<QP_RasterizerState> created(new QP_RasterizerState(glContext.Get(), *desc));
     GLenum polygonMode = 0, cullFace = 0;
     bool cullEnable = false;
     if (!QP_GLFillMode(desc->fillMode, &polygonMode)) {
-        QC_ERROR("CreateRasterizerState: unknown fill mode %d.", desc->fillMode);
+        QC_INFO("CreateRasterizerState: unknown fill mode %d.", desc->fillMode);
         return QP_E_INVALIDARG;
     }
     if (!QP_GLCullMode(desc->cullMode, &cullEnable, &cullFace)) {
-        QC_ERROR("CreateRasterizerState: unknown cull mode %d.", desc->cullMode);
+        QC_INFO("CreateRasterizerState: unknown cull mode %d.", desc->cullMode);
         return QP_E_INVALIDARG;
     }
     created->polygonMode = polygonMode;
@@ -638,27 +638,27 @@ QP_Result QP_Device::CreateRasterizerState(const QP_RasterizerDesc* desc, QC_Ptr
 QP_Result QP_Device::CreateSamplerState(const QP_SamplerDesc* desc, QC_Ptr<QP_SamplerState>* state)
 {
     if (!desc) {
-        QC_ERROR("CreateSamplerState: no description.");
+        QC_INFO("CreateSamplerState: no description.");
         return QP_E_INVALIDARG;
     }
     GLenum minFilter = 0, magFilter = 0, wrapU = 0, wrapV = 0, wrapW = 0, comparisonFunc = 0;
     bool anisotropic = false, comparison = false;
     if (!QP_GLFilter(desc->filter, &minFilter, &magFilter, &anisotropic, &comparison)) {
-        QC_ERROR("CreateSamplerState: unknown filter %d.", desc->filter);
+        QC_INFO("CreateSamplerState: unknown filter %d.", desc->filter);
         return QP_E_INVALIDARG;
     }
     if (!QP_GLTextureAddress(desc->addressU, &wrapU) || !QP_GLTextureAddress(desc->addressV, &wrapV) ||
         !QP_GLTextureAddress(desc->addressW, &wrapW)) {
-        QC_ERROR("CreateSamplerState: unknown address mode (%d, %d, %d).", desc->addressU, desc->addressV,
-                 desc->addressW);
+        QC_INFO("CreateSamplerState: unknown address mode (%d, %d, %d).", desc->addressU, desc->addressV,
+                desc->addressW);
         return QP_E_INVALIDARG;
     }
     if (!QP_GLComparison(desc->comparisonFunc, &comparisonFunc)) {
-        QC_ERROR("CreateSamplerState: unknown comparison function %d.", desc->comparisonFunc);
+        QC_INFO("CreateSamplerState: unknown comparison function %d.", desc->comparisonFunc);
         return QP_E_INVALIDARG;
     }
     if (anisotropic && (desc->maxAnisotropy < 1 || desc->maxAnisotropy > 16)) {
-        QC_ERROR("CreateSamplerState: maximum anisotropy %u is outside 1 to 16.", desc->maxAnisotropy);
+        QC_INFO("CreateSamplerState: maximum anisotropy %u is outside 1 to 16.", desc->maxAnisotropy);
         return QP_E_INVALIDARG;
     }
     QP_SamplerState* created = new QP_SamplerState(glContext.Get(), *desc);
@@ -691,7 +691,7 @@ QP_Result QP_Device::CreateSamplerState(const QP_SamplerDesc* desc, QC_Ptr<QP_Sa
 QP_Result QP_Device::CreateQuery(const QP_QueryDesc* desc, QC_Ptr<QP_Query>* query)
 {
     if (!desc || desc->query < QP_QUERY_EVENT || desc->query > QP_QUERY_TIMESTAMP_DISJOINT) {
-        QC_ERROR("CreateQuery: query type %d is not supported.", desc ? desc->query : -1);
+        QC_INFO("CreateQuery: query type %d is not supported.", desc ? desc->query : -1);
         return QP_E_INVALIDARG;
     }
     QP_Query* created = new QP_Query(glContext.Get(), *desc);
@@ -711,7 +711,7 @@ QP_Result QP_CreateDevice(QP_Adapter* adapter, QP_DriverType driverType, std::ui
                           QC_Ptr<QP_Device>* device, QC_Ptr<QP_DeviceContext>* immediateContext)
 {
     if (driverType != QP_DRIVER_TYPE_UNKNOWN && driverType != QP_DRIVER_TYPE_HARDWARE) {
-        QC_ERROR("CreateDevice: driver type %d is not supported.", driverType);
+        QC_INFO("CreateDevice: driver type %d is not supported.", driverType);
         return QP_E_INVALIDARG;
     }
     QC_Ptr<QP_Adapter> chosen(adapter);

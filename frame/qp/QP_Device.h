@@ -8,8 +8,10 @@
 //   QP_CreateDevice(adapter.Get(), QP_DRIVER_TYPE_UNKNOWN, 0, &device, &context);
 //   device->CreateBuffer(&desc, &data, &buffer);  ...  context->DrawIndexed(6, 0, 0);
 //
-// Every creation returns QP_OK and a new object holding one reference, or an error result with a
-// log line naming what was refused; an out pointer may be null to only check the description.
+// Every creation returns QP_OK and a new object holding one reference, or an error result with an
+// info line in the log naming what was refused; an out pointer may be null to only check the
+// description. Reporting a failure as an error is the caller's, with its own text (the renderer
+// reports each one as an error or a fatal), so every failure is reported once.
 // The device and everything it creates belong to the thread that created it.
 
 #include "qc/QC_Ptr.h"

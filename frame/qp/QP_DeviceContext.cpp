@@ -658,11 +658,11 @@ QP_Result QP_DeviceContext::Map(QP_Buffer* buffer, std::uint32_t subresource, QP
     if (mapped)
         *mapped = QP_MappedSubresource();
     if (!buffer || !mapped || subresource != 0) {
-        QC_ERROR("Map: no buffer, no output or subresource %u.", subresource);
+        QC_INFO("Map: no buffer, no output or subresource %u.", subresource);
         return QP_E_INVALIDARG;
     }
     if (buffer->mapped) {
-        QC_ERROR("Map: the buffer is mapped already.");
+        QC_INFO("Map: the buffer is mapped already.");
         return QP_E_INVALIDARG;
     }
     // Direct3D's rules: only dynamic buffers with CPU write access map, for discard or for
@@ -671,8 +671,8 @@ QP_Result QP_DeviceContext::Map(QP_Buffer* buffer, std::uint32_t subresource, QP
     const bool discard = mapType == QP_MAP_WRITE_DISCARD;
     const bool noOverwrite = mapType == QP_MAP_WRITE_NO_OVERWRITE && buffer->desc.bindFlags != QP_BIND_CONSTANT_BUFFER;
     if (!dynamic || !(discard || noOverwrite)) {
-        QC_ERROR("Map: map type %d is not allowed on a buffer of usage %d and bind flags 0x%X.", mapType,
-                 buffer->desc.usage, buffer->desc.bindFlags);
+        QC_INFO("Map: map type %d is not allowed on a buffer of usage %d and bind flags 0x%X.", mapType,
+                buffer->desc.usage, buffer->desc.bindFlags);
         return QP_E_INVALIDARG;
     }
     buffer->mapped = true;

@@ -65,6 +65,7 @@ public:
 
     // --- resource contents ---
     // Buffers: subresource 0; DYNAMIC with CPU write access for WRITE_DISCARD/WRITE_NO_OVERWRITE.
+    // A refusal returns QP_E_INVALIDARG with an info line saying why; the caller reports it.
     QP_Result Map(QP_Buffer* buffer, std::uint32_t subresource, QP_Map mapType, std::uint32_t mapFlags,
                   QP_MappedSubresource* mapped);
     void Unmap(QP_Buffer* buffer, std::uint32_t subresource);

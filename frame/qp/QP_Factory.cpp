@@ -147,20 +147,20 @@ QP_Result QP_Output::GetDisplayModeList(QP_Format format, std::uint32_t, std::ui
 QP_Result QP_Factory::CreateSwapChain(QP_Device* device, const QP_SwapChainDesc* desc, QC_Ptr<QP_SwapChain>* swapChain)
 {
     if (!device || !desc || !swapChain) {
-        QC_ERROR("CreateSwapChain: no device, description or output.");
+        QC_INFO("CreateSwapChain: no device, description or output.");
         return QP_E_INVALIDARG;
     }
     if (desc->bufferDesc.format != QP_FORMAT_R8G8B8A8_UNORM || desc->sampleDesc.count != 1) {
-        QC_ERROR("CreateSwapChain: format %d with %u samples is not supported.", desc->bufferDesc.format,
-                 desc->sampleDesc.count);
+        QC_INFO("CreateSwapChain: format %d with %u samples is not supported.", desc->bufferDesc.format,
+                desc->sampleDesc.count);
         return QP_E_INVALIDARG;
     }
     if (!desc->outputWindow && (desc->bufferDesc.width == 0 || desc->bufferDesc.height == 0)) {
-        QC_ERROR("CreateSwapChain: a swap chain without a window needs a size.");
+        QC_INFO("CreateSwapChain: a swap chain without a window needs a size.");
         return QP_E_INVALIDARG;
     }
     if (desc->outputWindow && device->IsHeadless()) {
-        QC_ERROR("CreateSwapChain: a headless device cannot present to a window.");
+        QC_INFO("CreateSwapChain: a headless device cannot present to a window.");
         return QP_E_INVALIDARG;
     }
     QC_Ptr<QP_SwapChain> created(new QP_SwapChain(device, *desc));

@@ -68,7 +68,7 @@ bool QP_GLContext::CreateHeadless()
 {
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     if (!clientExtensions) {
-        QC_ERROR("EGL is not available (error 0x%04X).", eglGetError());
+        QC_INFO("EGL is not available (error 0x%04X).", eglGetError());
         return false;
     }
     // Device platform first: a GPU driver renders without a display server.
@@ -96,7 +96,7 @@ bool QP_GLContext::CreateHeadless()
         }
     }
     if (!eglContext) {
-        QC_ERROR("Unable to create a headless OpenGL 4.5 context (EGL error 0x%04X).", eglGetError());
+        QC_INFO("Unable to create a headless OpenGL 4.5 context (EGL error 0x%04X).", eglGetError());
         return false;
     }
     return true;
@@ -105,7 +105,7 @@ bool QP_GLContext::CreateHeadless()
 bool QP_GLContext::CreateWindowed()
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        QC_ERROR("Unable to start SDL video: %s", SDL_GetError());
+        QC_INFO("Unable to start SDL video: %s", SDL_GetError());
         return false;
     }
     videoStarted = true;
@@ -122,13 +122,13 @@ bool QP_GLContext::CreateWindowed()
     SDL_Window* window = SDL_CreateWindow("", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16, 16,
                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window) {
-        QC_ERROR("Unable to create the device window: %s", SDL_GetError());
+        QC_INFO("Unable to create the device window: %s", SDL_GetError());
         return false;
     }
     sdlWindow = window;
     SDL_GLContext context = SDL_GL_CreateContext(window);
     if (!context) {
-        QC_ERROR("Unable to create an OpenGL 4.5 core context: %s", SDL_GetError());
+        QC_INFO("Unable to create an OpenGL 4.5 core context: %s", SDL_GetError());
         return false;
     }
     sdlContext = context;
@@ -138,8 +138,8 @@ bool QP_GLContext::CreateWindowed()
 bool QP_GLContext::InitialiseState()
 {
     if (epoxy_gl_version() < 45 || !epoxy_is_desktop_gl()) {
-        QC_ERROR("OpenGL 4.5 is required, the driver offers %d.%d.", epoxy_gl_version() / 10,
-                 epoxy_gl_version() % 10);
+        QC_INFO("OpenGL 4.5 is required, the driver offers %d.%d.", epoxy_gl_version() / 10,
+                epoxy_gl_version() % 10);
         return false;
     }
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));

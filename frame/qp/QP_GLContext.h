@@ -15,7 +15,8 @@ struct QP_NativeWindow;
 class QP_GLContext : public QC_RefCounted
 {
 public:
-    // Null with a log line when no GL 4.5 core context can be made.
+    // Null with an info line saying why when no GL 4.5 core context can be made; the device
+    // creation that asked returns a failure for its caller to report.
     static QP_GLContext* Create(bool headless);
     ~QP_GLContext() override;
 

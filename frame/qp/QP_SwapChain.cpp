@@ -101,11 +101,11 @@ QP_Result QP_SwapChain::ResizeBuffers(std::uint32_t, std::uint32_t width, std::u
                                       std::uint32_t)
 {
     if (format != QP_FORMAT_UNKNOWN && format != QP_FORMAT_R8G8B8A8_UNORM) {
-        QC_ERROR("ResizeBuffers: format %d is not supported.", format);
+        QC_INFO("ResizeBuffers: format %d is not supported.", format);
         return QP_E_INVALIDARG;
     }
     if (!desc.outputWindow && (width == 0 || height == 0)) {
-        QC_ERROR("ResizeBuffers: a swap chain without a window needs a size.");
+        QC_INFO("ResizeBuffers: a swap chain without a window needs a size.");
         return QP_E_INVALIDARG;
     }
     const QP_SwapChainDesc previous = desc;

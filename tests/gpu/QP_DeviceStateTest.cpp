@@ -13,18 +13,24 @@ cbuffer Colour : register(b0) { float4 colour; };
 float4 QR_Main(float4 position : SV_POSITION) : SV_TARGET { return colour; }
 )";
 
-class ErrorCapture : public QC_LogBackend
+// Errors go to one list, the details a refusing call adds for its caller to another.
+class LogCapture : public QC_LogBackend
 {
 public:
-    explicit ErrorCapture(std::vector<std::string>* target) : lines(target) {}
+    LogCapture(std::vector<std::string>* errors, std::vector<std::string>* details) : errors(errors), details(details)
+    {
+    }
     void Write(int level, std::uint32_t, const char* message, const char*, int) override
     {
         if (level >= QC_LOG_ERROR)
-            lines->push_back(message);
+            errors->push_back(message);
+        else if (level == QC_LOG_INFO)
+            details->push_back(message);
     }
 
 private:
-    std::vector<std::string>* lines;
+    std::vector<std::string>* errors;
+    std::vector<std::string>* details;
 };
 
 using Group = QP_DeviceContext::StateGroup;
@@ -36,7 +42,7 @@ class QP_DeviceStateTest : public QP_GpuTest
 protected:
     void SetUp() override
     {
-        QC_CreateLog(QC_LogConfig{})->AddBackend(new ErrorCapture(&errors));
+        QC_CreateLog(QC_LogConfig{})->AddBackend(new LogCapture(&errors, &details));
         QP_GpuTest::SetUp();
     }
 
@@ -85,6 +91,7 @@ protected:
 
     QC_Ptr<QP_Buffer> colourBuffer;
     std::vector<std::string> errors;
+    std::vector<std::string> details;
 };
 
 TEST_F(QP_DeviceStateTest, ClearsBetweenDrawsLeaveBlendDepthRasteriserAndScissorStateInPlace)
@@ -215,20 +222,76 @@ TEST_F(QP_DeviceStateTest, ADrawPushesOnlyTheStateGroupsThatChanged)
     EXPECT_TRUE(errors.empty()) << errors.front();
 }
 
+TEST_F(QP_DeviceStateTest, RenderTargetViewsOfOneTextureAtTwoMipLevelsEachDrawToTheirOwnLevel)
+{
+    QP_Texture2DDesc desc;
+    desc.width = 16;
+    desc.height = 16;
+    desc.mipLevels = 2;
+    desc.format = QP_FORMAT_R8G8B8A8_UNORM;
+    desc.bindFlags = QP_BIND_RENDER_TARGET | QP_BIND_SHADER_RESOURCE;
+    QC_Ptr<QP_Texture2D> texture;
+    ASSERT_EQ(device->CreateTexture2D(&desc, nullptr, &texture), QP_OK);
+    QC_Ptr<QP_RenderTargetView> levelViews[2];
+    for (std::uint32_t level = 0; level < 2; ++level) {
+        QP_RenderTargetViewDesc viewDesc;
+        viewDesc.mipSlice = level;
+        ASSERT_EQ(device->CreateRenderTargetView(texture.Get(), &viewDesc, &levelViews[level]), QP_OK);
+    }
+    UseVertexShader(gpuPassThroughVertexShader);
+    UsePixelShader(solidColourPixelShader);
+    for (std::uint32_t level = 0; level < 2; ++level) {
+        QP_RenderTargetView* views[] = {levelViews[level].Get()};
+        context->OMSetRenderTargets(1, views, nullptr);
+        SetViewport(16 >> level, 16 >> level);
+        UseSolidColour(level == 0 ? 1.0f : 0.0f, level == 1 ? 1.0f : 0.0f, 0, 1);
+        DrawQuad(-1, -1, 1, 1);
+    }
+
+    // Each level shown through a sampler held to it by its level-of-detail range.
+    QC_Ptr<QP_ShaderResourceView> view;
+    ASSERT_EQ(device->CreateShaderResourceView(texture.Get(), nullptr, &view), QP_OK);
+    UsePixelShader(R"(
+Texture2D image : register(t0);
+SamplerState imageSampler : register(s0);
+struct PSIn { float4 position : SV_POSITION; float2 uv : TEXCOORD0; };
+float4 QR_Main(PSIn input) : SV_TARGET { return image.Sample(imageSampler, input.uv); }
+)");
+    QP_ShaderResourceView* views[] = {view.Get()};
+    context->PSSetShaderResources(0, 1, views);
+    BindBackBuffer(nullptr);
+    const GpuColour expected[2] = {{255, 0, 0, 255}, {0, 255, 0, 255}};
+    for (std::uint32_t level = 0; level < 2; ++level) {
+        QP_SamplerDesc samplerDesc;
+        samplerDesc.filter = QP_FILTER_MIN_MAG_MIP_POINT;
+        samplerDesc.minLod = static_cast<float>(level);
+        samplerDesc.maxLod = static_cast<float>(level);
+        QC_Ptr<QP_SamplerState> sampler;
+        ASSERT_EQ(device->CreateSamplerState(&samplerDesc, &sampler), QP_OK);
+        QP_SamplerState* samplers[] = {sampler.Get()};
+        context->PSSetSamplers(0, 1, samplers);
+        DrawQuad(-1, -1, 1, 1);
+        ReadBack();
+        EXPECT_TRUE(Near(Pixel(32, 32), expected[level], 0)) << "mip level " << level;
+    }
+    EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
 TEST_F(QP_DeviceStateTest, DescriptionsAreTranslatedAndRefusedWhenSetOrCreated)
 {
-    // A refused description fails at creation with a line naming the value.
+    // A refused description fails at creation with a detail line naming the value; the error
+    // itself is the caller's to report, so a failure is reported once.
     QP_DepthStencilDesc depth;
     depth.depthFunc = static_cast<QP_ComparisonFunc>(9);
     EXPECT_EQ(device->CreateDepthStencilState(&depth, nullptr), QP_E_INVALIDARG);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "CreateDepthStencilState: depth function 9 or write mask 1 is unknown.");
+    ASSERT_EQ(details.size(), 1u);
+    EXPECT_EQ(details[0], "CreateDepthStencilState: depth function 9 or write mask 1 is unknown.");
     QP_RasterizerDesc raster;
     raster.fillMode = static_cast<QP_FillMode>(1);
     EXPECT_EQ(device->CreateRasterizerState(&raster, nullptr), QP_E_INVALIDARG);
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[1], "CreateRasterizerState: unknown fill mode 1.");
-    errors.clear();
+    ASSERT_EQ(details.size(), 2u);
+    EXPECT_EQ(details[1], "CreateRasterizerState: unknown fill mode 1.");
+    EXPECT_TRUE(errors.empty()) << errors.front();
 
     // An unknown topology is accepted when set and refused by each draw, which draws nothing.
     UseVertexShader(gpuPassThroughVertexShader);
