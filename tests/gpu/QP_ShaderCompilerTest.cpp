@@ -64,7 +64,7 @@ return output;
 
 } // namespace
 
-TEST(ShaderCompiler, GeneratedStageBecomesGlslWithFlatConstantsCombinedSamplersAndSemanticLocations)
+TEST(QP_ShaderCompilerTest, GeneratedStageBecomesGlslWithFlatConstantsCombinedSamplersAndSemanticLocations)
 {
     QC_Ptr<QP_Blob> code, errors;
     ASSERT_EQ(CompileText(generatedPixelStage, "ps_4_0", &code, &errors), QP_OK) << QP_BlobText(errors.Get());
@@ -88,7 +88,7 @@ TEST(ShaderCompiler, GeneratedStageBecomesGlslWithFlatConstantsCombinedSamplersA
     EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("Entry point not found"), std::string::npos) << QP_BlobText(errors.Get());
 }
 
-TEST(ShaderCompiler, ErrorTextNamesTheLine)
+TEST(QP_ShaderCompilerTest, ErrorTextNamesTheLine)
 {
     const char* broken = "float4 QR_Main(float4 position : SV_POSITION) : SV_TARGET\n"
                          "{\n"
@@ -107,7 +107,7 @@ TEST(ShaderCompiler, ErrorTextNamesTheLine)
     EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("post.qcs:4:"), std::string::npos) << QP_BlobText(errors.Get());
 }
 
-TEST(ShaderCompiler, RefusesBadArgumentsAndSemanticsWithoutALocation)
+TEST(QP_ShaderCompilerTest, RefusesBadArgumentsAndSemanticsWithoutALocation)
 {
     const char* pixel = "float4 QR_Main(float4 p : SV_POSITION) : SV_TARGET { return p; }";
     QC_Ptr<QP_Blob> code, errors;
@@ -128,9 +128,9 @@ TEST(ShaderCompiler, RefusesBadArgumentsAndSemanticsWithoutALocation)
     EXPECT_EQ(QP_ShaderCodeText(errors.Get()), nullptr);
 }
 
-// Inputs that crashed the HLSL front end when fuzzing (first byte: stage, as in the fuzz target)
-// now come back as error texts; unbalanced brackets are caught before the front end runs.
-TEST(ShaderCompiler, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMessage)
+// Inputs that would crash the HLSL front end (tests/fuzz/crashers/, first byte: stage, as in the
+// fuzz target) come back as error texts; unbalanced brackets are caught before the front end runs.
+TEST(QP_ShaderCompilerTest, KeptCrashersUnbalancedBracketsAndStrayModifiersFailWithAMessage)
 {
     const std::string folder = std::string(VC_SOURCE_DIR) + "/tests/fuzz/crashers/";
     const char* const crashers[] = {"shader_compile-glslang-unbalanced-constructor-call",
