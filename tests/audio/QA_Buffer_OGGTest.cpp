@@ -305,9 +305,9 @@ TEST(QA_Buffer_OGGTest, CommentHeaderIsCheckedBeforeTheDecoderTrustsItsLengths)
     ExpectOpenFailure(log, lying, QA_Buffer_OGG::ErrorHeader);
 }
 
-// Inputs that crashed or leaked inside the decoder before the loader's guards (the comment
-// header check and the loader-owned arena); each must now fail softly and leak nothing.
-TEST(QA_Buffer_OGGTest, InputsThatBrokeTheDecoderFailSoftly)
+// Inputs that would crash or leak inside the decoder without the loader's guards (the comment
+// header check and the loader-owned arena); each fails softly and leaks nothing.
+TEST(QA_Buffer_OGGTest, InputsThatWouldBreakTheDecoderFailSoftly)
 {
     CapturedLog log;
     int checked = 0;
