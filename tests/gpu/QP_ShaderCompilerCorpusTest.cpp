@@ -1,7 +1,7 @@
 // The public shader corpus (tests/shader/corpus): vertex and pixel stages that their own programs
 // compile with the platform compiler at Shader Model 4 and 5. Every accepted stage must also be
 // built by the GL driver, no entry may crash or hang the compiler (compiles run isolated), every
-// refusal must say why, and the share accepted must not fall below what the chain reached.
+// refusal must say why, and the share accepted must reach the goal.
 
 #include "GpuTestSupport.h"
 #include "shader/corpus/ShaderCorpus.h"
@@ -15,10 +15,9 @@
 
 namespace
 {
-// Share of the corpus the chain must accept. The goal is 85 %; the floor is the share measured
-// on the chain as it is, raised as the chain learns more of the language.
+// Share of the corpus the chain must accept: the goal, 85 %, which the chain reaches since it
+// takes effect-file syntax (the whole corpus is accepted; the margin leaves room for new entries).
 constexpr double kAcceptanceGoalPercent = 85.0;
-constexpr double kAcceptanceFloorPercent = 20.0;
 
 const std::string kCorpusFolder = std::string(VC_SOURCE_DIR) + "/tests/shader/corpus";
 
@@ -95,7 +94,7 @@ TEST_F(QP_ShaderCompilerCorpusTest, ManifestEntriesNameAShippedFileAStageProfile
     }
 }
 
-TEST_F(QP_ShaderCompilerCorpusTest, AcceptedStagesBuildOnTheDeviceRefusalsSayWhyAndTheShareHoldsItsFloor)
+TEST_F(QP_ShaderCompilerCorpusTest, AcceptedStagesBuildOnTheDeviceRefusalsSayWhyAndTheShareReachesTheGoal)
 {
     const std::vector<ShaderCorpusEntry> entries = ReadCorpus();
     ASSERT_FALSE(entries.empty());
@@ -123,5 +122,5 @@ TEST_F(QP_ShaderCompilerCorpusTest, AcceptedStagesBuildOnTheDeviceRefusalsSayWhy
                 percent, kAcceptanceGoalPercent);
     for (const auto& [reason, count] : RankShaderCorpusReasons(reasons))
         std::printf("  %3d  %s\n", count, reason.c_str());
-    EXPECT_GE(percent, kAcceptanceFloorPercent) << "fewer corpus entries accepted than before";
+    EXPECT_GE(percent, kAcceptanceGoalPercent) << "fewer corpus entries accepted than the goal";
 }
