@@ -42,8 +42,13 @@ find_package(spirv_cross_core REQUIRED CONFIG)
 find_package(spirv_cross_glsl REQUIRED CONFIG)
 list(APPEND VC_FRAME_LIBRARIES PkgConfig::EPOXY glslang::glslang glslang::HLSL glslang::SPIRV
     glslang::glslang-default-resource-limits SPIRV-Tools-static spirv-cross-glsl spirv-cross-core ${CMAKE_DL_LIBS})
-# glslang is built without RTTI: the sanitiser's vptr check would need its type information.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/frame/qp/QP_ShaderCompiler.cpp PROPERTIES COMPILE_OPTIONS -fno-sanitize=vptr)
+# glslang is built without RTTI: the sanitiser's vptr check would need its type information, in
+# every unit that includes glslang's headers.
+set_source_files_properties(
+    ${CMAKE_SOURCE_DIR}/frame/qp/QP_ShaderCompiler.cpp
+    ${CMAKE_SOURCE_DIR}/frame/qp/QP_ShaderPreprocessor.cpp
+    ${CMAKE_SOURCE_DIR}/frame/qp/QP_ShaderRegisters.cpp
+    PROPERTIES COMPILE_OPTIONS -fno-sanitize=vptr)
 
 # Fonts (frame/qp/QP_FontLibrary and QP_FontFace only): FreeType rasterises the glyphs,
 # fontconfig maps the demo's system font paths to installed families.
