@@ -1,0 +1,152 @@
+// velvet-cascade --dev under a private X server, on a copy of the demo's assets: the window
+// comes without a launcher, the keys reach the transport, a composition shader saved broken puts
+// its error on the screen (and one that crashes the compile chain ends nothing), fixed it loads
+// again, and Escape ends the session with exit code 0.
+
+#include "support/ChildProcess.h"
+#include "support/XwdImage.h"
+#include "qc/QC_Image.h"
+#include "support/TempDir.h"
+#include "support/XvfbServer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <unistd.h>
+
+namespace
+{
+using namespace std::chrono_literals;
+
+constexpr const char* kCaption = "LM: Velvet Cascade - dev";
+constexpr int kWidth = 400;
+constexpr int kHeight = 240;
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream stream(path);
+    std::stringstream text;
+    text << stream.rdbuf();
+    return text.str();
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    const std::string temporary = path + ".new";
+    std::ofstream(temporary, std::ios::binary) << text;
+    std::filesystem::rename(temporary, path);
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(100ms);
+    }
+    return true;
+}
+
+struct Place
+{
+    std::string id;
+    int x = 0, y = 0;
+};
+
+bool FindWindow(const TempDir& folder, Place& place)
+{
+    const std::string out = folder.File("xdotool.txt");
+    if (RunTool({"xdotool", "search", "--onlyvisible", "--name", kCaption}, out) != 0)
+        return false;
+    std::istringstream ids(ReadText(out));
+    if (!(ids >> place.id) || RunTool({"xdotool", "getwindowgeometry", "--shell", place.id}, out) != 0)
+        return false;
+    std::istringstream fields(ReadText(out));
+    for (std::string line; std::getline(fields, line);) {
+        if (line.rfind("X=", 0) == 0)
+            place.x = std::stoi(line.substr(2));
+        if (line.rfind("Y=", 0) == 0)
+            place.y = std::stoi(line.substr(2));
+    }
+    return true;
+}
+
+// The error area's colour over whatever the scene shows: red well above green and blue.
+bool ErrorAreaShown(const TempDir& folder, const Place& window)
+{
+    const std::string dump = folder.File("screen.xwd");
+    if (RunTool({"xwd", "-root", "-silent", "-out", dump}, folder.File("xwd.txt")) != 0)
+        return false;
+    std::string error;
+    QC_Ptr<QC_Image> screen = ReadXwdFile(dump.c_str(), error);
+    if (!screen)
+        return false;
+    const std::uint32_t pixel = screen->Pixels()[(window.y + kHeight - 11) * screen->Width() + window.x + kWidth / 2];
+    const int r = pixel & 0xFF, g = (pixel >> 8) & 0xFF, b = (pixel >> 16) & 0xFF;
+    return r > 100 && g < 70 && b < 70;
+}
+
+void Key(const TempDir& folder, const char* key)
+{
+    ASSERT_EQ(RunTool({"xdotool", "key", key}, folder.File("xdotool.txt")), 0) << key;
+}
+} // namespace
+
+TEST(LM1_DevModeWindowTest, KeysMoveTheClockAndAShaderErrorIsShownUntilFixedThenEscapeEnds)
+{
+    XvfbServer server;
+    ASSERT_TRUE(server.Running()) << server.Error();
+    TempDir folder;
+    std::filesystem::copy(VC_SOURCE_DIR "/assets", folder.Path() / "assets", std::filesystem::copy_options::recursive);
+    const std::string post = folder.File("assets/post.qcs");
+    const std::string goodPost = ReadText(post);
+    ASSERT_NE(goodPost.find("outColour = "), std::string::npos);
+
+    // The session reads assets/ from its working folder: started from the copy.
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    ChildProcess dev({VC_BINARY_DIR "/velvet-cascade", "--dev", "--size", "400x240", "--start", "64"},
+                     {"SDL_AUDIODRIVER=dummy",
+                      "LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR "/tests/support/lsan-driver.supp"},
+                     folder.File("dev.log"));
+    std::filesystem::current_path(previous);
+    ASSERT_TRUE(dev.Started());
+
+    Place window;
+    ASSERT_TRUE(WaitUntil([&] { return dev.Exited() || FindWindow(folder, window); }, 60s)) << dev.Output();
+    ASSERT_FALSE(dev.Exited()) << dev.Output();
+    EXPECT_NE(dev.Output().find("Dev mode: 400 x 240, watching assets/, starting at beat 64.00."), std::string::npos)
+        << dev.Output();
+    Key(folder, "space");
+    ASSERT_TRUE(WaitUntil([&] { return dev.Output().find("Paused at beat") != std::string::npos; }, 60s)) << dev.Output();
+    Key(folder, "Right");
+    Key(folder, "F1");
+    ASSERT_TRUE(WaitUntil([&] { return dev.Output().find("Statistics hidden.") != std::string::npos; }, 20s))
+        << dev.Output();
+    EXPECT_NE(dev.Output().find("Moved to beat"), std::string::npos) << dev.Output();
+
+    // Broken: the error is drawn over the picture.
+    std::string broken = goodPost;
+    broken.replace(broken.find("outColour = "), 12, "outColour = undeclaredThing + ");
+    WriteText(post, broken);
+    EXPECT_TRUE(WaitUntil([&] { return ErrorAreaShown(folder, window); }, 20s)) << dev.Output();
+    // A text that crashes the compile chain costs that compile only.
+    std::string crashing = goodPost;
+    crashing.replace(crashing.find("outColour = "), 12,
+                     "outColour = float4(inTexCoord.x == 1 ? 3.0 : -1.0, inTexCoord.y == 2 ? -3.0 : G1.0, 0.5, 1.0); outColour = ");
+    WriteText(post, crashing);
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(dev.Exited()) << dev.Output();
+    // Fixed: the error goes.
+    WriteText(post, goodPost);
+    EXPECT_TRUE(WaitUntil([&] { return !ErrorAreaShown(folder, window); }, 20s)) << dev.Output();
+
+    Key(folder, "Escape");
+    ASSERT_TRUE(dev.Wait(30s)) << dev.Output();
+    EXPECT_EQ(dev.ExitCode(), 0) << dev.Output();
+    EXPECT_EQ(dev.Output().find("[FATAL]"), std::string::npos) << dev.Output();
+}

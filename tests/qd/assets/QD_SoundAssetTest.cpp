@@ -1,0 +1,90 @@
+#include "support/AssetsTestSupport.h"
+
+#include "qa/QA_Audio.h"
+#include "qa/QA_Buffer_OGG.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+// Ogg files written by the audio suite's encoder and kept as fuzz seeds.
+std::string SeedOgg(const char* name)
+{
+    return std::string(VC_SOURCE_DIR) + "/tests/fuzz/seeds/ogg_loader/" + name;
+}
+
+class QD_SoundAssetTest : public QD_AssetsTest
+{
+protected:
+    void SetUp() override
+    {
+        QD_AssetsTest::SetUp();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        QA_CreateAudio(QA_AudioSettings{.enabled = true});
+    }
+    void TearDown() override
+    {
+        QD_AssetsTest::TearDown(); // the assets and their buffers go first
+        QA_DestroyAudio();
+    }
+};
+} // namespace
+
+TEST_F(QD_SoundAssetTest, MusicArrivesAsASoundBufferOfTheDecodedPcmAndIgnoresChanges)
+{
+    const std::string path = dir.File("music.ogg");
+    std::filesystem::copy_file(SeedOgg("stereo-44100.ogg"), path);
+    QC_Ptr<QA_Buffer> expected;
+    ASSERT_TRUE(QA_Buffer_OGG::Load(path.c_str(), expected));
+
+    CreateAssets(true);
+    QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
+    ASSERT_TRUE(PumpUntil([&] { return music->IsLoaded() && Idle(*music); }));
+    QC_Ptr<QA_SoundBuffer> buffer = music->GetCurrent();
+    ASSERT_EQ(buffer->Size(), expected->Size());
+    void* bytes = QA_GetAudio()->Lock(buffer.Get());
+    EXPECT_EQ(std::memcmp(bytes, expected->Data(), expected->Size()), 0);
+    QA_GetAudio()->Unlock(buffer.Get(), bytes);
+
+    // Neither a changed file nor another request loads it again.
+    SaveInPlace(path, ReadBytes(SeedOgg("mono-22050.ogg")));
+    music->Reload();
+    RunFramesFor(300ms);
+    EXPECT_EQ(music->GetLoadsRun(), 1u);
+    EXPECT_EQ(music->GetCurrent(), buffer);
+    EXPECT_EQ(music->GetPendingReloads(), 0);
+}
+
+TEST_F(QD_SoundAssetTest, MissingMusicIsReportedAndStaysNotLoaded)
+{
+    CreateAssets(false);
+    QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
+    ASSERT_TRUE(PumpUntil([&] { return Idle(*music); }));
+    EXPECT_FALSE(music->IsLoaded());
+    EXPECT_FALSE(QD_GetAssets()->AllLoaded());
+    const std::vector<std::string> errors = log.Messages(QC_LOG_ERROR);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Failed to open ogg " + dir.File("music.ogg") + ". Error is ", 0), 0u) << errors[0];
+}
+
+TEST_F(QD_SoundAssetTest, MissingMusicWithFatalFailuresReportsTheOggErrorThenEndsTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The child runs the test afresh, in a temporary folder of its own.
+    const std::string expected = "\\[ERROR\\] Failed to open ogg (/[^ ]*)/music\\.ogg\\. Error is -?[0-9]+\\.\n"
+                                 ".*\\[FATAL\\] Unable to load /[^ ]*/music\\.ogg\\.";
+    EXPECT_EXIT(
+        {
+            CreateAssets(false, true);
+            QD_GetAssets()->LoadSound("music.ogg");
+            PumpUntil([] { return false; }, 30s);
+            std::exit(0);
+        },
+        testing::ExitedWithCode(QC_FATAL_EXIT_CODE), testing::ContainsRegex(expected));
+}
