@@ -19,6 +19,36 @@
 
 namespace
 {
+// Joins lines continued by a backslash before the line break (LF or CR LF), as the first step of
+// preprocessing does, and puts the removed line breaks after the joined line so the lines after it
+// keep their numbers. Done here rather than left to the front end's preprocessor, which loses
+// memory when a macro name stands right before a continuation that ends in an empty line.
+std::string SplicedLines(const char* text, std::size_t length)
+{
+    std::string out;
+    out.reserve(length);
+    std::size_t pendingBreaks = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] == '\\' && i + 1 < length && text[i + 1] == '\n') {
+            ++pendingBreaks;
+            ++i;
+            continue;
+        }
+        if (text[i] == '\\' && i + 2 < length && text[i + 1] == '\r' && text[i + 2] == '\n') {
+            ++pendingBreaks;
+            i += 2;
+            continue;
+        }
+        out += text[i];
+        if (text[i] == '\n') {
+            out.append(pendingBreaks, '\n');
+            pendingBreaks = 0;
+        }
+    }
+    out.append(pendingBreaks, '\n');
+    return out;
+}
+
 // --- the include bridge ------------------------------------------------------------------------
 // The front end names each included file by the name the bridge gives it: the include's name
 // joined to the folder part of the including file's name, so messages show where a file sits
@@ -78,6 +108,7 @@ private:
         std::string name;
         const void* data = nullptr; // what the handler gave; null for a failure
         std::string message;        // the failure's text
+        std::string text;           // the file's text with its continued lines joined
     };
 
     IncludeResult* Resolve(QP_IncludeType type, const char* headerName, const char* includerName, std::size_t depth)
@@ -108,15 +139,16 @@ private:
             include->Close(data);
             return Fail("include file " + quoted + " contains a NUL character");
         }
-        Entry* entry = new Entry{NameOf(headerName, includerName), data, std::string()};
+        Entry* entry = new Entry{NameOf(headerName, includerName), data, std::string(), std::string()};
         live.push_back(entry);
         const std::size_t skip = QC_ByteOrderMarkLength(text, bytes);
-        return new IncludeResult(entry->name, text + skip, bytes - skip, entry);
+        entry->text = SplicedLines(text + skip, bytes - skip);
+        return new IncludeResult(entry->name, entry->text.data(), entry->text.size(), entry);
     }
 
     IncludeResult* Fail(const std::string& message)
     {
-        Entry* entry = new Entry{std::string(), nullptr, message};
+        Entry* entry = new Entry{std::string(), nullptr, message, std::string()};
         // Not in the live list: nothing to close.
         return new IncludeResult(std::string(), entry->message.data(), entry->message.size(), entry);
     }
@@ -171,10 +203,11 @@ bool QP_PreprocessShader(const char* source, std::size_t length, const char* sou
                          QP_Include* include, std::string& expanded, std::string& errors)
 {
     const std::size_t skip = QC_ByteOrderMarkLength(source, length);
+    const std::string text = SplicedLines(source + skip, length - skip);
     const EShLanguage language = LanguageOf(stage);
     glslang::TShader shader(language);
-    const char* strings[] = {source + skip};
-    const int lengths[] = {static_cast<int>(length - skip)};
+    const char* strings[] = {text.c_str()};
+    const int lengths[] = {static_cast<int>(text.size())};
     const char* names[] = {sourceName && sourceName[0] ? sourceName : "0"};
     shader.setStringsWithLengthsAndNames(strings, lengths, names, 1);
     shader.setEnvInput(glslang::EShSourceHlsl, language, glslang::EShClientVulkan, 100);

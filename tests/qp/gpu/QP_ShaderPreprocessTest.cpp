@@ -99,6 +99,16 @@ TEST(QP_ShaderPreprocessTest, ByteOrderMarkAndBackslashCrLfReadLikePlainText)
     CompileOutcome refused = CompileWith(guarded, "stage.hlsl", nullptr);
     EXPECT_EQ(refused.result, QP_E_FAIL);
     EXPECT_TRUE(Mentions(refused.messages, "stage.hlsl:3: 'float1'")) << refused.messages;
+
+    // A macro name right before a continuation that ends in an empty line or the end of the text
+    // (the address-sanitiser build reports any memory the preprocessor loses on it).
+    for (const char* text : {"#define E ;\nE\\\n", "#define E ;\nE\\\n\n", "#define E ;\nE\\\r\n\nfloat1 f;\n"}) {
+        CompileOutcome outcome = CompileWith(text, "stage.hlsl", nullptr);
+        EXPECT_EQ(outcome.result, QP_E_FAIL) << text;
+        EXPECT_FALSE(outcome.messages.empty()) << text;
+    }
+    CompileOutcome afterJoin = CompileWith("#define E ;\nE\\\r\n\nfloat1 f;\n", "stage.hlsl", nullptr);
+    EXPECT_TRUE(Mentions(afterJoin.messages, "stage.hlsl:4: 'float1'")) << afterJoin.messages;
 }
 
 TEST(QP_ShaderPreprocessTest, CrasherHiddenBehindAMacroOrAnIncludeIsStillRefused)
@@ -262,8 +272,9 @@ TEST(QP_ShaderPreprocessTest, IsolatedCompileAsksTheCallersHandlerForIncludes)
         EXPECT_EQ(isolated.result, local.result) << isolated.messages;
         EXPECT_EQ(isolated.messages, local.messages);
         ASSERT_EQ(static_cast<bool>(isolated.code), static_cast<bool>(local.code));
-        if (local.code)
+        if (local.code) {
             EXPECT_STREQ(QP_ShaderCodeText(isolated.code.Get()), QP_ShaderCodeText(local.code.Get()));
+        }
         EXPECT_EQ(there.OpenedFiles(), here.OpenedFiles()) << "the caller's handler records every file";
         EXPECT_EQ(there.MissingFiles(), here.MissingFiles());
     }
