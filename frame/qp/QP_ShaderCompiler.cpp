@@ -339,7 +339,7 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
         // what the front end parses; the guards then see the text the front end will.
         if (compiled)
             QP_RewriteEffectSyntax(expanded);
-        compiled = compiled && QP_CheckShaderText(expanded.data(), expanded.size(), sourceName, messages);
+        compiled = compiled && QP_CheckShaderText(expanded.data(), expanded.size(), sourceName, messages, entryPoint);
         std::int64_t preprocessed = NowNs();
         if (timings)
             timings->preprocessNs = preprocessed - start;

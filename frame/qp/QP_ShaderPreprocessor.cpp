@@ -239,6 +239,42 @@ namespace
 {
 constexpr int maxBracketDepth = 128;
 
+// Words that may stand before a parameter's type without being its type or its name.
+bool IsParameterQualifier(const char* word, std::size_t size)
+{
+    static const char* const qualifiers[] = {"in",     "out",      "inout",    "uniform",         "const",
+                                             "linear", "centroid", "sample",   "nointerpolation", "noperspective",
+                                             "point",  "line",     "triangle", "lineadj",         "triangleadj",
+                                             "void"};
+    for (const char* qualifier : qualifiers) {
+        if (std::strlen(qualifier) == size && std::strncmp(word, qualifier, size) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool OnlySpaceBetween(const char* text, std::size_t from, std::size_t to)
+{
+    for (std::size_t i = from; i < to; ++i) {
+        if (text[i] != ' ' && text[i] != '\t' && text[i] != '\r' && text[i] != '\n')
+            return false;
+    }
+    return true;
+}
+
+// An entry point parameter that is a type alone ("QR_Main(float)") makes the front end crash
+// when it maps the entry point's inputs; one name is the type, a named parameter has two.
+template <typename Fail>
+bool UnnamedParameterCheck(int names, std::size_t lastStart, std::size_t lastSize, const char* text, int line, Fail& fail)
+{
+    if (names != 1)
+        return true;
+    char what[96];
+    std::snprintf(what, sizeof(what), "'%.*s' : entry point parameter without a name",
+                  static_cast<int>(lastSize < 48 ? lastSize : 48), text + lastStart);
+    return fail(line, what);
+}
+
 // Reads "#line N" or "#line N "name"" starting at text[i] (the '#'); false for other directives.
 bool ReadLineDirective(const char* text, std::size_t length, std::size_t i, int* line, std::string* name)
 {
@@ -270,9 +306,16 @@ bool ReadLineDirective(const char* text, std::size_t length, std::size_t i, int*
 }
 } // namespace
 
-bool QP_CheckShaderText(const char* text, std::size_t length, const char* sourceName, std::string& errors)
+bool QP_CheckShaderText(const char* text, std::size_t length, const char* sourceName, std::string& errors,
+                        const char* entryPoint)
 {
     char expected[maxBracketDepth];
+    // The entry point's parameter list: the depth inside it (0 when not in it), and for the
+    // parameter being read the names seen outside nested brackets and the last of them.
+    int entryDepth = 0;
+    int parameterNames = 0;
+    std::size_t lastNameStart = 0, lastNameSize = 0, lastNameEnd = 0;
+    const std::size_t entrySize = entryPoint ? std::strlen(entryPoint) : 0;
     int openLines[maxBracketDepth];
     std::size_t openFiles[maxBracketDepth]; // index into files
     int depth = 0;
@@ -355,6 +398,11 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
             while (end < length && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
                 ++end;
             const std::size_t size = end - i;
+            if (entryDepth > 0 && depth == entryDepth && !IsParameterQualifier(text + i, size))
+                ++parameterNames;
+            lastNameStart = i;
+            lastNameSize = size;
+            lastNameEnd = end;
             const bool modifier = (size == 2 && std::strncmp(text + i, "in", 2) == 0) ||
                                   (size == 3 && std::strncmp(text + i, "out", 3) == 0) ||
                                   (size == 5 && std::strncmp(text + i, "inout", 5) == 0);
@@ -398,6 +446,11 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
         } else if (c == '(' || c == '[' || c == '{') {
             if (depth == maxBracketDepth)
                 return fail(line, "brackets nested too deeply");
+            if (c == '(' && entrySize > 0 && entryDepth == 0 && lastNameSize == entrySize &&
+                std::strncmp(text + lastNameStart, entryPoint, entrySize) == 0 && OnlySpaceBetween(text, lastNameEnd, i)) {
+                entryDepth = depth + 1;
+                parameterNames = 0;
+            }
             expected[depth] = c == '(' ? ')' : c == '[' ? ']' : '}';
             openFiles[depth] = file;
             openLines[depth++] = line;
@@ -410,7 +463,15 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
                               expected[depth - 1] == ')' ? '(' : expected[depth - 1] == ']' ? '[' : '{', openLines[depth - 1]);
                 return fail(line, what);
             }
+            if (depth == entryDepth && !UnnamedParameterCheck(parameterNames, lastNameStart, lastNameSize, text, line, fail))
+                return false;
+            if (depth == entryDepth)
+                entryDepth = 0;
             --depth;
+        } else if (c == ',' && entryDepth > 0 && depth == entryDepth) {
+            if (!UnnamedParameterCheck(parameterNames, lastNameStart, lastNameSize, text, line, fail))
+                return false;
+            parameterNames = 0;
         }
     }
     if (depth > 0) {

@@ -27,4 +27,6 @@ bool QP_PreprocessShader(const char* source, std::size_t length, const char* sou
 // tests/fuzz/crashers/shader_compile-*), run on the expanded text so a macro cannot hide one.
 // True when the text passes; false with one "ERROR: file:line: ..." message appended, the file
 // and line taken from the text's #line directives (sourceName and line 1 before the first).
-bool QP_CheckShaderText(const char* text, std::size_t length, const char* sourceName, std::string& errors);
+// entryPoint, when given, also has its parameter list checked: every parameter must be named.
+bool QP_CheckShaderText(const char* text, std::size_t length, const char* sourceName, std::string& errors,
+                        const char* entryPoint = nullptr);

@@ -138,7 +138,8 @@ TEST(QP_ShaderCompilerTest, KeptCrashersUnbalancedBracketsAndStrayModifiersFailW
                                     "shader_compile-glslang-mul-with-float1",
                                     "shader_compile-glslang-unnamed-entry-parameter",
                                     "shader_compile-glslang-unbalanced-macro",
-                                    "shader_compile-glslang-reserved-gl-name"};
+                                    "shader_compile-glslang-reserved-gl-name",
+                                    "shader_compile-glslang-entry-parameter-unnamed"};
     for (const char* name : crashers) {
         FILE* file = std::fopen((folder + name).c_str(), "rb");
         ASSERT_NE(file, nullptr) << name;
@@ -161,6 +162,16 @@ TEST(QP_ShaderCompilerTest, KeptCrashersUnbalancedBracketsAndStrayModifiersFailW
     EXPECT_EQ(CompileText(unclosed, "ps_4_0", &code, &errors), QP_E_FAIL);
     EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("ERROR: 0:4: '}' : unexpected closing bracket, '(' of line 3"),
               std::string::npos)
+        << QP_BlobText(errors.Get());
+    // An entry point parameter that is a type alone is refused at its line; other functions and
+    // an empty or void list are left to the front end.
+    EXPECT_EQ(CompileText("float4 QR_Main(\n    float) : SV_TARGET { return 1; }", "ps_4_0", &code, &errors), QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("ERROR: 0:2: 'float' : entry point parameter without a name"),
+              std::string::npos)
+        << QP_BlobText(errors.Get());
+    EXPECT_EQ(CompileText("float f(float) { return 2; }\nfloat4 QR_Main(void) : SV_TARGET { return (float)f(1); }",
+                          "ps_4_0", &code, &errors),
+              QP_OK)
         << QP_BlobText(errors.Get());
     // Brackets inside comments and strings do not count.
     const char* balanced = "#define RED(a) float4(a, 0, 0, 1)\n// ) ] }\n/* ( */ float4 QR_Main() : SV_TARGET { return RED(1); }";
