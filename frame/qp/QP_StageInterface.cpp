@@ -3,6 +3,7 @@
 
 #include "qp/QP_StageInterface.h"
 
+#include <spirv-tools/libspirv.hpp>
 #include <spirv-tools/optimizer.hpp>
 
 #include <algorithm>
@@ -620,6 +621,24 @@ bool QP_StageInterface::LegaliseOpaqueLocals(std::vector<std::uint32_t>& spirv, 
 {
     if (!FindOpaqueLocal(spirv, nullptr))
         return true;
+    std::string local;
+    FindOpaqueLocal(spirv, &local); // named before the passes, which drop the names of what they remove
+    // The passes assume a module that is valid apart from what legalisation removes; on anything
+    // else (a local of another type than the value stored in it) they crash, so it is checked first.
+    std::string invalid;
+    spvtools::SpirvTools tools(SPV_ENV_VULKAN_1_0);
+    tools.SetMessageConsumer([&invalid](spv_message_level_t, const char*, const spv_position_t&, const char* text) {
+        invalid += text;
+        invalid += ' ';
+    });
+    spvtools::ValidatorOptions validation;
+    validation.SetBeforeHlslLegalization(true);
+    validation.SetSkipBlockLayout(true);
+    if (!tools.Validate(spirv.data(), spirv.size(), validation)) {
+        errors += Message(local.empty() ? entryPoint : local,
+                          "a texture or sampler copied into a local does not match its value: " + invalid);
+        return false;
+    }
     spvtools::Optimizer optimizer(SPV_ENV_VULKAN_1_0);
     std::string messages;
     optimizer.SetMessageConsumer([&messages](spv_message_level_t, const char*, const spv_position_t&, const char* text) {
@@ -630,8 +649,6 @@ bool QP_StageInterface::LegaliseOpaqueLocals(std::vector<std::uint32_t>& spirv, 
     spvtools::OptimizerOptions options;
     options.set_run_validator(false);
     std::vector<std::uint32_t> legal;
-    std::string local;
-    FindOpaqueLocal(spirv, &local); // named before the passes, which drop the names of what they remove
     if (!optimizer.Run(spirv.data(), spirv.size(), &legal, options)) {
         errors += Message(local.empty() ? entryPoint : local,
                           "a texture or sampler copied into a local could not be forwarded to its uses: " + messages);

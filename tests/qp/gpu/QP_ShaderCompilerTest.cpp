@@ -139,7 +139,8 @@ TEST(QP_ShaderCompilerTest, KeptCrashersUnbalancedBracketsAndStrayModifiersFailW
                                     "shader_compile-glslang-unnamed-entry-parameter",
                                     "shader_compile-glslang-unbalanced-macro",
                                     "shader_compile-glslang-reserved-gl-name",
-                                    "shader_compile-glslang-entry-parameter-unnamed"};
+                                    "shader_compile-glslang-entry-parameter-unnamed",
+                                    "shader_compile-spirv-legalise-mismatched-texture-local"};
     for (const char* name : crashers) {
         FILE* file = std::fopen((folder + name).c_str(), "rb");
         ASSERT_NE(file, nullptr) << name;
