@@ -344,19 +344,13 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
         if (lineStart && (c == ' ' || c == '\t' || c == '\r'))
             continue;
         if (lineStart && c == '#') {
-            // A preprocessor line, continued by backslashes (before LF or CR LF): no code in it.
+            // A preprocessor line: no code in it. Continued lines were joined before the
+            // preprocessor ran, so it ends at the next line break.
             int directiveLine = 0;
             name.clear();
             const bool lineDirective = ReadLineDirective(text, length, i, &directiveLine, &name);
-            for (; i < length && text[i] != '\n'; ++i) {
-                if (text[i] == '\\' && i + 1 < length && text[i + 1] == '\n') {
-                    ++i;
-                    ++line;
-                } else if (text[i] == '\\' && i + 2 < length && text[i + 1] == '\r' && text[i + 2] == '\n') {
-                    i += 2;
-                    ++line;
-                }
-            }
+            while (i < length && text[i] != '\n')
+                ++i;
             // The line after "#line N" is line N.
             if (lineDirective)
                 line = directiveLine - 1;
