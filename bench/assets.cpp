@@ -13,11 +13,11 @@
 // for the rest of the frame: the main thread then leaves the cores to the workers, as it does
 // while it waits for the present.
 
-#include "qc/QC_Log.h"
-#include "qc/QC_Tasks.h"
-#include "qc/QC_Thread.h"
-#include "qd/QD_Assets.h"
-#include "qr/QR_Renderer.h"
+#include "QC_Log.h"
+#include "QC_Tasks.h"
+#include "QC_Thread.h"
+#include "QD_Assets.h"
+#include "QR_Renderer.h"
 
 #include <benchmark/benchmark.h>
 #include <lodepng.h>

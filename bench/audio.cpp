@@ -6,7 +6,7 @@
 //   OggPeakMemory        peak resident growth of one load (maxrss after it - resident size
 //                        before it, MiB), run first; pcm_MiB is the result's size
 
-#include "qa/QA_Buffer_OGG.h"
+#include "QA_Buffer_OGG.h"
 
 #include "../tests/support/OggWriter.h"
 

@@ -5,8 +5,8 @@
 //     batch of 64 tasks per frame.
 // Build with optimisation (RelWithDebInfo or Release) and compare figures of one run only.
 
-#include "qc/QC_String.h"
-#include "qc/QC_Tasks.h"
+#include "QC_String.h"
+#include "QC_Tasks.h"
 
 #include <benchmark/benchmark.h>
 

@@ -22,17 +22,17 @@
 
 #include "LM1_Demo.h"
 #include "LM1_Draw2D.h"
-#include "qa/QA_Buffer_OGG.h"
-#include "qc/QC_File.h"
-#include "qc/QC_Image.h"
-#include "qc/QC_Log.h"
-#include "qc/QC_Tasks.h"
-#include "qc/QC_Thread.h"
-#include "qd/QD_Assets.h"
-#include "qd/QD_Sync.h"
-#include "qr/QR_Renderer.h"
-#include "qu/QU_Font.h"
-#include "qa/QA_Audio.h"
+#include "QA_Buffer_OGG.h"
+#include "QC_File.h"
+#include "QC_Image.h"
+#include "QC_Log.h"
+#include "QC_Tasks.h"
+#include "QC_Thread.h"
+#include "QD_Assets.h"
+#include "QD_Sync.h"
+#include "QR_Renderer.h"
+#include "QU_Font.h"
+#include "QA_Audio.h"
 
 #include <benchmark/benchmark.h>
 

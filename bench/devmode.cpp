@@ -16,15 +16,15 @@
 // display's frame time.
 
 #include "LM1_DevOverlay.h"
-#include "qc/QC_Log.h"
-#include "qc/QC_Tasks.h"
-#include "qc/QC_Thread.h"
-#include "qd/QD_Assets.h"
-#include "qd/QD_Sync.h"
-#include "qm/QM_Quad.h"
-#include "qp/QP_ShaderCompiler.h"
-#include "qr/QR_Renderer.h"
-#include "qu/QU_Font.h"
+#include "QC_Log.h"
+#include "QC_Tasks.h"
+#include "QC_Thread.h"
+#include "QD_Assets.h"
+#include "QD_Sync.h"
+#include "QM_Quad.h"
+#include "QP_ShaderCompiler.h"
+#include "QR_Renderer.h"
+#include "QU_Font.h"
 
 #include <benchmark/benchmark.h>
 

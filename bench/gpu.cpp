@@ -8,11 +8,11 @@
 // clear is the GPU's work, so compare it with itself across builds, not with raw GL). Raw GL
 // runs last because it changes GL bindings behind the layer's back.
 
-#include "qp/QP_Device.h"
-#include "qp/QP_DeviceContext.h"
-#include "qp/QP_Factory.h"
-#include "qp/QP_ShaderCompiler.h"
-#include "qp/QP_SwapChain.h"
+#include "QP_Device.h"
+#include "QP_DeviceContext.h"
+#include "QP_Factory.h"
+#include "QP_ShaderCompiler.h"
+#include "QP_SwapChain.h"
 
 #include <benchmark/benchmark.h>
 // The raw-GL half of the comparison needs GL itself; the layer's own code never shows it above

@@ -5,15 +5,15 @@
 // device objects made from the code). Each is repeated 20 times; compare the medians.
 // Runs on the headless device (llvmpipe where there is no GPU).
 
-#include "qc/QC_Log.h"
-#include "qc/QC_String.h"
-#include "qp/QP_Device.h"
-#include "qp/QP_ShaderCompiler.h"
-#include "qr/QR_InputLayout_DX10.h"
-#include "qr/QR_Renderer.h"
-#include "qr/QR_Renderer_DX10.h"
-#include "qr/QR_ShaderGenerator_HLSL.h"
-#include "qr/QR_ShaderParser.h"
+#include "QC_Log.h"
+#include "QC_String.h"
+#include "QP_Device.h"
+#include "QP_ShaderCompiler.h"
+#include "QR_InputLayout_DX10.h"
+#include "QR_Renderer.h"
+#include "QR_Renderer_DX10.h"
+#include "QR_ShaderGenerator_HLSL.h"
+#include "QR_ShaderParser.h"
 
 #include <benchmark/benchmark.h>
 

@@ -8,10 +8,10 @@
 // DispatchBeat/N: one beat event to N subscribed channels; the per_listener counter is the
 // time per listener.
 
-#include "qd/QD_Sequencer.h"
-#include "qd/QD_SequencerBeat.h"
-#include "qd/QD_SequencerSpline.h"
-#include "qd/QD_Sync.h"
+#include "QD_Sequencer.h"
+#include "QD_SequencerBeat.h"
+#include "QD_SequencerSpline.h"
+#include "QD_Sync.h"
 
 #include <benchmark/benchmark.h>
 

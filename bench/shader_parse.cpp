@@ -2,10 +2,10 @@
 // HLSL. BM_CopySource (copying the same bytes into a fresh string, which the parser does first)
 // is the yardstick the front end is compared with.
 
-#include "qc/QC_Log.h"
-#include "qc/QC_String.h"
-#include "qr/QR_ShaderGenerator_HLSL.h"
-#include "qr/QR_ShaderParser.h"
+#include "QC_Log.h"
+#include "QC_String.h"
+#include "QR_ShaderGenerator_HLSL.h"
+#include "QR_ShaderParser.h"
 
 #include <benchmark/benchmark.h>
 

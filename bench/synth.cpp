@@ -9,7 +9,7 @@
 // Counter x_realtime = seconds of music per second of wall time; the CPU column counts every
 // thread of the process (the renderer uses two).
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 #include "synth/VS_Master.h"
 #include "synth/VS_OggEncoder.h"
 #include "synth/VS_Renderer.h"

@@ -11,8 +11,8 @@
 // the control codes and 127 are left empty.
 
 #include "art/VC_Art.h"
-#include "qp/QP_FontFace.h"
-#include "qp/QP_FontLibrary.h"
+#include "QP_FontFace.h"
+#include "QP_FontLibrary.h"
 
 #include <algorithm>
 #include <cmath>

@@ -11,8 +11,8 @@
 // part's sampler clamps, so the wrap is the shader's).
 
 #include "art/VC_Art.h"
-#include "qp/QP_FontFace.h"
-#include "qp/QP_FontLibrary.h"
+#include "QP_FontFace.h"
+#include "QP_FontLibrary.h"
 
 #include <cstdio>
 #include <string>

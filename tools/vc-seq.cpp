@@ -8,12 +8,12 @@
 // for each channel N given (default: every assigned channel, ascending), numbers in %.9g.
 // Wrong arguments print the usage and exit with status 2.
 
-#include "qc/QC_File.h"
-#include "qc/QC_Log.h"
-#include "qc/QC_String.h"
-#include "qd/QD_Sequencer.h"
-#include "qd/QD_Sequencer_QCS.h"
-#include "qd/QD_Sync.h"
+#include "QC_File.h"
+#include "QC_Log.h"
+#include "QC_String.h"
+#include "QD_Sequencer.h"
+#include "QD_Sequencer_QCS.h"
+#include "QD_Sync.h"
 
 #include <cerrno>
 #include <cmath>

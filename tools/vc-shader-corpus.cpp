@@ -3,7 +3,7 @@
 //   vc-shader-corpus [--device] [--isolated] [CORPUS_FOLDER]
 //
 // Compiles every (file, entry, profile, defines) line of CORPUS_FOLDER/corpus.tsv (default
-// tests/qp/corpus) and prints one line per entry ("ok" or "refused" with the first error
+// tests/qp/shader/corpus) and prints one line per entry ("ok" or "refused" with the first error
 // line), then the refusal reasons with their counts (the first error line without its position)
 // and the acceptance rate. With --device each accepted stage is also created on the headless
 // device, so the GL driver compiles its GLSL; a stage the driver refuses counts as refused.
@@ -11,12 +11,12 @@
 // Exit status: 0 when every entry was accepted, 1 when some were refused, 2 for a wrong command
 // line, an unreadable or empty manifest, or no headless device.
 
-#include "qp/QP_Device.h"
-#include "qp/QP_DeviceContext.h"
-#include "qp/QP_Factory.h"
-#include "qp/QP_ShaderCompiler.h"
+#include "QP_Device.h"
+#include "QP_DeviceContext.h"
+#include "QP_Factory.h"
+#include "QP_ShaderCompiler.h"
 
-#include "../tests/qp/corpus/ShaderCorpus.h"
+#include "../tests/qp/shader/corpus/ShaderCorpus.h"
 
 #include <cstdio>
 #include <cstring>
@@ -68,7 +68,7 @@ std::string DescribeEntry(const ShaderCorpusEntry& entry)
 int main(int argc, char** argv)
 {
     bool onDevice = false;
-    std::string folder = "tests/qp/corpus";
+    std::string folder = "tests/qp/shader/corpus";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--device") == 0)
             onDevice = true;

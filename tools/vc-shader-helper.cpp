@@ -2,7 +2,7 @@
 // answers on standard output, until its input ends. Started and fed by QP_Compile when crash
 // isolation is on (a workbench); a crash on a malformed text ends only this process.
 
-#include "qp/QP_ShaderCompiler.h"
+#include "QP_ShaderCompiler.h"
 
 int main()
 {

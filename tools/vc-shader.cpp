@@ -13,13 +13,13 @@
 // the exit status is 1. The stage code's #include directives name files relative to the
 // including file (the first level: relative to FILE).
 
-#include "qc/QC_File.h"
-#include "qc/QC_Log.h"
-#include "qc/QC_String.h"
-#include "qp/QP_FileInclude.h"
-#include "qr/QR_Renderer.h"
-#include "qr/QR_ShaderGenerator_HLSL.h"
-#include "qr/QR_ShaderParser.h"
+#include "QC_File.h"
+#include "QC_Log.h"
+#include "QC_String.h"
+#include "QP_FileInclude.h"
+#include "QR_Renderer.h"
+#include "QR_ShaderGenerator_HLSL.h"
+#include "QR_ShaderParser.h"
 
 #include <cstdio>
 #include <cstring>

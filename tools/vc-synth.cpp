@@ -11,8 +11,8 @@
 // for balancing a mix by numbers. The same score always gives the same bytes. Wrong arguments print
 // the usage and exit with status 2.
 
-#include "qa/QA_Buffer_OGG.h"
-#include "qc/QC_Log.h"
+#include "QA_Buffer_OGG.h"
+#include "QC_Log.h"
 #include "synth/VS_Loudness.h"
 #include "synth/VS_Master.h"
 #include "synth/VS_OggEncoder.h"

@@ -1,7 +1,7 @@
-#include "qa/QA_Audio.h"
+#include "QA_Audio.h"
 
-#include "qc/QC_Log.h"
-#include "qp/QP_System.h"
+#include "QC_Log.h"
+#include "QP_System.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -15,9 +15,9 @@
 // here runs per frame. Main thread only (the Ogg
 // loader, which runs on workers, touches no part of this).
 
-#include "qa/QA_SoundBuffer.h"
-#include "qc/QC_Ptr.h"
-#include "qp/QP_AudioDevice.h"
+#include "QA_SoundBuffer.h"
+#include "QC_Ptr.h"
+#include "QP_AudioDevice.h"
 
 #include <cstdint>
 #include <vector>

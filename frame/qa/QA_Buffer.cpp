@@ -1,4 +1,4 @@
-#include "qa/QA_Buffer.h"
+#include "QA_Buffer.h"
 
 #include <cstdlib>
 

@@ -5,7 +5,7 @@
 //   QC_Ptr<QA_Buffer> pcm = QA_Buffer::Create(frames * 4);   // null when memory is short
 //   std::memcpy(pcm->Data(), decoded, pcm->Size());
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
-#include "qa/QA_Buffer_OGG.h"
+#include "QA_Buffer_OGG.h"
 
-#include "qc/QC_Log.h"
-#include "qp/QP_AudioResampler.h"
+#include "QC_Log.h"
+#include "QP_AudioResampler.h"
 
 #include <algorithm>
 #include <bit>

@@ -15,8 +15,8 @@
 // decoder works in an arena of at most 32 MB owned by the loader; a stream whose setup needs
 // more is refused with the decoder's out-of-memory code (3).
 
-#include "qa/QA_Buffer.h"
-#include "qc/QC_Ptr.h"
+#include "QA_Buffer.h"
+#include "QC_Ptr.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "qa/QA_SoundBuffer.h"
+#include "QA_SoundBuffer.h"
 
 #include <cstdlib>
 

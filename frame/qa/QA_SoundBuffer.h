@@ -6,7 +6,7 @@
 // The buffer owns its memory and gives it back when its last reference goes. While it is the
 // buffer being played the device holds a reference, so the mixer never reads freed memory.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 #include <cstdint>
 

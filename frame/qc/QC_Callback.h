@@ -10,7 +10,7 @@
 // Two callbacks are bound to the same target when they share one bind state (IsSameBinding).
 // A bound raw object pointer does not keep the object alive.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 #include <cstddef>
 #include <tuple>

@@ -1,4 +1,4 @@
-#include "qc/QC_File.h"
+#include "QC_File.h"
 
 #include <cstdio>
 #include <cstdlib>

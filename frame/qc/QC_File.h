@@ -9,7 +9,7 @@
 // CR LF line ends arrive as LF; every other byte (a lone CR included) is kept. The string
 // holds exactly the bytes kept.
 
-#include "qc/QC_String.h"
+#include "QC_String.h"
 
 // True when the file was read; false (text untouched) when it cannot be opened or read, is not
 // a regular file, or is too large for a string. Reports nothing itself.

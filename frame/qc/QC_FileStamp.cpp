@@ -1,6 +1,6 @@
-#include "qc/QC_FileStamp.h"
+#include "QC_FileStamp.h"
 
-#include "qp/QP_FileTime.h"
+#include "QP_FileTime.h"
 
 QC_FileStamp::QC_FileStamp(const char* filePath, bool answer) : path(filePath), initialAnswer(answer) {}
 

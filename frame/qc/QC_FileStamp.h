@@ -18,7 +18,7 @@
 //
 // One thread at a time: each asset's stamp is used only by its own loader, one load at a time.
 
-#include "qc/QC_String.h"
+#include "QC_String.h"
 
 #include <cstdint>
 

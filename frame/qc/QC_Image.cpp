@@ -1,4 +1,4 @@
-#include "qc/QC_Image.h"
+#include "QC_Image.h"
 
 #include <lodepng.h>
 

@@ -9,7 +9,7 @@
 // Pixels are 32-bit values whose bytes are R, G, B, A in memory order; row 0 is the top of the
 // picture and every row follows the previous one with no padding.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 #include <cstddef>
 #include <cstdint>

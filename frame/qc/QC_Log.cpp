@@ -1,6 +1,6 @@
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
-#include "qp/QP_System.h"
+#include "QP_System.h"
 
 #include <cstdio>
 

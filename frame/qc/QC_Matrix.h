@@ -14,7 +14,7 @@
 // precision and rounded to float. Angles are radians throughout; Perspective passes half its
 // field of view to the tangent unconverted, as the scenes' numbers were tuned against.
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <cmath>
 #include <type_traits>

@@ -10,9 +10,9 @@
 // Locking a mutex the calling thread already holds is a programming error reported as fatal
 // (it would otherwise hang for ever).
 
-#include "qc/QC_Log.h"
-#include "qp/QP_Mutex.h"
-#include "qp/QP_System.h"
+#include "QC_Log.h"
+#include "QP_Mutex.h"
+#include "QP_System.h"
 
 #include <atomic>
 #include <cstdint>

@@ -8,7 +8,7 @@
 // Creation functions return a new object holding one reference for the caller (a raw pointer
 // that the caller adopts with QC_Ptr::Adopt, or a QC_Ptr).
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "qc/QC_String.h"
+#include "QC_String.h"
 
 #include <cstdio>
 

@@ -9,7 +9,7 @@
 // appends (Grow keeps one byte in reserve). Capacity faults and out-of-range indices end the
 // process through the log ("Buffer overflow.", "Out of memory.", "Out of bounds").
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -10,7 +10,7 @@
 // The done flag is set with an atomic exchange after the callback returned: a thread that sees
 // IsDone() true also sees the result and everything the callback wrote.
 
-#include "qc/QC_Callback.h"
+#include "QC_Callback.h"
 
 #include <atomic>
 #include <cstdint>

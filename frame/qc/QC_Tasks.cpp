@@ -1,6 +1,6 @@
-#include "qc/QC_Tasks.h"
+#include "QC_Tasks.h"
 
-#include "qp/QP_CompletionQueue.h"
+#include "QP_CompletionQueue.h"
 
 namespace
 {

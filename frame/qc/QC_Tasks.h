@@ -16,9 +16,9 @@
 // QC_DestroyTasks has returned. Tasks that will never run (posted after the stop packets, or
 // queued for the main thread) are abandoned: released, marked done, their callbacks not called.
 
-#include "qc/QC_Mutex.h"
-#include "qc/QC_Task.h"
-#include "qc/QC_Thread.h"
+#include "QC_Mutex.h"
+#include "QC_Task.h"
+#include "QC_Thread.h"
 
 #include <atomic>
 #include <cstdint>

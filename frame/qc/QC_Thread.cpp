@@ -1,8 +1,8 @@
-#include "qc/QC_Thread.h"
+#include "QC_Thread.h"
 
-#include "qc/QC_Mutex.h"
-#include "qp/QP_System.h"
-#include "qp/QP_Thread.h"
+#include "QC_Mutex.h"
+#include "QP_System.h"
+#include "QP_Thread.h"
 
 #include <memory>
 #include <vector>

@@ -9,8 +9,8 @@
 // and to the thread itself through QC_GetThreadName (up to 63 bytes). Names of 64 bytes or more
 // are fatal ("Buffer overflow."); a thread started with an empty name is left unnamed.
 
-#include "qc/QC_Callback.h"
-#include "qc/QC_String.h"
+#include "QC_Callback.h"
+#include "QC_String.h"
 
 #include <cstdint>
 

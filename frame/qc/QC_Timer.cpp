@@ -1,7 +1,7 @@
-#include "qc/QC_Timer.h"
+#include "QC_Timer.h"
 
-#include "qc/QC_Log.h"
-#include "qp/QP_Clock.h"
+#include "QC_Log.h"
+#include "QP_Clock.h"
 
 void QC_Timer::Start()
 {

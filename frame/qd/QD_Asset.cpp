@@ -1,9 +1,9 @@
-#include "qd/QD_Asset.h"
+#include "QD_Asset.h"
 
-#include "qc/QC_Log.h"
-#include "qd/QD_AssetErrorLog.h"
-#include "qc/QC_Tasks.h"
-#include "qc/QC_Thread.h"
+#include "QC_Log.h"
+#include "QD_AssetErrorLog.h"
+#include "QC_Tasks.h"
+#include "QC_Thread.h"
 
 namespace
 {

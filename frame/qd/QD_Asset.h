@@ -31,11 +31,11 @@
 // settle rules, as if its own file had changed. Every change in the asset tree has each asset
 // look at its files, so no map from file to asset is needed.
 
-#include "qc/QC_FileStamp.h"
-#include "qc/QC_Ptr.h"
-#include "qc/QC_String.h"
-#include "qc/QC_Task.h"
-#include "qc/QC_Timer.h"
+#include "QC_FileStamp.h"
+#include "QC_Ptr.h"
+#include "QC_String.h"
+#include "QC_Task.h"
+#include "QC_Timer.h"
 
 #include <atomic>
 #include <cstdint>

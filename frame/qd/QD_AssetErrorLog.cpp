@@ -1,4 +1,4 @@
-#include "qd/QD_AssetErrorLog.h"
+#include "QD_AssetErrorLog.h"
 
 #include <cstring>
 

@@ -11,8 +11,8 @@
 // Without the backend installed, failed loads still carry one line of their own ("Cannot read
 // the file."), but not the parser's or compiler's messages.
 
-#include "qc/QC_Log.h"
-#include "qc/QC_String.h"
+#include "QC_Log.h"
+#include "QC_String.h"
 
 class QD_AssetErrorLog : public QC_LogBackend
 {

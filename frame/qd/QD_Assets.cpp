@@ -1,8 +1,8 @@
-#include "qd/QD_Assets.h"
+#include "QD_Assets.h"
 
-#include "qc/QC_Log.h"
-#include "qc/QC_Thread.h"
-#include "qp/QP_FileWatcher.h"
+#include "QC_Log.h"
+#include "QC_Thread.h"
+#include "QP_FileWatcher.h"
 
 namespace
 {

@@ -16,14 +16,14 @@
 // A change anywhere in the tree is handed to every asset; each loader's file stamp filters out
 // the assets whose own file did not change. Main thread only.
 
-#include "qc/QC_Ptr.h"
-#include "qc/QC_String.h"
-#include "qd/QD_Asset.h"
-#include "qd/QD_SequencerAsset.h"
-#include "qd/QD_ShaderAsset.h"
-#include "qd/QD_SoundAsset.h"
-#include "qd/QD_TextAsset.h"
-#include "qd/QD_TextureAsset.h"
+#include "QC_Ptr.h"
+#include "QC_String.h"
+#include "QD_Asset.h"
+#include "QD_SequencerAsset.h"
+#include "QD_ShaderAsset.h"
+#include "QD_SoundAsset.h"
+#include "QD_TextAsset.h"
+#include "QD_TextureAsset.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "qd/QD_Sequencer.h"
+#include "QD_Sequencer.h"
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 void QD_Sequencer::SetChannel(QD_SequencerChannel* channel, std::uint32_t number)
 {

@@ -8,8 +8,8 @@
 //       sequencer->SubscribeChannels();           // main thread
 //   float run = sequencer->GetValue(2);          // value at the last received song position
 
-#include "qc/QC_Ptr.h"
-#include "qd/QD_SequencerChannel.h"
+#include "QC_Ptr.h"
+#include "QD_SequencerChannel.h"
 
 #include <cstdint>
 #include <vector>

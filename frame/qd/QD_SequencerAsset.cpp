@@ -1,6 +1,6 @@
-#include "qd/QD_SequencerAsset.h"
+#include "QD_SequencerAsset.h"
 
-#include "qd/QD_Sequencer_QCS.h"
+#include "QD_Sequencer_QCS.h"
 
 bool QD_SequencerAsset::Load()
 {

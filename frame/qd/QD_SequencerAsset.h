@@ -5,8 +5,8 @@
 //   QC_Ptr<QD_SequencerAsset> scene = QD_GetAssets()->LoadSequencer("scene.qcs");
 //   if (QC_Ptr<QD_Sequencer> sequencer = scene->GetCurrent()) run = sequencer->GetValue(2);
 
-#include "qd/QD_Asset.h"
-#include "qd/QD_Sequencer.h"
+#include "QD_Asset.h"
+#include "QD_Sequencer.h"
 
 class QD_SequencerAsset final : public QD_Asset
 {

@@ -1,4 +1,4 @@
-#include "qd/QD_SequencerBeat.h"
+#include "QD_SequencerBeat.h"
 
 QD_SequencerBeat::QD_SequencerBeat(float beatAmplifier)
     : amplifier(beatAmplifier), onBeat(QC_Bind(&QD_SequencerBeat::OnBeat, this))

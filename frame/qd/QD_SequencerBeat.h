@@ -1,7 +1,7 @@
 #pragma once
 // A ramp over song position: (time + offset) × amplifier, so it rises by amplifier per beat.
 
-#include "qd/QD_SequencerChannel.h"
+#include "QD_SequencerChannel.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
-#include "qd/QD_SequencerChannel.h"
+#include "QD_SequencerChannel.h"
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 bool QD_SequencerChannel::GetBool(float timeOffset) const
 {

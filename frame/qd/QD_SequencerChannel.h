@@ -8,8 +8,8 @@
 //   channel->Subscribe();                  // main thread, once the sequencer is complete
 //   float value = channel->GetFloat(0.0f); // value at the last received song position
 
-#include "qc/QC_Ptr.h"
-#include "qd/QD_Sync.h"
+#include "QC_Ptr.h"
+#include "QD_Sync.h"
 
 class QD_SequencerChannel : public QC_RefCounted
 {

@@ -1,4 +1,4 @@
-#include "qd/QD_SequencerConst.h"
+#include "QD_SequencerConst.h"
 
 float QD_SequencerConst::GetFloat(float) const
 {

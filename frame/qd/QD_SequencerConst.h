@@ -1,7 +1,7 @@
 #pragma once
 // A channel holding one value for every position.
 
-#include "qd/QD_SequencerChannel.h"
+#include "QD_SequencerChannel.h"
 
 class QD_SequencerConst final : public QD_SequencerChannel
 {

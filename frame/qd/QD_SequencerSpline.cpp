@@ -1,6 +1,6 @@
-#include "qd/QD_SequencerSpline.h"
+#include "QD_SequencerSpline.h"
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <cmath>
 #include <utility>

@@ -12,7 +12,7 @@
 // with several keys) the value is v[0]; where there is none after it (a position that is not
 // finite, or rounding at the end of the period) it is v[n-1]. All arithmetic is 32-bit float.
 
-#include "qd/QD_SequencerChannel.h"
+#include "QD_SequencerChannel.h"
 
 #include <atomic>
 #include <cstdint>

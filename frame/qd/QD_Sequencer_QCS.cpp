@@ -1,15 +1,15 @@
-#include "qd/QD_Sequencer_QCS.h"
+#include "QD_Sequencer_QCS.h"
 
 // Sections: tokenizer; token classes and readings; body parsers; the statement loop; file
 // entry point.
 
-#include "qc/QC_ByteOrderMark.h"
-#include "qc/QC_File.h"
-#include "qc/QC_Log.h"
-#include "qc/QC_String.h"
-#include "qd/QD_SequencerBeat.h"
-#include "qd/QD_SequencerConst.h"
-#include "qd/QD_SequencerSpline.h"
+#include "QC_ByteOrderMark.h"
+#include "QC_File.h"
+#include "QC_Log.h"
+#include "QC_String.h"
+#include "QD_SequencerBeat.h"
+#include "QD_SequencerConst.h"
+#include "QD_SequencerSpline.h"
 
 #include <cfloat>
 #include <climits>

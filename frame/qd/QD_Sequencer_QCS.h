@@ -15,8 +15,8 @@
 //   QC_Ptr<QD_Sequencer> sequencer;
 //   if (QD_ParseSequencerScript("assets/scene.qcs", sequencer)) ...
 
-#include "qc/QC_Ptr.h"
-#include "qd/QD_Sequencer.h"
+#include "QC_Ptr.h"
+#include "QD_Sequencer.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
-#include "qd/QD_ShaderAsset.h"
+#include "QD_ShaderAsset.h"
 
-#include "qc/QC_File.h"
-#include "qp/QP_FileInclude.h"
-#include "qr/QR_Renderer.h"
+#include "QC_File.h"
+#include "QP_FileInclude.h"
+#include "QR_Renderer.h"
 
 #include <string>
 

@@ -8,9 +8,9 @@
 //   QC_Ptr<QD_ShaderAsset> post = QD_GetAssets()->LoadShader("post.qcs");
 //   if (QC_Ptr<QR_ShaderState> state = post->GetCurrent()) context->SetShaderAndGeometry(quad, state.Get());
 
-#include "qc/QC_String.h"
-#include "qd/QD_Asset.h"
-#include "qr/QR_ShaderState.h"
+#include "QC_String.h"
+#include "QD_Asset.h"
+#include "QR_ShaderState.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "qd/QD_SoundAsset.h"
+#include "QD_SoundAsset.h"
 
-#include "qa/QA_Audio.h"
-#include "qa/QA_Buffer_OGG.h"
+#include "QA_Audio.h"
+#include "QA_Buffer_OGG.h"
 
 #include <cstring>
 

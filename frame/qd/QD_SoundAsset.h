@@ -8,9 +8,9 @@
 //   QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
 //   if (QC_Ptr<QA_SoundBuffer> buffer = music->GetCurrent()) QA_GetAudio()->Play(buffer.Get());
 
-#include "qa/QA_Buffer.h"
-#include "qa/QA_SoundBuffer.h"
-#include "qd/QD_Asset.h"
+#include "QA_Buffer.h"
+#include "QA_SoundBuffer.h"
+#include "QD_Asset.h"
 
 class QD_SoundAsset final : public QD_Asset
 {

@@ -1,6 +1,6 @@
-#include "qd/QD_Sync.h"
+#include "QD_Sync.h"
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <climits>
 #include <algorithm>

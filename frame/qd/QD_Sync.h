@@ -27,10 +27,10 @@
 // that unsubscribes in its destructor is never called afterwards, and a listener may still add
 // or remove listeners from inside its own call.
 
-#include "qc/QC_Callback.h"
-#include "qc/QC_Timer.h"
-#include "qd/QD_SyncMidiInDelegate.h"
-#include "qp/QP_MidiInput.h"
+#include "QC_Callback.h"
+#include "QC_Timer.h"
+#include "QD_SyncMidiInDelegate.h"
+#include "QP_MidiInput.h"
 
 #include <atomic>
 #include <cstdint>

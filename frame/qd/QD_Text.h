@@ -1,8 +1,8 @@
 #pragma once
 // The content of a text asset: a plain text file's bytes (CR LF read as LF).
 
-#include "qc/QC_Ptr.h"
-#include "qc/QC_String.h"
+#include "QC_Ptr.h"
+#include "QC_String.h"
 
 class QD_Text : public QC_RefCounted
 {

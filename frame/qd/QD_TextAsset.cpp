@@ -1,6 +1,6 @@
-#include "qd/QD_TextAsset.h"
+#include "QD_TextAsset.h"
 
-#include "qc/QC_File.h"
+#include "QC_File.h"
 
 bool QD_TextAsset::Load()
 {

@@ -5,8 +5,8 @@
 //   QC_Ptr<QD_TextAsset> credits = QD_GetAssets()->LoadText("credits.txt");
 //   if (QC_Ptr<QD_Text> text = credits->GetCurrent()) Draw(text->GetText().CStr());
 
-#include "qd/QD_Asset.h"
-#include "qd/QD_Text.h"
+#include "QD_Asset.h"
+#include "QD_Text.h"
 
 class QD_TextAsset final : public QD_Asset
 {

@@ -1,6 +1,6 @@
-#include "qd/QD_TextureAsset.h"
+#include "QD_TextureAsset.h"
 
-#include "qr/QR_Renderer.h"
+#include "QR_Renderer.h"
 
 bool QD_TextureAsset::Load()
 {

@@ -8,9 +8,9 @@
 //   QC_Ptr<QD_TextureAsset> noise = QD_GetAssets()->LoadTexture("noise.png");
 //   shaderState->SetTexture(noise->GetCurrent().Get(), 0);
 
-#include "qc/QC_Image.h"
-#include "qd/QD_Asset.h"
-#include "qr/QR_Texture2D.h"
+#include "QC_Image.h"
+#include "QD_Asset.h"
+#include "QR_Texture2D.h"
 
 class QD_TextureAsset final : public QD_Asset
 {

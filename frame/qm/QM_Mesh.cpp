@@ -1,6 +1,6 @@
-#include "qm/QM_Mesh.h"
+#include "QM_Mesh.h"
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <cmath>
 #include <cstdint>

@@ -13,7 +13,7 @@
 // A vertex is 40 bytes (position, normal, texture coordinates) and is also the GPU vertex layout
 // of models: their vertex shaders declare QR_Position, QR_Normal, QR_TexCoord0 in that order.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 #include <cstdint>
 #include <vector>

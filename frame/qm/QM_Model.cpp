@@ -1,7 +1,7 @@
-#include "qm/QM_Model.h"
+#include "QM_Model.h"
 
-#include "qc/QC_Log.h"
-#include "qr/QR_Renderer.h"
+#include "QC_Log.h"
+#include "QR_Renderer.h"
 
 QM_Model::~QM_Model()
 {

@@ -10,12 +10,12 @@
 //
 // Main thread only; needs the renderer.
 
-#include "qc/QC_Ptr.h"
-#include "qm/QM_Mesh.h"
-#include "qr/QR_GeometryState.h"
-#include "qr/QR_IndexBuffer.h"
-#include "qr/QR_ShaderState.h"
-#include "qr/QR_VertexBuffer.h"
+#include "QC_Ptr.h"
+#include "QM_Mesh.h"
+#include "QR_GeometryState.h"
+#include "QR_IndexBuffer.h"
+#include "QR_ShaderState.h"
+#include "QR_VertexBuffer.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
-#include "qm/QM_Quad.h"
+#include "QM_Quad.h"
 
-#include "qc/QC_Log.h"
-#include "qr/QR_Renderer.h"
+#include "QC_Log.h"
+#include "QR_Renderer.h"
 
 // Texture v runs downwards: clip y = +1 (the top of the picture) has v = 0.
 const QM_QuadVertex QM_QUAD_VERTICES[4] = {

@@ -10,9 +10,9 @@
 //
 // Main thread only; needs the renderer.
 
-#include "qc/QC_Ptr.h"
-#include "qr/QR_GeometryState.h"
-#include "qr/QR_ShaderState.h"
+#include "QC_Ptr.h"
+#include "QR_GeometryState.h"
+#include "QR_ShaderState.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A blend state made by the renderer from a QR_BlendDesc; bound with the render context's SetBlendState.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 
 class QR_BlendState : public QC_RefCounted

@@ -1,7 +1,7 @@
 #pragma once
 // Common base of the three buffer kinds (constant, index, vertex); made only by the renderer.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 
 class QR_Buffer : public QC_RefCounted

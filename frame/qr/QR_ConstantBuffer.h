@@ -1,8 +1,8 @@
 #pragma once
 // Shader constants: bound through a shader state at constant slot 0 of both stages; written with MapConstantBuffer.
 
-#include "qc/QC_Ptr.h"
-#include "qr/QR_Buffer.h"
+#include "QC_Ptr.h"
+#include "QR_Buffer.h"
 
 class QR_ConstantBuffer : public QR_Buffer
 {

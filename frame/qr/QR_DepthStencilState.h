@@ -1,7 +1,7 @@
 #pragma once
 // A depth-stencil state made by the renderer from a QR_DepthStencilDesc.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 
 class QR_DepthStencilState : public QC_RefCounted

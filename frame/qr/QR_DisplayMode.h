@@ -3,7 +3,7 @@
 // takes it back when the swap chain for a chosen mode is created. The launcher shows width,
 // " x ", height, " @ ", refreshRate, " Hz".
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A primitive topology with its vertex and index buffer, bound together by SetShaderAndGeometry. Holds a reference to each buffer.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 
 class QR_GeometryState : public QC_RefCounted

@@ -1,7 +1,7 @@
 #pragma once
 // A compiled pixel stage; made by CreatePixelShader.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 class QR_PixelShader : public QC_RefCounted
 {

@@ -1,7 +1,7 @@
 #pragma once
 // A rasteriser state made by the renderer from a QR_RasteriserDesc.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 
 class QR_RasteriserState : public QC_RefCounted

@@ -14,20 +14,20 @@
 // chain and render target: SetRenderTarget(nullptr) falls back to the swap chain, and a resizing
 // swap chain unbinds and rebinds itself. Main thread only.
 
-#include "qc/QC_Image.h"
-#include "qc/QC_Ptr.h"
-#include "qr/QR_BlendState.h"
-#include "qr/QR_ConstantBuffer.h"
-#include "qr/QR_DepthStencilState.h"
-#include "qr/QR_Descriptions.h"
-#include "qr/QR_GeometryState.h"
-#include "qr/QR_IndexBuffer.h"
-#include "qr/QR_RasteriserState.h"
-#include "qr/QR_RenderTarget.h"
-#include "qr/QR_ShaderState.h"
-#include "qr/QR_SwapChain.h"
-#include "qr/QR_Texture2D.h"
-#include "qr/QR_VertexBuffer.h"
+#include "QC_Image.h"
+#include "QC_Ptr.h"
+#include "QR_BlendState.h"
+#include "QR_ConstantBuffer.h"
+#include "QR_DepthStencilState.h"
+#include "QR_Descriptions.h"
+#include "QR_GeometryState.h"
+#include "QR_IndexBuffer.h"
+#include "QR_RasteriserState.h"
+#include "QR_RenderTarget.h"
+#include "QR_ShaderState.h"
+#include "QR_SwapChain.h"
+#include "QR_Texture2D.h"
+#include "QR_VertexBuffer.h"
 
 #include <cstdint>
 

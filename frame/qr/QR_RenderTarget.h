@@ -1,8 +1,8 @@
 #pragma once
 // An offscreen target: a float colour texture (sampled afterwards as an ordinary QR_Texture2D) and, under Direct3D 10, a depth buffer.
 
-#include "qc/QC_Ptr.h"
-#include "qr/QR_Texture2D.h"
+#include "QC_Ptr.h"
+#include "QR_Texture2D.h"
 
 
 class QR_RenderTarget : public QC_RefCounted

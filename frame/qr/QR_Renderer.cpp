@@ -1,8 +1,8 @@
-#include "qr/QR_Renderer.h"
+#include "QR_Renderer.h"
 
-#include "qc/QC_Log.h"
-#include "qr/QR_Renderer_DX10.h"
-#include "qr/QR_Renderer_DX11.h"
+#include "QC_Log.h"
+#include "QR_Renderer_DX10.h"
+#include "QR_Renderer_DX11.h"
 
 namespace {
 // Owned here: the renderer is not reference counted.

@@ -1,7 +1,7 @@
 #pragma once
 // A sampler state made by the renderer from a QR_SamplerDesc; set on a shader state by sampler register.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 
 class QR_SamplerState : public QC_RefCounted

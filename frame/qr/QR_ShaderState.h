@@ -10,12 +10,12 @@
 // Empty entries are skipped when the state is bound, so they keep whatever an earlier draw
 // bound at that slot. Nothing checks that the two shaders fit together.
 
-#include "qc/QC_Ptr.h"
-#include "qr/QR_ConstantBuffer.h"
-#include "qr/QR_PixelShader.h"
-#include "qr/QR_SamplerState.h"
-#include "qr/QR_Texture2D.h"
-#include "qr/QR_VertexShader.h"
+#include "QC_Ptr.h"
+#include "QR_ConstantBuffer.h"
+#include "QR_PixelShader.h"
+#include "QR_SamplerState.h"
+#include "QR_Texture2D.h"
+#include "QR_VertexShader.h"
 
 #include <cstdint>
 

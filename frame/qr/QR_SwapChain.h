@@ -5,8 +5,8 @@
 // A swap chain made without a window (CreateSwapChain with a size) presents nothing; its
 // picture is read back with ReadBackBuffer, for tests and rendering without a display.
 
-#include "qc/QC_Image.h"
-#include "qc/QC_Ptr.h"
+#include "QC_Image.h"
+#include "QC_Ptr.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #pragma once
 // A two-dimensional texture sampled by pixel shaders; its texels are filled through the render context's UpdateTexture.
 
-#include "qc/QC_Ptr.h"
+#include "QC_Ptr.h"
 
 #include <cstdint>
 

@@ -1,8 +1,8 @@
 #pragma once
 // Vertices of a geometry state: per vertex exactly the vertex shader's inputs in declaration order, tightly packed (see QR_InputLayout_DX10).
 
-#include "qc/QC_Ptr.h"
-#include "qr/QR_Buffer.h"
+#include "QC_Ptr.h"
+#include "QR_Buffer.h"
 
 class QR_VertexBuffer : public QR_Buffer
 {

@@ -1,6 +1,6 @@
-#include "qu/QU_App.h"
+#include "QU_App.h"
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 // On this platform no hidden window is needed: the handle it would have offered is empty.
 // Main thread only.
 
-#include "qc/QC_Ptr.h"
-#include "qu/QU_Canvas.h"
-#include "qu/QU_Font.h"
+#include "QC_Ptr.h"
+#include "QU_Canvas.h"
+#include "QU_Font.h"
 
 struct QP_NativeWindow;
 

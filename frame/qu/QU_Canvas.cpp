@@ -1,9 +1,9 @@
-#include "qu/QU_Canvas.h"
+#include "QU_Canvas.h"
 
-#include "qc/QC_Log.h"
-#include "qc/QC_String.h"
-#include "qr/QR_Renderer.h"
-#include "qu/QU_Font.h"
+#include "QC_Log.h"
+#include "QC_String.h"
+#include "QR_Renderer.h"
+#include "QU_Font.h"
 
 #include <cmath>
 #include <cstring>

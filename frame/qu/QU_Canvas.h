@@ -19,21 +19,21 @@
 // quad pattern from construction on, so drawing allocates nothing. Drawing binds the canvas's
 // own states: a caller that draws 3D afterwards binds its states again. Main thread only.
 
-#include "qc/QC_Image.h"
-#include "qc/QC_Ptr.h"
-#include "qr/QR_BlendState.h"
-#include "qr/QR_ConstantBuffer.h"
-#include "qr/QR_DepthStencilState.h"
-#include "qr/QR_GeometryState.h"
-#include "qr/QR_IndexBuffer.h"
-#include "qr/QR_PixelShader.h"
-#include "qr/QR_RasteriserState.h"
-#include "qr/QR_RenderContext.h"
-#include "qr/QR_SamplerState.h"
-#include "qr/QR_ShaderState.h"
-#include "qr/QR_Texture2D.h"
-#include "qr/QR_VertexBuffer.h"
-#include "qr/QR_VertexShader.h"
+#include "QC_Image.h"
+#include "QC_Ptr.h"
+#include "QR_BlendState.h"
+#include "QR_ConstantBuffer.h"
+#include "QR_DepthStencilState.h"
+#include "QR_GeometryState.h"
+#include "QR_IndexBuffer.h"
+#include "QR_PixelShader.h"
+#include "QR_RasteriserState.h"
+#include "QR_RenderContext.h"
+#include "QR_SamplerState.h"
+#include "QR_ShaderState.h"
+#include "QR_Texture2D.h"
+#include "QR_VertexBuffer.h"
+#include "QR_VertexShader.h"
 
 #include <cstdint>
 #include <memory>

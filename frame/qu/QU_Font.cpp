@@ -1,9 +1,9 @@
-#include "qu/QU_Font.h"
+#include "QU_Font.h"
 
-#include "qc/QC_Log.h"
-#include "qc/QC_Mutex.h"
-#include "qp/QP_FontLibrary.h"
-#include "qr/QR_Renderer.h"
+#include "QC_Log.h"
+#include "QC_Mutex.h"
+#include "QP_FontLibrary.h"
+#include "QR_Renderer.h"
 
 #include <cstring>
 

@@ -20,11 +20,11 @@
 // One mutex serialises every use of the library and of every face (start, loads, glyphs,
 // release, shut-down). Textures are touched on the main thread only.
 
-#include "qc/QC_Image.h"
-#include "qc/QC_Ptr.h"
-#include "qc/QC_String.h"
-#include "qp/QP_FontFace.h"
-#include "qr/QR_Texture2D.h"
+#include "QC_Image.h"
+#include "QC_Ptr.h"
+#include "QC_String.h"
+#include "QP_FontFace.h"
+#include "QR_Texture2D.h"
 
 #include <cstdint>
 #include <map>

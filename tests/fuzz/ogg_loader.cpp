@@ -3,7 +3,7 @@
 //   build-fuzz-audio/fuzz_ogg_loader -max_len=65536 CORPUS tests/fuzz/seeds/ogg_loader
 // Log lines go to stderr without a log; -close_fd_mask=2 silences them.
 
-#include "qa/QA_Buffer_OGG.h"
+#include "QA_Buffer_OGG.h"
 
 #include <cstddef>
 #include <cstdint>

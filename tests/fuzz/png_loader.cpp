@@ -7,7 +7,7 @@
 // parsing behind the check. (The decoder is the system's shared library, built without
 // coverage instrumentation: the fuzzer is guided by this harness and the loader only.)
 
-#include "qc/QC_Image.h"
+#include "QC_Image.h"
 
 #include <lodepng.h>
 

@@ -2,10 +2,10 @@
 // ordinary and extreme song positions. Errors are reported through the log (run with
 // -close_fd_mask=2 to keep them off the terminal); only crashes and sanitizer findings count.
 
-#include "qd/QD_Sequencer.h"
-#include "qd/QD_SequencerBeat.h"
-#include "qd/QD_SequencerSpline.h"
-#include "qd/QD_Sequencer_QCS.h"
+#include "QD_Sequencer.h"
+#include "QD_SequencerBeat.h"
+#include "QD_SequencerSpline.h"
+#include "QD_Sequencer_QCS.h"
 
 #include <cstddef>
 #include <cstdint>

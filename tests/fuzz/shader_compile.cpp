@@ -5,7 +5,7 @@
 //   build-fuzz-gpu/fuzz_shader_compile -max_len=4096 CORPUS tests/fuzz/seeds/shader_compile
 // Compile errors are expected results; only crashes, sanitizer reports and broken code count.
 
-#include "qp/QP_ShaderCompiler.h"
+#include "QP_ShaderCompiler.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,9 +5,9 @@
 //
 // (close_fd_mask=2 keeps the parser's error lines off the terminal; crash reports still show.)
 
-#include "qc/QC_String.h"
-#include "qr/QR_ShaderGenerator_HLSL.h"
-#include "qr/QR_ShaderParser.h"
+#include "QC_String.h"
+#include "QR_ShaderGenerator_HLSL.h"
+#include "QR_ShaderParser.h"
 
 #include <cstddef>
 #include <cstdint>

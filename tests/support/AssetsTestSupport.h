@@ -4,11 +4,11 @@
 // drives the main loop's two asset calls until a condition holds, and file writing that makes
 // sure a rewrite is seen as a new version of the file.
 
-#include "qc/QC_Log.h"
-#include "qc/QC_Tasks.h"
-#include "qc/QC_Thread.h"
-#include "qd/QD_Assets.h"
-#include "qd/QD_Sync.h"
+#include "QC_Log.h"
+#include "QC_Tasks.h"
+#include "QC_Thread.h"
+#include "QD_Assets.h"
+#include "QD_Sync.h"
 #include "support/FramePump.h"
 #include "support/TempDir.h"
 

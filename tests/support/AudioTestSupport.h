@@ -2,7 +2,7 @@
 // Shared by the audio suite: a log that keeps every line for inspection, PCM analysis, and
 // Ogg page surgery for building broken files.
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // The asset side of a frame as the main loop runs it, and a pump that runs such frames until a
 // condition holds: shared by every suite that loads assets on the task pool.
 
-#include "qc/QC_Tasks.h"
-#include "qc/QC_Thread.h"
-#include "qd/QD_Assets.h"
+#include "QC_Tasks.h"
+#include "QC_Thread.h"
+#include "QD_Assets.h"
 
 #include <chrono>
 #include <functional>

@@ -2,11 +2,11 @@
 // A headless device with a 64x64 swap chain for the GPU tests, plus helpers to compile HLSL,
 // build geometry and read pixels of the back buffer back (row 0 = top of the picture).
 
-#include "qp/QP_Device.h"
-#include "qp/QP_DeviceContext.h"
-#include "qp/QP_Factory.h"
-#include "qp/QP_ShaderCompiler.h"
-#include "qp/QP_SwapChain.h"
+#include "QP_Device.h"
+#include "QP_DeviceContext.h"
+#include "QP_Factory.h"
+#include "QP_ShaderCompiler.h"
+#include "QP_SwapChain.h"
 
 #include <gtest/gtest.h>
 

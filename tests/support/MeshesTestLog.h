@@ -2,7 +2,7 @@
 // A process log for the meshes suite that keeps every report for inspection; destroyed with
 // the object. Tests that create the renderer use QR_RendererTest's own log instead.
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <cstdint>
 #include <string>

@@ -16,7 +16,7 @@
 #include "support/DemoTestSupport.h"
 #include "LM1_O.h"
 #include "LM1_SceneKit.h"
-#include "qd/QD_SequencerAsset.h"
+#include "QD_SequencerAsset.h"
 
 #include <gtest/gtest.h>
 

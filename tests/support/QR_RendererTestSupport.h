@@ -4,11 +4,11 @@
 // all of it, a log that keeps every report, the canvas shaders as test data, and helpers to draw
 // quads and read pixels back (row 0 = top of the picture).
 
-#include "qc/QC_Image.h"
-#include "qc/QC_Log.h"
-#include "qc/QC_String.h"
-#include "qr/QR_Renderer.h"
-#include "qu/QU_Canvas.h"
+#include "QC_Image.h"
+#include "QC_Log.h"
+#include "QC_String.h"
+#include "QR_Renderer.h"
+#include "QU_Canvas.h"
 
 #include "support/GpuTestSupport.h"
 

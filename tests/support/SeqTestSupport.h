@@ -2,8 +2,8 @@
 // Helpers for the sequencer suite: a process log whose lines a test can read back, and a
 // process sync for channels to subscribe to.
 
-#include "qc/QC_Log.h"
-#include "qd/QD_Sync.h"
+#include "QC_Log.h"
+#include "QD_Sync.h"
 
 #include <mutex>
 #include <string>

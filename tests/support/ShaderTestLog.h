@@ -2,7 +2,7 @@
 // Collects the reports of the shading language units for one test: installs a process log
 // with a capturing backend, removed again when the test ends.
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <gtest/gtest.h>
 

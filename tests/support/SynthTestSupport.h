@@ -2,7 +2,7 @@
 // Shared by the synth suite: a log that keeps its lines, score text helpers, and signal
 // measurements (sine response, zero crossings).
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 #include "synth/VS_Score.h"
 #include "synth/VS_ScoreParser.h"
 

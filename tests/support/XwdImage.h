@@ -3,8 +3,8 @@
 // a window shows. Only what xwd writes for TrueColor screens is understood: Z pixmaps of 24 or
 // 32 bits per pixel with colour masks.
 
-#include "qc/QC_Image.h"
-#include "qc/QC_Ptr.h"
+#include "QC_Image.h"
+#include "QC_Ptr.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "synth/VS_OggEncoder.h"
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <vorbis/vorbisenc.h>
 

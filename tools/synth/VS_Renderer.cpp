@@ -1,7 +1,7 @@
 #include "synth/VS_Renderer.h"
 
-#include "qc/QC_Callback.h"
-#include "qc/QC_Thread.h"
+#include "QC_Callback.h"
+#include "QC_Thread.h"
 #include "synth/VS_Delay.h"
 #include "synth/VS_Reverb.h"
 #include "synth/VS_Sequencer.h"

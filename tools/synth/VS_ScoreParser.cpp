@@ -1,8 +1,8 @@
 #include "synth/VS_ScoreParser.h"
 
-#include "qc/QC_File.h"
-#include "qc/QC_Log.h"
-#include "qc/QC_String.h"
+#include "QC_File.h"
+#include "QC_Log.h"
+#include "QC_String.h"
 
 #include <cctype>
 #include <cerrno>

@@ -3,7 +3,7 @@
 #include "LM1_Demo.h"
 #include "LM1_Launcher.h"
 #include "LM1_Resources.h"
-#include "qr/QR_Renderer.h"
+#include "QR_Renderer.h"
 
 #include <gtest/gtest.h>
 

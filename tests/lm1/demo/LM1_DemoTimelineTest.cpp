@@ -5,8 +5,8 @@
 #include "support/DemoTestSupport.h"
 #include "LM1_Demo.h"
 #include "LM1_MainLoop.h"
-#include "qc/QC_String.h"
-#include "qu/QU_Font.h"
+#include "QC_String.h"
+#include "QU_Font.h"
 #include "support/OggWriter.h"
 
 #include <gtest/gtest.h>

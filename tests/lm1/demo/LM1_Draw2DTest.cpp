@@ -3,7 +3,7 @@
 
 #include "support/DemoTestSupport.h"
 #include "LM1_Draw2D.h"
-#include "qd/QD_TextureAsset.h"
+#include "QD_TextureAsset.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "support/DemoTestSupport.h"
 #include "LM1_P.h"
-#include "qd/QD_Sequencer_QCS.h"
+#include "QD_Sequencer_QCS.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // Channel colours: the bytes every scene's clear colour comes from.
 
 #include "LM1_SceneKit.h"
-#include "qc/QC_Log.h"
-#include "qd/QD_Sequencer_QCS.h"
+#include "QC_Log.h"
+#include "QD_Sequencer_QCS.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "support/DemoTestSupport.h"
 #include "LM1_T.h"
-#include "qd/QD_Sequencer_QCS.h"
+#include "QD_Sequencer_QCS.h"
 
 #include <filesystem>
 

@@ -5,7 +5,7 @@
 
 #include "support/ChildProcess.h"
 #include "support/XwdImage.h"
-#include "qc/QC_Image.h"
+#include "QC_Image.h"
 #include "support/TempDir.h"
 #include "support/XvfbServer.h"
 

@@ -3,7 +3,7 @@
 
 #include "support/AudioTestSupport.h"
 
-#include "qa/QA_Audio.h"
+#include "QA_Audio.h"
 
 #include <gtest/gtest.h>
 

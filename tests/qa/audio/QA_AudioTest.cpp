@@ -1,4 +1,4 @@
-#include "qa/QA_Audio.h"
+#include "QA_Audio.h"
 
 #include "support/AudioTestSupport.h"
 #include "support/OggWriter.h"

@@ -1,4 +1,4 @@
-#include "qa/QA_Buffer_OGG.h"
+#include "QA_Buffer_OGG.h"
 
 #include "support/AudioTestSupport.h"
 #include "support/OggWriter.h"

@@ -1,4 +1,4 @@
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 #include <gtest/gtest.h>
 

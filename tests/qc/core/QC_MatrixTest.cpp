@@ -1,4 +1,4 @@
-#include "qc/QC_Matrix.h"
+#include "QC_Matrix.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "qc/QC_Callback.h"
-#include "qc/QC_String.h"
+#include "QC_Callback.h"
+#include "QC_String.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "qc/QC_Tasks.h"
+#include "QC_Tasks.h"
 
 #include "support/ThreadNames.h"
 

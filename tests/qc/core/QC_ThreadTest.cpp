@@ -1,6 +1,6 @@
-#include "qc/QC_Mutex.h"
-#include "qc/QC_Thread.h"
-#include "qp/QP_System.h"
+#include "QC_Mutex.h"
+#include "QC_Thread.h"
+#include "QP_System.h"
 
 #include "support/ThreadNames.h"
 

@@ -1,4 +1,4 @@
-#include "qc/QC_Timer.h"
+#include "QC_Timer.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include "support/AssetsTestSupport.h"
 
-#include "qd/QD_AssetErrorLog.h"
-#include "qd/QD_Assets.h"
+#include "QD_AssetErrorLog.h"
+#include "QD_Assets.h"
 
 #include <gtest/gtest.h>
 

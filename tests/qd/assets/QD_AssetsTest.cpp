@@ -1,6 +1,6 @@
 #include "support/AssetsTestSupport.h"
 
-#include "qd/QD_Assets.h"
+#include "QD_Assets.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "support/GpuTestSupport.h"
 #include "support/QR_RendererTestSupport.h"
 
-#include "qr/QR_Renderer.h"
+#include "QR_Renderer.h"
 
 #include <gtest/gtest.h>
 #include <lodepng.h>

@@ -5,7 +5,7 @@
 #include "support/AssetsTestSupport.h"
 #include "support/GpuTestSupport.h"
 
-#include "qr/QR_Renderer.h"
+#include "QR_Renderer.h"
 
 #include <gtest/gtest.h>
 

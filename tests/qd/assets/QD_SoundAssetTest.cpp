@@ -1,7 +1,7 @@
 #include "support/AssetsTestSupport.h"
 
-#include "qa/QA_Audio.h"
-#include "qa/QA_Buffer_OGG.h"
+#include "QA_Audio.h"
+#include "QA_Buffer_OGG.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "support/SeqTestSupport.h"
 #include "support/TempDir.h"
 
-#include "qd/QD_Sequencer.h"
-#include "qd/QD_SequencerBeat.h"
-#include "qd/QD_SequencerConst.h"
-#include "qd/QD_SequencerSpline.h"
-#include "qd/QD_Sequencer_QCS.h"
+#include "QD_Sequencer.h"
+#include "QD_SequencerBeat.h"
+#include "QD_SequencerConst.h"
+#include "QD_SequencerSpline.h"
+#include "QD_Sequencer_QCS.h"
 
 #include <gtest/gtest.h>
 

@@ -5,9 +5,9 @@
 #include "support/SeqTestSupport.h"
 #include "support/TempDir.h"
 
-#include "qd/QD_Sequencer.h"
-#include "qd/QD_SequencerConst.h"
-#include "qd/QD_Sequencer_QCS.h"
+#include "QD_Sequencer.h"
+#include "QD_SequencerConst.h"
+#include "QD_Sequencer_QCS.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "support/SeqTestSupport.h"
 
-#include "qd/QD_Sequencer.h"
-#include "qd/QD_SequencerBeat.h"
-#include "qd/QD_SequencerConst.h"
-#include "qd/QD_SequencerSpline.h"
+#include "QD_Sequencer.h"
+#include "QD_SequencerBeat.h"
+#include "QD_SequencerConst.h"
+#include "QD_SequencerSpline.h"
 
 #include <gtest/gtest.h>
 

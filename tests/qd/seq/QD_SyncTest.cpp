@@ -1,10 +1,10 @@
 #include "support/SeqTestSupport.h"
 
-#include "qd/QD_Sequencer.h"
-#include "qd/QD_SequencerBeat.h"
-#include "qd/QD_SequencerSpline.h"
-#include "qd/QD_Sync.h"
-#include "qp/QP_MidiInput.h"
+#include "QD_Sequencer.h"
+#include "QD_SequencerBeat.h"
+#include "QD_SequencerSpline.h"
+#include "QD_Sync.h"
+#include "QP_MidiInput.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Moving the clock: pausing holds the position, SetBeat puts it anywhere at once and the clock
 // runs on from there, and MIDI mode leaves both to the external sequencer.
 
-#include "qd/QD_Sync.h"
+#include "QD_Sync.h"
 
 #include <gtest/gtest.h>
 

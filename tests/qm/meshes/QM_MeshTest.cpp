@@ -1,5 +1,5 @@
 #include "support/MeshesTestLog.h"
-#include "qm/QM_Mesh.h"
+#include "QM_Mesh.h"
 
 #include <gtest/gtest.h>
 

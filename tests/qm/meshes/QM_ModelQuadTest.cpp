@@ -2,8 +2,8 @@
 // mesh vertex layout read by a shader, and the quad's picture orientation.
 
 #include "support/QR_RendererTestSupport.h"
-#include "qm/QM_Model.h"
-#include "qm/QM_Quad.h"
+#include "QM_Model.h"
+#include "QM_Quad.h"
 
 namespace {
 

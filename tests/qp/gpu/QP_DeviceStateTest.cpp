@@ -4,7 +4,7 @@
 
 #include "support/GpuTestSupport.h"
 
-#include "qc/QC_Log.h"
+#include "QC_Log.h"
 
 namespace {
 

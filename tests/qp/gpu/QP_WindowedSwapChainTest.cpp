@@ -3,7 +3,7 @@
 // right way up.
 
 #include "support/GpuTestSupport.h"
-#include "qp/QP_OutputWindow.h"
+#include "QP_OutputWindow.h"
 #include "support/XvfbServer.h"
 
 TEST(QP_WindowedSwapChainTest, PresentsTheBackBufferUprightIntoItsWindow)

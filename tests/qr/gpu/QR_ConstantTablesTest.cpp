@@ -1,11 +1,11 @@
 // The translation tables of both backends as data: where each reports a rejection, which tables
 // Direct3D 11 shares with Direct3D 10, and the one translation function that reads them.
 
-#include "qc/QC_Log.h"
-#include "qp/QP_GraphicsTypes.h"
-#include "qr/QR_Constants_DX10.h"
-#include "qr/QR_Constants_DX11.h"
-#include "qr/QR_Descriptions.h"
+#include "QC_Log.h"
+#include "QP_GraphicsTypes.h"
+#include "QR_Constants_DX10.h"
+#include "QR_Constants_DX11.h"
+#include "QR_Descriptions.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ std::vector<NamedTable> TablesOf(const QR_ConstantSet& set)
 TEST(QR_ConstantTablesTest, EachBackendsTablesReportAtItsOwnConstantsUnitAndDirect3D11SharesTheRest)
 {
     for (const NamedTable& entry : TablesOf(QR_Constants_DX10::set)) {
-        EXPECT_STREQ(entry.table.file, "frame/qr/QR_Constants_DX10.cpp") << entry.name;
+        EXPECT_STREQ(entry.table.file, "frame/qr/dx10/QR_Constants_DX10.cpp") << entry.name;
         EXPECT_GT(entry.table.line, 0) << entry.name;
         EXPECT_GT(entry.table.count, 0) << entry.name;
         ASSERT_NE(entry.table.message, nullptr) << entry.name;
@@ -45,7 +45,7 @@ TEST(QR_ConstantTablesTest, EachBackendsTablesReportAtItsOwnConstantsUnitAndDire
     const std::vector<NamedTable> dx11 = TablesOf(QR_Constants_DX11::set);
     ASSERT_EQ(dx10.size(), dx11.size());
     for (std::size_t i = 0; i < dx10.size(); ++i) {
-        const bool own = dx11[i].table.file == std::string("frame/qr/QR_Constants_DX11.cpp");
+        const bool own = dx11[i].table.file == std::string("frame/qr/dx11/QR_Constants_DX11.cpp");
         const bool differs = std::string(dx11[i].name) == "blendOp" || std::string(dx11[i].name) == "filter";
         EXPECT_EQ(own, differs) << dx11[i].name;
         if (!differs)
@@ -74,12 +74,12 @@ TEST(QR_ConstantTablesTest, TranslationGivesThePlatformValueOrEndsWithTheTablesM
 
     // A value rejected inside the table, and values past either end of it.
     EXPECT_EXIT(QR_Translate<QP_Blend>(dx10.blend, 6), testing::ExitedWithCode(QC_FATAL_EXIT_CODE),
-                "frame/qr/QR_Constants_DX10\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unkown blend 6\\.");
+                "frame/qr/dx10/QR_Constants_DX10\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unkown blend 6\\.");
     EXPECT_EXIT(QR_Translate<QP_PrimitiveTopology>(dx11.primitive, -1), testing::ExitedWithCode(QC_FATAL_EXIT_CODE),
-                "frame/qr/QR_Constants_DX10\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unknown primitive -1\\.");
+                "frame/qr/dx10/QR_Constants_DX10\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unknown primitive -1\\.");
     EXPECT_EXIT(QR_Translate<QP_Filter>(dx11.filter, QR_Filter::Linear), testing::ExitedWithCode(QC_FATAL_EXIT_CODE),
-                "frame/qr/QR_Constants_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unknown filter 2\\.");
+                "frame/qr/dx11/QR_Constants_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unknown filter 2\\.");
     EXPECT_EXIT(QR_Translate<QP_BlendOp>(dx11.blendOp, 1000000), testing::ExitedWithCode(QC_FATAL_EXIT_CODE),
-                "frame/qr/QR_Constants_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unkown blend op 1000000\\.");
+                "frame/qr/dx11/QR_Constants_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unkown blend op 1000000\\.");
     QC_DestroyLog();
 }

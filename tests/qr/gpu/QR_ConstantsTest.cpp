@@ -80,7 +80,7 @@ TEST_F(QR_ConstantsTest, BlendDescriptionsRejectWriteMasksFactorsAndOperationsOu
     desc.renderTargets[3].blendEnable = 0;
     desc.renderTargets[3].writeMask = 1;
     EXPECT_EXIT(renderer->CreateBlendState(desc), testing::ExitedWithCode(fatal),
-                "frame/qr/QR_Constants_DX10\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unkown write mask 1\\.");
+                "frame/qr/dx10/QR_Constants_DX10\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unkown write mask 1\\.");
     for (int value : {6, 7, 9, -1}) {
         desc = OpaqueBlend();
         desc.renderTargets[0].destBlend = static_cast<QR_Blend>(value);
@@ -106,7 +106,7 @@ TEST_F(QR_ConstantsTest, Direct3D11TranslatesEveryBlendEntryAndRefusesMax)
 
     desc.renderTargets[0].blendOp = QR_BlendOp::Max;
     EXPECT_EXIT(renderer->CreateBlendState(desc), testing::ExitedWithCode(fatal),
-                "frame/qr/QR_Constants_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unkown blend op 4\\.");
+                "frame/qr/dx11/QR_Constants_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unkown blend op 4\\.");
     // All eight entries are read: a wrong factor in entry 5 is found.
     desc = OpaqueBlend();
     desc.renderTargets[5].srcBlend = static_cast<QR_Blend>(7);
@@ -138,7 +138,7 @@ TEST_F(QR_ConstantsTest, SamplerFiltersDifferBetweenTheBackends)
     EXPECT_TRUE(renderer->CreateSamplerState(desc));
     desc.filter = QR_Filter::Linear;
     EXPECT_EXIT(renderer->CreateSamplerState(desc), testing::ExitedWithCode(fatal),
-                "frame/qr/QR_Constants_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unknown filter 2\\.");
+                "frame/qr/dx11/QR_Constants_DX11\\.cpp\\([0-9]+\\).*\\[FATAL\\] Unknown filter 2\\.");
 }
 
 TEST_F(QR_ConstantsTest, RasteriserAndDepthStencilValuesOutsideTheirTablesAreFatal)

@@ -3,8 +3,8 @@
 
 #include "support/QR_RendererTestSupport.h"
 
-#include "qp/QP_GraphicsTypes.h"
-#include "qr/QR_DisplayMode_DX10.h"
+#include "QP_GraphicsTypes.h"
+#include "QR_DisplayMode_DX10.h"
 
 TEST(QR_RendererFactoryTest, UnsupportedAndUnknownBackendsAreFatal)
 {

@@ -4,10 +4,10 @@
 
 #include "support/QR_RendererTestSupport.h"
 
-#include "qr/QR_InputLayout_DX10.h"
-#include "qr/QR_ShaderParser.h"
-#include "qr/QR_Texture2D_DX10.h"
-#include "qr/QR_VertexShader_DX10.h"
+#include "QR_InputLayout_DX10.h"
+#include "QR_ShaderParser.h"
+#include "QR_Texture2D_DX10.h"
+#include "QR_VertexShader_DX10.h"
 
 namespace {
 const QR_ShaderDescription& Parse(QR_ShaderParser& parser, const char* source)

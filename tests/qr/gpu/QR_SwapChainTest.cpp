@@ -4,9 +4,9 @@
 
 #include "support/QR_RendererTestSupport.h"
 
-#include "qp/QP_OutputWindow.h"
-#include "qr/QR_RenderContext_DX10.h"
-#include "qr/QR_SwapChain_DX10.h"
+#include "QP_OutputWindow.h"
+#include "QR_RenderContext_DX10.h"
+#include "QR_SwapChain_DX10.h"
 #include "support/XvfbServer.h"
 
 class QR_SwapChainTest : public QR_RendererTest

@@ -1,5 +1,5 @@
-#include "qr/QR_ShaderGenerator_HLSL.h"
-#include "qr/QR_ShaderParser.h"
+#include "QR_ShaderGenerator_HLSL.h"
+#include "QR_ShaderParser.h"
 
 #include "support/ShaderTestLog.h"
 
@@ -200,7 +200,7 @@ TEST_F(QR_ShaderGeneratorTest, SemanticWithoutStringInItsPositionIsReportedAndWr
     ASSERT_EQ(logLines.size(), 1u);
     EXPECT_EQ(logLines[0].level, QC_LOG_ERROR);
     EXPECT_EQ(logLines[0].message, "Unknown semantic.");
-    EXPECT_EQ(logLines[0].file, "frame/qr/QR_ShaderGenerator_HLSL.cpp");
+    EXPECT_EQ(logLines[0].file, "frame/qr/shading/QR_ShaderGenerator_HLSL.cpp");
     logLines.clear();
 
     const std::string vertex = Vertex(d);

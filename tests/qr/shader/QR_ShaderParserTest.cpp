@@ -1,4 +1,4 @@
-#include "qr/QR_ShaderParser.h"
+#include "QR_ShaderParser.h"
 
 #include "support/ShaderTestLog.h"
 
@@ -237,7 +237,7 @@ TEST_F(QR_ShaderParserTest, EveryGrammarFaultIsReportedWithItsOwnMessage)
         Parse(c.text);
         for (const ShaderLogLine& line : logLines) {
             EXPECT_EQ(line.level, QC_LOG_ERROR);
-            EXPECT_EQ(line.file, "frame/qr/QR_ShaderParser.cpp");
+            EXPECT_EQ(line.file, "frame/qr/shading/QR_ShaderParser.cpp");
         }
         EXPECT_EQ(TakeMessages(), c.messages);
     }

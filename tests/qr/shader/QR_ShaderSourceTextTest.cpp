@@ -2,8 +2,8 @@
 // without it, and a preprocessor line in stage code (#include) reaches the generated stage on a
 // line of its own, where the compiler's preprocessor sees it.
 
-#include "qr/QR_ShaderGenerator_HLSL.h"
-#include "qr/QR_ShaderParser.h"
+#include "QR_ShaderGenerator_HLSL.h"
+#include "QR_ShaderParser.h"
 
 #include "support/ShaderTestLog.h"
 

@@ -97,7 +97,7 @@ TEST_F(VcShaderToolTest, ExitCodeSaysWhetherAnythingWasReported)
 {
     const RunResult faulty = Run("'" + Write("faulty.qcs", "samplers { QR_Sampler2D s }\nvertex { }") + "'");
     EXPECT_EQ(faulty.exitCode, 1);
-    EXPECT_NE(Log().find("frame/qr/QR_ShaderParser.cpp("), std::string::npos);
+    EXPECT_NE(Log().find("frame/qr/shading/QR_ShaderParser.cpp("), std::string::npos);
     EXPECT_NE(Log().find("[ERROR] Expected ; after sampler."), std::string::npos);
     EXPECT_NE(faulty.output.find("QR_Output QR_Main"), std::string::npos) << "the text is printed all the same";
 

@@ -2,9 +2,9 @@
 // texture, rectangles and text drawn in pixels and read back.
 
 #include "support/QR_RendererTestSupport.h"
-#include "qu/QU_App.h"
-#include "qu/QU_Canvas.h"
-#include "qu/QU_Font.h"
+#include "QU_App.h"
+#include "QU_Canvas.h"
+#include "QU_Font.h"
 
 #include <algorithm>
 #include <cmath>

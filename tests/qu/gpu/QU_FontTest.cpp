@@ -1,5 +1,5 @@
 #include "support/MeshesTestLog.h"
-#include "qu/QU_Font.h"
+#include "QU_Font.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>

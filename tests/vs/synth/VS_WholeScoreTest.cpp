@@ -1,7 +1,7 @@
 // The committed score and the committed music file: the score renders within full scale at the
 // loudness it asks for, and the file the demo plays decodes to the run's length and levels.
 
-#include "qa/QA_Buffer_OGG.h"
+#include "QA_Buffer_OGG.h"
 #include "synth/VS_Loudness.h"
 #include "synth/VS_Master.h"
 #include "synth/VS_OggEncoder.h"

@@ -1,6 +1,6 @@
 // vc-synth as a process: its command line, its exit codes, and the files it writes.
 
-#include "qa/QA_Buffer_OGG.h"
+#include "QA_Buffer_OGG.h"
 
 #include "support/TempDir.h"
 #include "support/SynthTestSupport.h"

@@ -1,0 +1,151 @@
+#include "QP_AudioDevice.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace
+{
+// About 23 ms per period: short enough that music starts in the frame it is asked for.
+constexpr Uint16 kPeriodFrames = 1024;
+
+void SDLCALL FillFromDevice(void* userdata, Uint8* stream, int length)
+{
+    static_cast<QP_AudioDevice*>(userdata)->Fill(stream, static_cast<std::uint32_t>(length));
+}
+} // namespace
+
+QP_AudioDevice::~QP_AudioDevice()
+{
+    Close();
+}
+
+void QP_AudioDevice::SetError(const char* context)
+{
+    std::snprintf(errorText, sizeof(errorText), "%s: %s", context, SDL_GetError());
+}
+
+bool QP_AudioDevice::Open(bool silent)
+{
+    if (deviceId != 0)
+        return true;
+    if (silent)
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        SetError("SDL_InitSubSystem(SDL_INIT_AUDIO)");
+        return false;
+    }
+    subsystemStarted = true;
+
+    SDL_AudioSpec wanted;
+    SDL_zero(wanted);
+    wanted.freq = SampleRate;
+    wanted.format = AUDIO_S16LSB; // the PCM blocks are little-endian 16-bit, left then right
+    wanted.channels = Channels;
+    wanted.samples = kPeriodFrames;
+    wanted.callback = FillFromDevice;
+    wanted.userdata = this;
+    // No allowed changes: SDL converts to whatever the hardware takes, so Fill always writes
+    // the fixed format.
+    SDL_AudioSpec obtained;
+    const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (id == 0) {
+        SetError("SDL_OpenAudioDevice");
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        subsystemStarted = false;
+        return false;
+    }
+    deviceId = id;
+    // The device runs from now on and plays silence until the first Play.
+    SDL_PauseAudioDevice(deviceId, 0);
+    return true;
+}
+
+void QP_AudioDevice::Close()
+{
+    if (deviceId != 0) {
+        // Returns after the mixer thread has stopped: the block is never read again.
+        SDL_CloseAudioDevice(deviceId);
+        deviceId = 0;
+    }
+    source = nullptr;
+    sourceSize = 0;
+    position = 0;
+    if (subsystemStarted) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        subsystemStarted = false;
+    }
+}
+
+void QP_AudioDevice::Play(const void* pcm, std::uint32_t bytes)
+{
+    if (deviceId == 0)
+        return;
+    SDL_LockAudioDevice(deviceId);
+    source = static_cast<const std::uint8_t*>(pcm);
+    sourceSize = pcm ? bytes - bytes % BytesPerFrame : 0;
+    position = 0;
+    SDL_UnlockAudioDevice(deviceId);
+}
+
+std::uint32_t QP_AudioDevice::Position() const
+{
+    if (deviceId == 0)
+        return position;
+    SDL_LockAudioDevice(deviceId);
+    const std::uint32_t now = position;
+    SDL_UnlockAudioDevice(deviceId);
+    return now;
+}
+
+void QP_AudioDevice::Seek(std::uint32_t byteOffset)
+{
+    if (deviceId != 0)
+        SDL_LockAudioDevice(deviceId);
+    const std::uint32_t whole = byteOffset - byteOffset % BytesPerFrame;
+    position = whole < sourceSize ? whole : sourceSize;
+    if (deviceId != 0)
+        SDL_UnlockAudioDevice(deviceId);
+}
+
+void QP_AudioDevice::SetPaused(bool pause)
+{
+    if (deviceId != 0)
+        SDL_LockAudioDevice(deviceId);
+    paused = pause;
+    if (deviceId != 0)
+        SDL_UnlockAudioDevice(deviceId);
+}
+
+void QP_AudioDevice::Stop()
+{
+    Play(nullptr, 0);
+}
+
+void QP_AudioDevice::LockSource()
+{
+    if (deviceId != 0)
+        SDL_LockAudioDevice(deviceId);
+}
+
+void QP_AudioDevice::UnlockSource()
+{
+    if (deviceId != 0)
+        SDL_UnlockAudioDevice(deviceId);
+}
+
+void QP_AudioDevice::Fill(std::uint8_t* output, std::uint32_t bytes)
+{
+    // Runs on the mixer thread with the device lock held by SDL.
+    std::uint32_t copied = 0;
+    if (source && !paused && position < sourceSize) {
+        copied = sourceSize - position;
+        if (copied > bytes)
+            copied = bytes;
+        std::memcpy(output, source + position, copied);
+        position += copied;
+    }
+    // Signed 16-bit silence is zero.
+    std::memset(output + copied, 0, bytes - copied);
+}

@@ -1,0 +1,52 @@
+#pragma once
+// A swap chain: one RGBA8 back buffer (a texture whose row 0 is the top of the picture) that
+// Present shows in the output window, flipped there because the window's rows run bottom-up.
+// Headless (no window) Present shows nothing, and ReadBackBuffer gives the picture to a caller.
+//
+//   QC_Ptr<QP_Texture2D> backBuffer;  swapChain->GetBuffer(0, &backBuffer);
+//   device->CreateRenderTargetView(backBuffer.Get(), nullptr, &view);
+//   ... draw ...;  swapChain->Present(1, 0);
+
+#include "QC_Ptr.h"
+#include "QP_DeviceChild.h"
+#include "QP_GraphicsTypes.h"
+
+#include <cstdint>
+
+class QP_Device;
+class QP_GLContext;
+
+class QP_SwapChain final : public QC_RefCounted
+{
+public:
+    ~QP_SwapChain() override;
+
+    // syncInterval 0: no wait; 1 or more: wait for the vertical blank. Flags are ignored.
+    QP_Result Present(std::uint32_t syncInterval, std::uint32_t flags);
+    QP_Result GetBuffer(std::uint32_t index, QC_Ptr<QP_Texture2D>* texture);
+    // Zero width or height takes the window's size; QP_FORMAT_UNKNOWN keeps the format. The
+    // old back buffer stays valid for whoever holds it but is no longer presented.
+    QP_Result ResizeBuffers(std::uint32_t bufferCount, std::uint32_t width, std::uint32_t height, QP_Format format,
+                            std::uint32_t flags);
+    QP_Result GetDesc(QP_SwapChainDesc* desc) const;
+    QP_Result SetFullscreenState(bool fullscreen);
+
+    // Copies the back buffer into pixels (RGBA8, rowPitch bytes per row, row 0 = top).
+    QP_Result ReadBackBuffer(void* pixels, std::uint32_t rowPitch);
+    // Copies what Present puts into the window (the same flipping blit, into the window's back
+    // buffer, without the swap), row 0 = the top of the window; for checking presentation.
+    // Windowed swap chains only.
+    QP_Result ReadPresented(void* pixels, std::uint32_t rowPitch, std::uint32_t* width, std::uint32_t* height);
+
+private:
+    friend class QP_Factory;
+    QP_SwapChain(QP_Device* device, const QP_SwapChainDesc& desc);
+    QP_Result CreateBackBuffer();
+    QP_Result BlitToWindow();
+
+    QC_Ptr<QP_Device> device;
+    QC_Ptr<QP_GLContext> glContext;
+    QP_SwapChainDesc desc;
+    QC_Ptr<QP_Texture2D> backBuffer;
+    std::uint32_t glReadFramebuffer = 0;
+};

@@ -1,0 +1,22 @@
+#pragma once
+// A pixel shader on the platform device, for both backends (they differ only in the profile
+// the renderer passes). Created empty, filled by one Compile, never changed afterwards. Its
+// platform shader is released when it dies.
+
+#include "QC_Ptr.h"
+#include "QC_String.h"
+#include "QP_Device.h"
+#include "QP_Include.h"
+#include "QR_PixelShader.h"
+
+class QR_PixelShader_DX10 : public QR_PixelShader
+{
+public:
+    // Compiles the HLSL text with entry "QR_Main" and profile, and makes the platform shader.
+    // Failures are reported at level 2 and leave platformShader empty.
+    void Compile(QP_Device* device, const QC_StringBase& text, QP_Include* include, const char* profile);
+
+    const char* GetPlatformCodeText() const override { return platformShader ? platformShader->GetGlslText() : ""; }
+
+    QC_Ptr<QP_PixelShader> platformShader;
+};

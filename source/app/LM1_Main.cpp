@@ -1,0 +1,179 @@
+// Entry point of "LM: Velvet Cascade". Run without arguments it is the demo: it reads no
+// configuration, every start-up setting is a constant here. With --render it renders frames to
+// files without display or sound (LM1_OfflineRender); with --dev it is the demo maker's
+// workbench (LM1_DevMode); a wrong command line prints the usage and exits with 2.
+//
+// Start-up: thread name, log, renderer and its display modes, launcher, main window, swap
+// chain, threads, task pool, fonts, utility object, synchronisation, asset manager, audio,
+// render context, demo object, window shown; then the main loop. Shut-down: audio, asset
+// manager, synchronisation, utility object, fonts, renderer, task pool, log, and last the
+// window. Each shut-down step writes a DEBUG line first.
+// Exit codes: 0 after a run or a declined launcher, 1 without a display, 2 for a wrong command
+// line, 3 for a fatal error.
+
+#include "LM1_CommandLine.h"
+#include "LM1_Demo.h"
+#include "LM1_DevMode.h"
+#include "LM1_Launcher.h"
+#include "LM1_MainLoop.h"
+#include "LM1_OfflineRender.h"
+#include "LM1_Resources.h"
+#include "LM1_Subsystems.h"
+#include "QA_Audio.h"
+#include "QC_Log.h"
+#include "QC_Tasks.h"
+#include "QC_Thread.h"
+#include "QD_Assets.h"
+#include "QD_Sync.h"
+#include "QP_OutputWindow.h"
+#include "QP_System.h"
+#include "QP_Window.h"
+#include "QR_Renderer.h"
+#include "QU_App.h"
+#include "QU_Font.h"
+
+#include <cstdio>
+
+namespace
+{
+// --- start-up settings ---------------------------------------------------------------------------
+constexpr const char* kThreadName = "Main";
+constexpr bool kFatalMessageBox = true;
+constexpr QR_Backend kBackend = QR_Backend::DX10;
+constexpr std::int32_t kSyncMethod = QD_SYNC_METHOD_BPM;
+constexpr std::int32_t kTempo = 120;
+constexpr std::uint32_t kMidiDevice = 3;
+constexpr const char* kAssetRoot = "assets/";
+constexpr bool kWatchAssets = false;
+constexpr bool kFatalOnLoadFailure = true;
+constexpr bool kAudioEnabled = true;
+constexpr const char* kCaption = "LM: Velvet Cascade";
+constexpr int kNoDisplayExitCode = 1;
+constexpr int kUsageExitCode = 2;
+
+// The frame steps of the running demo: the subsystems' per-frame operations.
+class DemoFrameSteps final : public LM1_FrameSteps
+{
+public:
+    DemoFrameSteps(LM1_Demo& runningDemo, QR_SwapChain* chain) : demo(runningDemo), swapChain(chain) {}
+
+    QP_WindowEvent PollEvent() override { return QP_PollWindowEvent(); }
+    bool IsRunning() override { return demo.IsRunning(); }
+    void RunMainThreadTasks() override { QC_GetTasks()->RunMainThreadTasks(); }
+    void UpdateAssets() override { QD_GetAssets()->Update(); }
+    void UpdateSync() override { QD_GetSync()->Update(); }
+    void UpdateStatistics() override { demo.UpdateStatistics(); }
+    void Render() override { demo.Render(); }
+    void EndFrame() override { demo.EndFrame(); }
+    void Present() override { swapChain->Present(); }
+
+private:
+    LM1_Demo& demo;
+    QR_SwapChain* swapChain;
+};
+
+int RunDemo();
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (LM1_IsDevCommandLine(argc, argv))
+        return LM1_RunDevMode(argc, argv);
+    LM1_CommandLine line;
+    if (!LM1_ParseCommandLine(argc, argv, line)) {
+        std::fprintf(stderr, "velvet-cascade: %s\n%s", line.error.c_str(), LM1_Usage());
+        return kUsageExitCode;
+    }
+    if (line.render)
+        QP_ExitProcess(LM1_RunOfflineRender(line));
+    return RunDemo();
+}
+
+namespace
+{
+int RunDemo()
+{
+    // Named before the log exists, so every line and every debugger shows it as "Main".
+    QC_SetThreadName(kThreadName);
+    QC_CreateLog(QC_LogConfig{.fatalMessageBox = kFatalMessageBox});
+
+    // Every step below needs a window system; without one the program cannot show anything.
+    if (!QP_DisplayAvailable()) {
+        QC_ERROR("No display available.");
+        QC_DestroyLog();
+        return kNoDisplayExitCode;
+    }
+
+    QR_CreateRenderer(QR_RendererSettings{.backend = kBackend});
+    QR_DisplayModeList displayModes;
+    QR_GetRenderer()->GetDisplayModes(displayModes);
+
+    QC_Ptr<QR_DisplayMode> mode;
+    bool windowed = false;
+    bool vsync = true;
+    if (!LM1_RunLauncher(displayModes, &mode, &windowed, &vsync)) {
+        QC_DEBUG("Shut-down: the launcher was closed without running the demo.");
+        QC_DEBUG("Shut-down: destroying the renderer.");
+        QR_DestroyRenderer();
+        QC_DEBUG("Shut-down: destroying the log.");
+        QC_DestroyLog();
+        QP_ExitProcess(0);
+    }
+    const std::uint32_t width = mode->width;
+    const std::uint32_t height = mode->height;
+    QC_INFO("Running %u x %u @ %u Hz, %s, vsync %s.", width, height, mode->refreshRate,
+            windowed ? "windowed" : "fullscreen", vsync ? "on" : "off");
+
+    // The main window, hidden until the demo is initialised: centred when windowed; at (0, 0)
+    // in full screen, where the swap chain takes the mode.
+    QP_NativeWindow* window = QP_CreateOutputWindow(kCaption, width, height, false);
+    if (!window)
+        QC_FATAL("Unable to create the main window.");
+    if (windowed)
+        QP_CentreWindow(window, width, height);
+    else
+        QP_MoveWindow(window, 0, 0);
+    if (const QC_Ptr<QC_Image> icon = LM1_LoadResourceImage("icon.png"))
+        QP_SetWindowIcon(window, *icon);
+
+    // The only place where full screen and vertical sync reach the renderer.
+    QC_Ptr<QR_SwapChain> swapChain = QR_GetRenderer()->CreateSwapChain(window, mode.Get(), windowed, vsync);
+
+    QC_StartThreads();
+    QC_CreateTasks(QC_TasksConfig{.workerCount = QC_GetProcessorCount()});
+    QU_InitFonts();
+    QU_CreateApp();
+    QD_CreateSync(QD_SyncSettings{.method = kSyncMethod, .bpm = kTempo, .midiDevice = kMidiDevice});
+    QD_AssetsSettings assetSettings;
+    assetSettings.root = kAssetRoot;
+    assetSettings.watch = kWatchAssets;
+    assetSettings.fatalOnLoadFailure = kFatalOnLoadFailure;
+    QD_CreateAssets(assetSettings);
+    QA_CreateAudio(QA_AudioSettings{.enabled = kAudioEnabled});
+
+    QC_Ptr<QR_RenderContext> context = QR_GetRenderer()->GetRenderContext();
+    context->SetSwapChain(swapChain.Get());
+    context->SetViewport(0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+    // The demo draws nothing until its assets have loaded: the window shows black until then,
+    // never the back buffer's undefined first contents.
+    context->Clear(QR_Colour{0, 0, 0, 255});
+
+    LM1_Demo demo;
+    demo.Init(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+
+    QP_ShowWindow(window, windowed);
+
+    DemoFrameSteps steps(demo, swapChain.Get());
+    const unsigned long frames = LM1_RunMainLoop(steps);
+    QC_DEBUG("The main loop ended after %lu frames (%d per second in the last whole second).", frames,
+             demo.FramesPerSecond());
+
+    // The demo object, the swap chain and the display modes are not torn down: the process ends
+    // with them.
+    LM1_DestroySubsystems();
+    // No log from here on: the line goes straight to the debugger output.
+    QC_DEBUG("Shut-down: destroying the main window.");
+    QP_DestroyOutputWindow(window);
+    QP_ExitProcess(0);
+}
+} // namespace

@@ -1,0 +1,131 @@
+#include "LM1_DevSession.h"
+
+#include "LM1_DevTimeline.h"
+#include "QA_Audio.h"
+#include "QC_Log.h"
+#include "QD_Assets.h"
+#include "QD_Sync.h"
+#include "QR_Renderer.h"
+
+namespace
+{
+// How far the timeline is searched for scene changes when its run channel never ends.
+constexpr float kTimelineSearchLimit = 4096.0f;
+} // namespace
+
+LM1_DevSession::LM1_DevSession(LM1_Demo& runningDemo, float start)
+    : demo(runningDemo), startBeat(start > 0.0f ? start : 0.0f), clock(QD_GetSync(), QA_GetAudio()), transport(clock)
+{
+}
+
+void LM1_DevSession::Press(QP_Key key, bool shift)
+{
+    if (key == QP_Key::F1) {
+        statisticsShown = !statisticsShown;
+        QC_INFO("Statistics %s.", statisticsShown ? "shown" : "hidden");
+        return;
+    }
+    const std::uint32_t seeks = transport.SeekCount();
+    const bool wasPaused = clock.IsPaused();
+    const bool wasLooping = transport.IsLooping();
+    if (!transport.Press(key, shift))
+        return;
+    // One line per action, so a session's log tells what the demo maker did when.
+    const double beat = static_cast<double>(clock.GetBeat());
+    if (clock.IsPaused() != wasPaused)
+        QC_INFO("%s at beat %.2f.", clock.IsPaused() ? "Paused" : "Playing", beat);
+    if (transport.SeekCount() != seeks)
+        QC_INFO("Moved to beat %.2f.", beat);
+    if (transport.IsLooping() != wasLooping) {
+        if (transport.IsLooping())
+            QC_INFO("Looping beats %.2f - %.2f.", static_cast<double>(transport.LoopStart()),
+                    static_cast<double>(transport.LoopEnd()));
+        else
+            QC_INFO("Loop stopped.");
+    }
+}
+
+void LM1_DevSession::Begin()
+{
+    begun = true;
+    // The gate started music and clock at beat 0; the session may begin anywhere.
+    if (startBeat > 0.0f)
+        clock.SetBeat(startBeat);
+    demo.RestartScene();
+    seeksSeen = transport.SeekCount();
+}
+
+void LM1_DevSession::FollowTimeline()
+{
+    QD_SequencerAsset* script = demo.Timeline();
+    QC_Ptr<QD_Sequencer> timeline = script ? script->GetCurrent() : QC_Ptr<QD_Sequencer>();
+    if (!timeline || timeline == timelineSeen)
+        return;
+    timelineSeen = timeline;
+    // The channels hold the position of the sync's last broadcast, which is its GetBeat.
+    const float syncBeat = QD_GetSync()->GetBeat();
+    const float runEnd = LM1_FindRunEnd(*timeline, syncBeat, kTimelineSearchLimit);
+    transport.SetTimeline(LM1_FindSceneChanges(LM1_TimelineSceneAt(timeline, syncBeat), 0.0f, runEnd), runEnd);
+}
+
+void LM1_DevSession::FollowMusic()
+{
+    QA_Audio* audio = QA_GetAudio();
+    QD_SoundAsset* music = demo.Music();
+    if (!audio || !music || !audio->Playing())
+        return;
+    QC_Ptr<QA_SoundBuffer> buffer = music->GetCurrent();
+    if (!buffer || buffer.Get() == audio->Playing())
+        return;
+    // A reloaded music file plays on from the beat the clock is at (paused, if it is).
+    audio->Play(buffer.Get());
+    clock.AlignMusic();
+}
+
+void LM1_DevSession::Render(std::uint32_t width, std::uint32_t height)
+{
+    if (demo.StartWhenLoaded()) {
+        if (!begun)
+            Begin();
+        FollowMusic();
+        FollowTimeline();
+        transport.Update();
+        if (transport.SeekCount() != seeksSeen) {
+            seeksSeen = transport.SeekCount();
+            demo.RestartScene();
+        }
+        demo.Render();
+    }
+    DrawOverlay(width, height);
+}
+
+void LM1_DevSession::DrawOverlay(std::uint32_t width, std::uint32_t height)
+{
+    const std::vector<QC_Ptr<QD_Asset>>& assets = QD_GetAssets()->GetAssets();
+    statisticsText.clear();
+    if (statisticsShown) {
+        LM1_DevStatistics figures;
+        figures.beat = QD_GetSync()->GetBeat();
+        figures.scene = demo.CurrentScene();
+        figures.fade = demo.Fade();
+        figures.framesPerSecond = demo.FramesPerSecond();
+        figures.triangles = demo.TrianglesLastFrame();
+        figures.cpuMilliseconds = cpuMilliseconds;
+        figures.paused = clock.IsPaused();
+        figures.looping = transport.IsLooping();
+        figures.loopStart = transport.LoopStart();
+        figures.loopEnd = transport.LoopEnd();
+        figures.musicStarted = demo.MusicStarted();
+        LM1_DevOverlay::CountAssets(assets, figures);
+        statisticsText = LM1_DevOverlay::StatisticsText(figures);
+    }
+    errorText = LM1_DevOverlay::ErrorText(assets);
+    // Over the composed picture on the back buffer, whatever the demo left bound. While the demo
+    // composes nothing (loading, or past the end of the run) the panels would pile up on the
+    // last picture: the back buffer is cleared first.
+    QC_Ptr<QR_RenderContext> context = QR_GetRenderer()->GetRenderContext();
+    context->SetRenderTarget(nullptr);
+    if (!demo.MusicStarted() || !demo.IsRunning())
+        context->Clear(QR_Colour{0, 0, 0, 255});
+    overlay.Draw(demo.StatisticsFont(), width, height, statisticsText, errorText);
+}
