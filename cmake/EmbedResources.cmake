@@ -1,5 +1,5 @@
 # Writes OUTPUT, a C++ unit that holds each file of INPUTS (a list of PNG files) as a byte
-# array, and the table LM1_ResourceFiles that names them by file name (see source/LM1_Resources.h).
+# array, and the table LM1_ResourceFiles that names them by file name (see source/startup/LM1_Resources.h).
 #   cmake -DOUTPUT=out.cpp "-DINPUTS=a.png;b.png" -P EmbedResources.cmake
 set(body "// Generated from source/resources/ by cmake/EmbedResources.cmake; do not edit.\n")
 string(APPEND body "#include \"LM1_Resources.h\"\n\nnamespace {\n")

@@ -118,8 +118,7 @@ int main(int argc, char** argv)
     for (const auto& [reason, count] : RankShaderCorpusReasons(reasons))
         std::printf("%4d  %s\n", count, reason.c_str());
     const double rate = 100.0 * accepted / static_cast<double>(entries.size());
-    std::printf("\naccepted %d of %zu entries (%.1f %%)%s%s\n", accepted, entries.size(), rate,
-                onDevice ? ", GLSL built by the GL driver" : "",
-                VC_SHADER_CORPUS_HAS_INCLUDE_HANDLER ? "" : ", no include handler");
+    std::printf("\naccepted %d of %zu entries (%.1f %%)%s\n", accepted, entries.size(), rate,
+                onDevice ? ", GLSL built by the GL driver" : "");
     return accepted == static_cast<int>(entries.size()) ? kExitAllAccepted : kExitSomeRefused;
 }

@@ -18,13 +18,12 @@
 // buffers, textures and render targets are fatal; index and vertex buffers and shaders report
 // at level 2 and the caller goes on. Main thread only: nothing here is locked.
 //
-// Nothing in frame/qr includes a GL, EGL or SDL header: the platform layer is reached through
-// frame/qp only.
+// Nothing in frame/qr includes a GL, EGL or SDL header, and only the backends (frame/qr/dx10,
+// frame/qr/dx11) reach the platform layer's device and shader compiler: users of this interface
+// cannot include them (cmake/Rooms.cmake).
 
 #include "QC_Ptr.h"
 #include "QC_String.h"
-#include "QP_GraphicsTypes.h"
-#include "QP_Include.h"
 #include "QR_BlendState.h"
 #include "QR_ConstantBuffer.h"
 #include "QR_DepthStencilState.h"
@@ -46,6 +45,11 @@
 #include <cstdint>
 #include <vector>
 
+// The platform layer is reached by the backends only: an include handler and an output window
+// pass through this interface as opaque pointers.
+class QP_Include;
+struct QP_NativeWindow;
+
 enum class QR_Backend : std::int32_t
 {
     DX10 = 1,
@@ -60,6 +64,10 @@ struct QR_RendererSettings
     // display the renderer is headless anyway; it then offers the platform's fixed mode list
     // and only swap chains of a given size.
     bool headless = false;
+    // Compile shaders in a helper process, so that a text that crashes the compiler costs only
+    // that compile (the workbench, where any text may be saved as a shader). Once on, it stays
+    // on for the process.
+    bool isolatedShaderCompiles = false;
 };
 
 using QR_DisplayModeList = std::vector<QC_Ptr<QR_DisplayMode>>;

@@ -1,7 +1,5 @@
 #include "LM1_CommandLine.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -10,10 +8,41 @@
 namespace
 {
 constexpr std::int32_t kMaxSide = 16384;
+// A window smaller than this has no room for the workbench's overlay.
+constexpr std::int32_t kMinWindowSide = 64;
 constexpr std::int32_t kMaxFramesPerSecond = 1000;
 // The widest constant-rate-factor scale of the video encoders (VP9's); H.264 stops at 51, which
 // the encoder checks once it knows the container.
 constexpr std::int32_t kMaxQuality = 63;
+
+// Which modes an option belongs to.
+enum ModeBit : unsigned
+{
+    kRender = 1u,
+    kDev = 2u,
+};
+
+struct OptionRule
+{
+    const char* name;
+    bool takesValue;
+    unsigned modes;
+};
+
+// Every option but --help, -h and --version, which end the parse at once.
+constexpr OptionRule kOptions[] = {
+    {"--render", true, kRender}, {"--dev", false, kDev},     {"--size", true, kRender | kDev},
+    {"--fps", true, kRender},    {"--from", true, kRender},  {"--to", true, kRender},
+    {"--quality", true, kRender}, {"--start", true, kDev},
+};
+
+const OptionRule* FindOption(const std::string& name)
+{
+    for (const OptionRule& rule : kOptions)
+        if (name == rule.name)
+            return &rule;
+    return nullptr;
+}
 
 // The whole text must be the number: "12x" and "" are refused.
 bool ParseInt(const char* text, std::int32_t minimum, std::int32_t maximum, std::int32_t& value)
@@ -42,16 +71,14 @@ bool ParseBeat(const char* text, float& value)
     return true;
 }
 
-// "WxH", both sides in range.
-bool ParseSize(const char* text, std::int32_t& width, std::int32_t& height)
+// "WxH" (or "WXH"), both sides whole numbers in range.
+bool ParseSize(const char* text, std::int32_t minimum, std::int32_t& width, std::int32_t& height)
 {
-    if (!text)
-        return false;
-    const char* cross = std::strchr(text, 'x');
+    const char* cross = std::strpbrk(text, "xX");
     if (!cross)
         return false;
     const std::string widthText(text, static_cast<std::size_t>(cross - text));
-    return ParseInt(widthText.c_str(), 1, kMaxSide, width) && ParseInt(cross + 1, 1, kMaxSide, height);
+    return ParseInt(widthText.c_str(), minimum, kMaxSide, width) && ParseInt(cross + 1, minimum, kMaxSide, height);
 }
 
 bool Refuse(LM1_CommandLine& line, const std::string& why)
@@ -59,65 +86,110 @@ bool Refuse(LM1_CommandLine& line, const std::string& why)
     line.error = why;
     return false;
 }
+
+// The mode the line names, before any value is read: --help and --version win, --render and
+// --dev exclude each other.
+bool FindMode(int argc, const char* const* argv, LM1_CommandLine& line)
+{
+    bool render = false;
+    bool dev = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            line.mode = LM1_RunMode::Help;
+            return true;
+        }
+        if (argument == "--version") {
+            line.mode = LM1_RunMode::Version;
+            return true;
+        }
+        const OptionRule* rule = FindOption(argument);
+        render = render || argument == "--render";
+        dev = dev || argument == "--dev";
+        if (rule && rule->takesValue)
+            ++i;
+    }
+    if (render && dev)
+        return Refuse(line, "--render and --dev do not go together");
+    line.mode = render ? LM1_RunMode::Render : dev ? LM1_RunMode::Dev : LM1_RunMode::Demo;
+    return true;
+}
+
+bool ReadRenderValue(const std::string& option, const char* value, LM1_RenderOptions& render, bool& sawQuality,
+                     LM1_CommandLine& line)
+{
+    if (option == "--render") {
+        if (!*value)
+            return Refuse(line, "--render needs a folder");
+        render.folder = value;
+    } else if (option == "--size") {
+        if (!ParseSize(value, 1, render.width, render.height))
+            return Refuse(line, std::string("--size takes WIDTHxHEIGHT, each 1 to 16384, not ") + value);
+    } else if (option == "--fps") {
+        if (!ParseInt(value, 1, kMaxFramesPerSecond, render.framesPerSecond))
+            return Refuse(line, std::string("--fps takes a whole number from 1 to 1000, not ") + value);
+    } else if (option == "--quality") {
+        if (!ParseInt(value, 0, kMaxQuality, render.quality))
+            return Refuse(line, std::string("--quality takes a whole number from 0 (lossless) to 63, not ") + value);
+        sawQuality = true;
+    } else if (option == "--from") {
+        if (!ParseBeat(value, render.fromBeat))
+            return Refuse(line, std::string("--from takes a beat of 0 or more, not ") + value);
+    } else if (option == "--to") {
+        if (!ParseBeat(value, render.toBeat))
+            return Refuse(line, std::string("--to takes a beat of 0 or more, not ") + value);
+        render.hasToBeat = true;
+    }
+    return true;
+}
+
+bool ReadDevValue(const std::string& option, const char* value, LM1_DevOptions& dev, LM1_CommandLine& line)
+{
+    if (option == "--size" && !ParseSize(value, kMinWindowSide, dev.width, dev.height))
+        return Refuse(line, std::string("--size takes WIDTHxHEIGHT, each 64 to 16384, not ") + value);
+    if (option == "--start" && !ParseBeat(value, dev.startBeat))
+        return Refuse(line, std::string("--start takes a beat of 0 or more, not ") + value);
+    return true;
+}
+
+const char* ModeOptionName(unsigned modes)
+{
+    return (modes & kRender) ? "--render DIR" : "--dev";
+}
 } // namespace
 
 bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& line)
 {
     line = LM1_CommandLine();
-    bool sawOption = false;
+    if (!FindMode(argc, argv, line))
+        return false;
+    if (line.mode == LM1_RunMode::Help || line.mode == LM1_RunMode::Version)
+        return true;
+    const unsigned mode = line.mode == LM1_RunMode::Render ? kRender : line.mode == LM1_RunMode::Dev ? kDev : 0u;
     bool sawQuality = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (option != "--render" && option != "--size" && option != "--fps" && option != "--from" && option != "--to" &&
-            option != "--quality")
+        const OptionRule* rule = FindOption(option);
+        if (!rule)
             return Refuse(line, "unknown argument " + option);
-        if (!value)
-            return Refuse(line, option + " needs a value");
-        ++i;
-        sawOption = true;
-        if (option == "--render") {
-            if (!*value)
-                return Refuse(line, "--render needs a folder");
-            line.render = true;
-            line.folder = value;
-        } else if (option == "--size") {
-            if (!ParseSize(value, line.width, line.height))
-                return Refuse(line, std::string("--size takes WIDTHxHEIGHT, each 1 to 16384, not ") + value);
-        } else if (option == "--fps") {
-            if (!ParseInt(value, 1, kMaxFramesPerSecond, line.framesPerSecond))
-                return Refuse(line, std::string("--fps takes a whole number from 1 to 1000, not ") + value);
-        } else if (option == "--quality") {
-            if (!ParseInt(value, 0, kMaxQuality, line.quality))
-                return Refuse(line, std::string("--quality takes a whole number from 0 (lossless) to 63, not ") + value);
-            sawQuality = true;
-        } else if (option == "--from") {
-            if (!ParseBeat(value, line.fromBeat))
-                return Refuse(line, std::string("--from takes a beat of 0 or more, not ") + value);
-        } else {
-            if (!ParseBeat(value, line.toBeat))
-                return Refuse(line, std::string("--to takes a beat of 0 or more, not ") + value);
-            line.hasToBeat = true;
+        const char* value = nullptr;
+        if (rule->takesValue) {
+            if (i + 1 >= argc)
+                return Refuse(line, option + " needs a value");
+            value = argv[++i];
         }
+        if (!(rule->modes & mode))
+            return Refuse(line, option + " goes with " + ModeOptionName(rule->modes));
+        const bool read = mode == kRender ? ReadRenderValue(option, value, line.render, sawQuality, line)
+                                          : ReadDevValue(option, value, line.dev, line);
+        if (!read)
+            return false;
     }
-    if (sawOption && !line.render)
-        return Refuse(line, "the options go with --render DIR");
-    if (sawQuality && !LM1_IsVideoOutput(line.folder))
+    if (sawQuality && !LM1_IsVideoOutput(line.render.folder))
         return Refuse(line, "--quality goes with a video file (.mp4, .mkv or .webm)");
-    if (line.hasToBeat && line.toBeat <= line.fromBeat)
+    if (line.render.hasToBeat && line.render.toBeat <= line.render.fromBeat)
         return Refuse(line, "--to must come after --from");
     return true;
-}
-
-bool LM1_IsVideoOutput(const std::string& output)
-{
-    const std::size_t dot = output.find_last_of("./");
-    if (dot == std::string::npos || output[dot] != '.')
-        return false;
-    std::string extension = output.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return extension == ".mp4" || extension == ".mkv" || extension == ".webm";
 }
 
 const char* LM1_Usage()
@@ -130,5 +202,16 @@ const char* LM1_Usage()
            "       velvet-cascade --render FILE.mp4|FILE.mkv|FILE.webm [--size WxH] [--fps N] [--from BEAT]\n"
            "                      [--to BEAT] [--quality CRF]\n"
            "                                       render a video with the music: H.264 and AAC (MP4, MKV) or\n"
-           "                                       VP9 and Opus (WebM); CRF 18 unless given, 0 lossless\n";
+           "                                       VP9 and Opus (WebM); CRF 18 unless given, 0 lossless\n"
+           "       velvet-cascade --dev [--size WxH] [--start BEAT]\n"
+           "                                       the workbench: a resizable window (1280x720), the music\n"
+           "                                       and the timeline from BEAT (0), assets/ watched and\n"
+           "                                       reloaded when saved\n"
+           "       velvet-cascade --help | -h      this text\n"
+           "       velvet-cascade --version        the version\n";
+}
+
+const char* LM1_VersionText()
+{
+    return "velvet-cascade " VC_VERSION "\n";
 }

@@ -1,14 +1,16 @@
 // Entry point of "LM: Velvet Cascade". Run without arguments it is the demo: it reads no
 // configuration, every start-up setting is a constant here. With --render it renders frames to
 // files without display or sound (LM1_OfflineRender); with --dev it is the demo maker's
-// workbench (LM1_DevMode); a wrong command line prints the usage and exits with 2.
+// workbench (LM1_DevMode); --help prints the usage of every mode, --version the version, and a
+// wrong command line prints the usage on standard error and exits with 2 (LM1_CommandLine).
+// Every mode starts and stops through the same sequence (LM1_Startup).
 //
 // Start-up: thread name, log, renderer and its display modes, launcher, main window, swap
 // chain, threads, task pool, fonts, utility object, synchronisation, asset manager, audio,
 // render context, demo object, window shown; then the main loop. Shut-down: audio, asset
 // manager, synchronisation, utility object, fonts, renderer, task pool, log, and last the
 // window. Each shut-down step writes a DEBUG line first.
-// Exit codes: 0 after a run or a declined launcher, 1 without a display, 2 for a wrong command
+// Exit codes: 0 after a run, a declined launcher, --help or --version, 1 without a display, 2 for a wrong command
 // line, 3 for a fatal error.
 
 #include "LM1_CommandLine.h"
@@ -18,26 +20,21 @@
 #include "LM1_MainLoop.h"
 #include "LM1_OfflineRender.h"
 #include "LM1_Resources.h"
-#include "LM1_Subsystems.h"
-#include "QA_Audio.h"
+#include "LM1_Startup.h"
 #include "QC_Log.h"
 #include "QC_Tasks.h"
-#include "QC_Thread.h"
 #include "QD_Assets.h"
 #include "QD_Sync.h"
 #include "QP_OutputWindow.h"
 #include "QP_System.h"
 #include "QP_Window.h"
 #include "QR_Renderer.h"
-#include "QU_App.h"
-#include "QU_Font.h"
 
 #include <cstdio>
 
 namespace
 {
 // --- start-up settings ---------------------------------------------------------------------------
-constexpr const char* kThreadName = "Main";
 constexpr bool kFatalMessageBox = true;
 constexpr QR_Backend kBackend = QR_Backend::DX10;
 constexpr std::int32_t kSyncMethod = QD_SYNC_METHOD_BPM;
@@ -77,15 +74,25 @@ int RunDemo();
 
 int main(int argc, char** argv)
 {
-    if (LM1_IsDevCommandLine(argc, argv))
-        return LM1_RunDevMode(argc, argv);
     LM1_CommandLine line;
     if (!LM1_ParseCommandLine(argc, argv, line)) {
         std::fprintf(stderr, "velvet-cascade: %s\n%s", line.error.c_str(), LM1_Usage());
         return kUsageExitCode;
     }
-    if (line.render)
-        QP_ExitProcess(LM1_RunOfflineRender(line));
+    switch (line.mode) {
+    case LM1_RunMode::Help:
+        std::fputs(LM1_Usage(), stdout);
+        return 0;
+    case LM1_RunMode::Version:
+        std::fputs(LM1_VersionText(), stdout);
+        return 0;
+    case LM1_RunMode::Render:
+        QP_ExitProcess(LM1_RunOfflineRender(line.render));
+    case LM1_RunMode::Dev:
+        return LM1_RunDevMode(line.dev);
+    case LM1_RunMode::Demo:
+        break;
+    }
     return RunDemo();
 }
 
@@ -93,30 +100,25 @@ namespace
 {
 int RunDemo()
 {
-    // Named before the log exists, so every line and every debugger shows it as "Main".
-    QC_SetThreadName(kThreadName);
-    QC_CreateLog(QC_LogConfig{.fatalMessageBox = kFatalMessageBox});
-
-    // Every step below needs a window system; without one the program cannot show anything.
-    if (!QP_DisplayAvailable()) {
-        QC_ERROR("No display available.");
-        QC_DestroyLog();
+    LM1_StartupSettings settings;
+    settings.fatalMessageBox = kFatalMessageBox;
+    settings.renderer.backend = kBackend;
+    settings.sync = QD_SyncSettings{.method = kSyncMethod, .bpm = kTempo, .midiDevice = kMidiDevice};
+    settings.assetRoot = kAssetRoot;
+    settings.watchAssets = kWatchAssets;
+    settings.fatalOnLoadFailure = kFatalOnLoadFailure;
+    settings.audioEnabled = kAudioEnabled;
+    if (!LM1_StartLogAndRenderer(settings))
         return kNoDisplayExitCode;
-    }
 
-    QR_CreateRenderer(QR_RendererSettings{.backend = kBackend});
     QR_DisplayModeList displayModes;
     QR_GetRenderer()->GetDisplayModes(displayModes);
-
     QC_Ptr<QR_DisplayMode> mode;
     bool windowed = false;
     bool vsync = true;
     if (!LM1_RunLauncher(displayModes, &mode, &windowed, &vsync)) {
         QC_DEBUG("Shut-down: the launcher was closed without running the demo.");
-        QC_DEBUG("Shut-down: destroying the renderer.");
-        QR_DestroyRenderer();
-        QC_DEBUG("Shut-down: destroying the log.");
-        QC_DestroyLog();
+        LM1_StopSubsystems();
         QP_ExitProcess(0);
     }
     const std::uint32_t width = mode->width;
@@ -139,24 +141,9 @@ int RunDemo()
     // The only place where full screen and vertical sync reach the renderer.
     QC_Ptr<QR_SwapChain> swapChain = QR_GetRenderer()->CreateSwapChain(window, mode.Get(), windowed, vsync);
 
-    QC_StartThreads();
-    QC_CreateTasks(QC_TasksConfig{.workerCount = QC_GetProcessorCount()});
-    QU_InitFonts();
-    QU_CreateApp();
-    QD_CreateSync(QD_SyncSettings{.method = kSyncMethod, .bpm = kTempo, .midiDevice = kMidiDevice});
-    QD_AssetsSettings assetSettings;
-    assetSettings.root = kAssetRoot;
-    assetSettings.watch = kWatchAssets;
-    assetSettings.fatalOnLoadFailure = kFatalOnLoadFailure;
-    QD_CreateAssets(assetSettings);
-    QA_CreateAudio(QA_AudioSettings{.enabled = kAudioEnabled});
-
-    QC_Ptr<QR_RenderContext> context = QR_GetRenderer()->GetRenderContext();
-    context->SetSwapChain(swapChain.Get());
-    context->SetViewport(0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
-    // The demo draws nothing until its assets have loaded: the window shows black until then,
-    // never the back buffer's undefined first contents.
-    context->Clear(QR_Colour{0, 0, 0, 255});
+    LM1_StartSubsystems(settings);
+    QC_Ptr<QR_RenderContext> context =
+        LM1_BindSwapChain(swapChain.Get(), static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
 
     LM1_Demo demo;
     demo.Init(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
@@ -170,7 +157,7 @@ int RunDemo()
 
     // The demo object, the swap chain and the display modes are not torn down: the process ends
     // with them.
-    LM1_DestroySubsystems();
+    LM1_StopSubsystems();
     // No log from here on: the line goes straight to the debugger output.
     QC_DEBUG("Shut-down: destroying the main window.");
     QP_DestroyOutputWindow(window);

@@ -5,28 +5,18 @@
 // compiles in a helper process (a crash of the compile chain costs only that compile), the music
 // reloading with its file, and the transport and overlay of LM1_DevSession on the keyboard.
 //
-//   if (LM1_IsDevCommandLine(argc, argv)) return LM1_RunDevMode(argc, argv);
+//   return LM1_RunDevMode(options);    // after the command line has filled options
 //
-// Exit codes: 0 after Escape or closing the window, 1 without a display, 2 for a wrong command
-// line, 3 for a fatal error.
+// Exit codes: 0 after Escape or closing the window, 1 without a display, 3 for a fatal error.
 
 #include <cstdint>
-#include <string>
 
+// The workbench's own options; the command line (source/app) fills them.
 struct LM1_DevOptions
 {
     std::int32_t width = 1280;
     std::int32_t height = 720;
     float startBeat = 0.0f;
-    // Why the line was refused (empty when it was accepted).
-    std::string error;
 };
 
-// True when the first argument is --dev.
-bool LM1_IsDevCommandLine(int argc, const char* const* argv);
-// Fills options from "--dev [--size WxH] [--start BEAT]". False, with options.error set, for an
-// unknown option, a missing or malformed value, a size outside 64-16384 or a negative start.
-bool LM1_ParseDevCommandLine(int argc, const char* const* argv, LM1_DevOptions& options);
-const char* LM1_DevUsage();
-
-int LM1_RunDevMode(int argc, const char* const* argv);
+int LM1_RunDevMode(const LM1_DevOptions& options);

@@ -4,6 +4,7 @@
 #include "LM1_Draw2D.h"
 #include "LM1_FrameSink.h"
 #include "LM1_RenderProgress.h"
+#include "LM1_Startup.h"
 #include "LM1_VideoSink.h"
 #include "QA_Audio.h"
 #include "QC_Callback.h"
@@ -86,8 +87,8 @@ private:
 
 struct OfflineRun
 {
-    explicit OfflineRun(const LM1_CommandLine& commandLine) : line(commandLine) {}
-    const LM1_CommandLine& line;
+    explicit OfflineRun(const LM1_RenderOptions& commandLine) : line(commandLine) {}
+    const LM1_RenderOptions& line;
     QC_Ptr<QR_SwapChain> swapChain;
     QC_Ptr<QR_RenderContext> context;
     std::unique_ptr<LM1_Demo> demo;
@@ -108,45 +109,38 @@ struct OfflineRun
 
 void StartSubsystems(OfflineRun& run)
 {
-    QC_SetThreadName("Main");
-    QC_CreateLog(QC_LogConfig{.fatalMessageBox = false});
+    LM1_StartupSettings settings;
+    settings.fatalMessageBox = false;
     run.logWatch = new OfflineLogWatch;
-    QC_GetLog()->AddBackend(run.logWatch);
-    QR_CreateRenderer(QR_RendererSettings{.backend = QR_Backend::DX10, .headless = true});
+    settings.logBackend = run.logWatch;
+    settings.needsDisplay = false;
+    settings.renderer = QR_RendererSettings{.backend = QR_Backend::DX10, .headless = true};
+    settings.utilityObject = false;
+    settings.sync.bpm = kTempo;
+    settings.assetRoot = kAssetRoot;
+    settings.watchAssets = false;
+    settings.fatalOnLoadFailure = true;
+    // The music is decoded and loaded like in the live demo but never played: the audio layer
+    // opens its null output, so no sound device is needed.
+    settings.audioEnabled = false;
+    settings.silentAudio = true;
+    LM1_StartLogAndRenderer(settings);
     const auto width = static_cast<std::uint32_t>(run.line.width);
     const auto height = static_cast<std::uint32_t>(run.line.height);
     run.swapChain = QR_GetRenderer()->CreateSwapChain(width, height);
-    QC_StartThreads();
-    QC_CreateTasks(QC_TasksConfig{.workerCount = QC_GetProcessorCount()});
-    QU_InitFonts();
-    QD_CreateSync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = kTempo, .midiDevice = 0});
-    QD_AssetsSettings assetSettings;
-    assetSettings.root = kAssetRoot;
-    assetSettings.watch = false;
-    assetSettings.fatalOnLoadFailure = true;
-    QD_CreateAssets(assetSettings);
-    // The music is decoded and loaded like in the live demo but never played: the audio layer
-    // opens its null output, so no sound device is needed.
-    QA_CreateAudio(QA_AudioSettings{.enabled = false, .silentDevice = true});
-    run.context = QR_GetRenderer()->GetRenderContext();
-    run.context->SetSwapChain(run.swapChain.Get());
-    run.context->SetViewport(0, 0, run.line.width, run.line.height);
+    LM1_StartSubsystems(settings);
+    run.context = LM1_BindSwapChain(run.swapChain.Get(), run.line.width, run.line.height);
     run.backBuffer = QC_Ptr<QC_Image>(new QC_Image(width, height));
 }
 
 void StopSubsystems(OfflineRun& run)
 {
-    // The demo's objects and the 2D kit's go while the renderer and the assets still exist.
+    // The demo's objects, the 2D kit's and the render context go while the renderer and the
+    // assets still exist.
     run.demo.reset();
     LM1_ReleaseDraw2D();
-    QA_DestroyAudio();
-    QD_DestroyAssets();
-    QD_DestroySync();
-    QU_ShutdownFonts();
     run.context = nullptr;
-    QR_DestroyRenderer();
-    QC_DestroyTasks();
-    QC_DestroyLog();
+    LM1_StopSubsystems();
 }
 
 // --- loading -----------------------------------------------------------------------------------
@@ -371,7 +365,7 @@ const char* StopSignalName()
 // --- the frame loop ----------------------------------------------------------------------------
 
 // Frames before beat to: (to - from) x fps / 2 of them when that is whole.
-std::int64_t FrameCount(const LM1_CommandLine& line)
+std::int64_t FrameCount(const LM1_RenderOptions& line)
 {
     if (!line.hasToBeat)
         return -1;
@@ -465,7 +459,7 @@ int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceS
 }
 } // namespace
 
-int LM1_RunOfflineRender(const LM1_CommandLine& line)
+int LM1_RunOfflineRender(const LM1_RenderOptions& line)
 {
     OfflineRun run(line);
     if (LM1_IsVideoOutput(line.folder)) {

@@ -3,8 +3,8 @@
 // same LM1_Demo::Render as the live demo, on the headless graphics device, with the beat clock
 // driven by the frame index instead of the wall clock.
 //
-//   LM1_CommandLine line;                 // --render DIR [--size WxH] [--fps N] [--from B] [--to B]
-//   return LM1_RunOfflineRender(line);    // 0 done, 1 an asset did not load or a file not written
+//   LM1_RenderOptions options;          // --render DIR [--size WxH] [--fps N] [--from B] [--to B]
+//   return LM1_RunOfflineRender(options); // 0 done, 1 an asset did not load or a file not written
 //
 // Frame k shows beat from + k * 2 / fps (120 beats a minute). It is written as
 // DIR/frame_NNNNNN.png (RGB, top row first) and as one line of DIR/frames.tsv: frame, beat,
@@ -15,6 +15,6 @@
 // with the music of the same beats (LM1_VideoSink). Ctrl-C or SIGTERM stops between frames and
 // completes what was written; the exit code is then 128 + the signal's number.
 
-#include "LM1_CommandLine.h"
+#include "LM1_RenderOptions.h"
 
-int LM1_RunOfflineRender(const LM1_CommandLine& line);
+int LM1_RunOfflineRender(const LM1_RenderOptions& line);

@@ -39,7 +39,7 @@ std::string Environment(const char* name)
 }
 } // namespace
 
-LM1_VideoSink::LM1_VideoSink(const LM1_CommandLine& commandLine) : line(commandLine) {}
+LM1_VideoSink::LM1_VideoSink(const LM1_RenderOptions& commandLine) : line(commandLine) {}
 
 std::int64_t LM1_VideoSink::SamplesThrough(std::int64_t frame, std::int32_t framesPerSecond)
 {

@@ -15,7 +15,7 @@
 // The environment variables VC_VIDEO_ENCODER and VC_AUDIO_ENCODER name other encoders (for
 // checking what happens when one is missing).
 
-#include "LM1_CommandLine.h"
+#include "LM1_RenderOptions.h"
 #include "LM1_FrameSink.h"
 #include "QA_Buffer.h"
 #include "QC_Ptr.h"
@@ -27,7 +27,7 @@
 class LM1_VideoSink final : public LM1_FrameSink
 {
 public:
-    explicit LM1_VideoSink(const LM1_CommandLine& line);
+    explicit LM1_VideoSink(const LM1_RenderOptions& line);
 
     bool Open() override;
     bool WriteFrame(std::int64_t frame, const QC_Image& picture) override;
@@ -48,7 +48,7 @@ public:
 private:
     bool WriteSoundThrough(std::int64_t frame);
 
-    const LM1_CommandLine& line;
+    const LM1_RenderOptions& line;
     QP_VideoEncoder encoder;
     QC_Ptr<QA_Buffer> music;
     std::int64_t firstSample = 0;

@@ -10,7 +10,7 @@
 // ends there with a message. One compile opens at most QP_MAX_INCLUDE_COUNT files, so a file
 // that includes itself twice (2^16 paths to the depth limit) fails at once instead of hanging.
 
-#include "QP_GraphicsTypes.h"
+#include "QP_Result.h"
 
 #include <cstdint>
 

@@ -1,5 +1,5 @@
 #pragma once
-// The vocabulary of the graphics device: result codes, enumerations and description records in
+// The vocabulary of the graphics device: enumerations and description records in
 // the numbering of Direct3D 10/11 and DXGI, so the renderer's translation tables produce the
 // numbers it would hand to those interfaces and this layer maps them to OpenGL.
 //
@@ -7,22 +7,9 @@
 // here or anywhere above frame/qp. Only the values the layer implements are listed; a number that
 // is not listed is refused by the creating operation with QP_E_INVALIDARG and a log line.
 
-#include <cstdint>
+#include "QP_Result.h"
 
-// --- results ---------------------------------------------------------------------------------
-using QP_Result = std::int32_t;
-constexpr QP_Result QP_OK = 0;
-constexpr QP_Result QP_FALSE = 1; // a query whose data is not ready yet
-constexpr QP_Result QP_E_FAIL = static_cast<QP_Result>(0x80004005u);
-constexpr QP_Result QP_E_INVALIDARG = static_cast<QP_Result>(0x80070057u);
-constexpr QP_Result QP_E_OUTOFMEMORY = static_cast<QP_Result>(0x8007000Eu);
-constexpr QP_Result QP_E_NOTIMPL = static_cast<QP_Result>(0x80004001u);
-constexpr QP_Result QP_DXGI_ERROR_INVALID_CALL = static_cast<QP_Result>(0x887A0001u);
-constexpr QP_Result QP_DXGI_ERROR_MORE_DATA = static_cast<QP_Result>(0x887A0003u);
-constexpr QP_Result QP_DXGI_ERROR_NOT_FOUND = static_cast<QP_Result>(0x887A0002u);
-constexpr QP_Result QP_DXGI_ERROR_UNSUPPORTED = static_cast<QP_Result>(0x887A0004u);
-inline bool QP_Succeeded(QP_Result result) { return result >= 0; }
-inline bool QP_Failed(QP_Result result) { return result < 0; }
+#include <cstdint>
 
 // --- formats (DXGI_FORMAT) -------------------------------------------------------------------
 enum QP_Format : std::int32_t
@@ -497,10 +484,8 @@ struct QP_QueryDataTimestampDisjoint
 };
 
 // --- swap chains -----------------------------------------------------------------------------
-// An output window of the platform layer's own windows (an SDL window created with OpenGL
-// support); opaque above frame/qp. A swap chain without a window is headless.
-struct QP_NativeWindow;
-
+// The output window (QP_NativeWindow, QP_Result.h) is one of the platform layer's own windows;
+// a swap chain without a window is headless.
 enum QP_SwapEffect : std::int32_t
 {
     QP_SWAP_EFFECT_DISCARD = 0,

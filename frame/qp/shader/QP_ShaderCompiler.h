@@ -18,7 +18,7 @@
 // Thread-safe: the front end's process initialisation runs once, on first use.
 
 #include "QC_Ptr.h"
-#include "QP_GraphicsTypes.h"
+#include "QP_Result.h"
 #include "QP_Include.h"
 
 #include <cstddef>

@@ -16,7 +16,7 @@
 // again once the window is gone: the graphics device's context is never disturbed. No file is
 // written (ImGui's settings and log files are off). Main thread only; one such window at a time.
 
-#include "QP_GraphicsTypes.h"
+#include "QP_Result.h"
 #include "QP_Window.h"
 
 #include <cstdint>

@@ -10,7 +10,7 @@
 // Main thread only. Nothing outside frame/qp includes a platform header; this file includes
 // none either.
 
-#include "QP_GraphicsTypes.h"
+#include "QP_Result.h"
 
 #include <cstdint>
 

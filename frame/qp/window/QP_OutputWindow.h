@@ -8,7 +8,7 @@
 //   desc.outputWindow = window;  factory->CreateSwapChain(device, &desc, &swapChain);
 //   ...  swapChain = nullptr;  QP_DestroyOutputWindow(window);
 
-#include "QP_GraphicsTypes.h"
+#include "QP_Result.h"
 
 #include <cstdint>
 

@@ -13,7 +13,7 @@
 // Escape and closing a window (its close box, or the window manager's close) both mean "quit":
 // they are the only ways a user ends the demo. Main thread only.
 
-#include "QP_GraphicsTypes.h"
+#include "QP_Result.h"
 
 #include <cstdint>
 

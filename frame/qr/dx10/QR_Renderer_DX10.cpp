@@ -4,6 +4,7 @@
 #include "QR_Renderer_DX10.h"
 
 #include "QC_Log.h"
+#include "QP_ShaderCompiler.h"
 #include "QR_BlendState_DX10.h"
 #include "QR_ConstantBuffer_DX10.h"
 #include "QR_Constants_DX10.h"
@@ -30,20 +31,22 @@
 
 // --- construction --------------------------------------------------------------------------------
 namespace {
-QC_Ptr<QR_RenderContext> currentContextDX10;
+QC_Ptr<QR_RenderContext> g_currentContextDX10;
 } // namespace
 
 QR_Renderer_DX10::QR_Renderer_DX10(const QR_RendererSettings& settings, const QR_ConstantSet& constantSet,
                                    QC_Ptr<QR_RenderContext>& backendContext)
     : QR_Renderer(settings), constants(constantSet), currentContext(backendContext)
 {
+    if (settings.isolatedShaderCompiles)
+        QP_SetShaderCompilerIsolation(true);
     QP_FactoryOptions options;
     options.headless = settings.headless;
     QP_CreateFactory(options, &factory);
 }
 
 QR_Renderer_DX10::QR_Renderer_DX10(const QR_RendererSettings& settings)
-    : QR_Renderer_DX10(settings, QR_Constants_DX10::set, currentContextDX10)
+    : QR_Renderer_DX10(settings, QR_Constants_DX10::set, g_currentContextDX10)
 {
     // Every step is checked: a missing adapter, output or description is fatal.
     QC_Ptr<QP_Adapter> adapter;

@@ -1,7 +1,6 @@
 // The workbench's logic without a window: the transport on a clock of the test's own, scene
-// changes read from a timeline script, the overlay's texts and the command line.
+// changes read from a timeline script and the overlay's texts.
 
-#include "LM1_DevMode.h"
 #include "LM1_DevOverlay.h"
 #include "LM1_DevTimeline.h"
 #include "LM1_DevTransport.h"
@@ -186,38 +185,3 @@ TEST(LM1_DevOverlayTest, StatisticsTextShowsEveryFigure)
     EXPECT_FALSE(Contains(loading, "loop")) << loading;
 }
 
-TEST(LM1_DevCommandLineTest, AcceptsSizeAndStartAndRefusesTheRest)
-{
-    LM1_DevOptions options;
-    const char* plain[] = {"velvet-cascade", "--dev"};
-    ASSERT_TRUE(LM1_ParseDevCommandLine(2, plain, options)) << options.error;
-    EXPECT_EQ(options.width, 1280);
-    EXPECT_EQ(options.height, 720);
-    EXPECT_EQ(options.startBeat, 0.0f);
-
-    const char* full[] = {"velvet-cascade", "--dev", "--size", "640x360", "--start", "64.5"};
-    ASSERT_TRUE(LM1_ParseDevCommandLine(6, full, options)) << options.error;
-    EXPECT_EQ(options.width, 640);
-    EXPECT_EQ(options.height, 360);
-    EXPECT_EQ(options.startBeat, 64.5f);
-    EXPECT_TRUE(LM1_IsDevCommandLine(6, full));
-
-    const std::vector<std::vector<const char*>> refused = {
-        {"velvet-cascade"},
-        {"velvet-cascade", "--render", "out"},
-        {"velvet-cascade", "--dev", "--size"},
-        {"velvet-cascade", "--dev", "--size", "640"},
-        {"velvet-cascade", "--dev", "--size", "640x"},
-        {"velvet-cascade", "--dev", "--size", "10x10"},
-        {"velvet-cascade", "--dev", "--size", "640x360x2"},
-        {"velvet-cascade", "--dev", "--start", "-1"},
-        {"velvet-cascade", "--dev", "--start", "nan"},
-        {"velvet-cascade", "--dev", "--start", "4beats"},
-        {"velvet-cascade", "--dev", "--fps", "30"},
-    };
-    for (const std::vector<const char*>& line : refused) {
-        EXPECT_FALSE(LM1_ParseDevCommandLine(static_cast<int>(line.size()), line.data(), options))
-            << line.back();
-        EXPECT_FALSE(options.error.empty()) << line.back();
-    }
-}

@@ -1,8 +1,7 @@
-// The offline renderer: its command line, and velvet-cascade --render run as a process over the
+// The offline renderer: velvet-cascade --render run as a process over the
 // real assets (frame count, frames.tsv, the scene column against the timeline, byte-identical
 // runs) and over a folder that lacks an asset.
 
-#include "LM1_CommandLine.h"
 #include "QC_Log.h"
 #include "QD_Sequencer_QCS.h"
 #include "QD_Sync.h"
@@ -23,12 +22,6 @@
 
 namespace
 {
-bool Parse(std::vector<const char*> arguments, LM1_CommandLine& line)
-{
-    arguments.insert(arguments.begin(), "velvet-cascade");
-    return LM1_ParseCommandLine(static_cast<int>(arguments.size()), arguments.data(), line);
-}
-
 struct Process
 {
     int exitCode = -1;
@@ -94,56 +87,6 @@ std::vector<int> TimelineScenes(const std::vector<float>& beats)
     return scenes;
 }
 } // namespace
-
-TEST(LM1_OfflineCommandLineTest, AcceptsTheRenderOptionsAndRefusesTheRest)
-{
-    LM1_CommandLine line;
-    ASSERT_TRUE(Parse({}, line));
-    EXPECT_FALSE(line.render) << "no arguments: the live demo";
-
-    ASSERT_TRUE(Parse({"--render", "out", "--size", "320x180", "--fps", "24", "--from", "16.5", "--to", "32"}, line))
-        << line.error;
-    EXPECT_TRUE(line.render);
-    EXPECT_EQ(line.folder, "out");
-    EXPECT_EQ(line.width, 320);
-    EXPECT_EQ(line.height, 180);
-    EXPECT_EQ(line.framesPerSecond, 24);
-    EXPECT_EQ(line.fromBeat, 16.5f);
-    EXPECT_TRUE(line.hasToBeat);
-    EXPECT_EQ(line.toBeat, 32.0f);
-
-    ASSERT_TRUE(Parse({"--render", "out"}, line));
-    EXPECT_EQ(line.width, 1280);
-    EXPECT_EQ(line.height, 720);
-    EXPECT_EQ(line.framesPerSecond, 60);
-    EXPECT_EQ(line.fromBeat, 0.0f);
-    EXPECT_FALSE(line.hasToBeat);
-
-    const std::vector<std::vector<const char*>> refused = {
-        {"--render"},
-        {"--render", ""},
-        {"--bogus"},
-        {"frames"},
-        {"--size", "320x180"},
-        {"--render", "out", "--size", "320"},
-        {"--render", "out", "--size", "0x10"},
-        {"--render", "out", "--size", "20000x10"},
-        {"--render", "out", "--size", "32x18x"},
-        {"--render", "out", "--fps", "0"},
-        {"--render", "out", "--fps", "4.5"},
-        {"--render", "out", "--from", "-1"},
-        {"--render", "out", "--from", "nan"},
-        {"--render", "out", "--from", "8", "--to", "8"},
-        {"--render", "out", "--to"},
-    };
-    for (const auto& arguments : refused) {
-        std::string shown;
-        for (const char* argument : arguments)
-            shown += std::string(argument) + " ";
-        EXPECT_FALSE(Parse(arguments, line)) << shown;
-        EXPECT_FALSE(line.error.empty()) << shown;
-    }
-}
 
 TEST(LM1_OfflineRenderTest, AWrongCommandLineGivesTheUsageAndExitCodeTwo)
 {

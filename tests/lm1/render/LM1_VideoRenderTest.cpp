@@ -5,7 +5,7 @@
 // playable file. Also the pieces a process cannot show cheaply: the sample counts per frame,
 // the progress text and the --quality option.
 
-#include "LM1_CommandLine.h"
+#include "LM1_RenderOptions.h"
 #include "LM1_RenderProgress.h"
 #include "LM1_VideoSink.h"
 #include "QA_Buffer_OGG.h"
@@ -446,32 +446,6 @@ TEST(LM1_VideoRenderTest, SoundSamplesAddUpToThePicturesExactly)
     EXPECT_EQ(LM1_VideoSink::SampleOfBeat(0.0), 0);
     EXPECT_EQ(LM1_VideoSink::SampleOfBeat(4.0), 88200);
     EXPECT_EQ(LM1_VideoSink::SampleOfBeat(447.5), 9867375);
-}
-
-TEST(LM1_VideoRenderTest, QualityGoesWithVideoFilesOnly)
-{
-    auto parse = [](std::vector<const char*> arguments, LM1_CommandLine& line) {
-        arguments.insert(arguments.begin(), "velvet-cascade");
-        return LM1_ParseCommandLine(static_cast<int>(arguments.size()), arguments.data(), line);
-    };
-    LM1_CommandLine line;
-    ASSERT_TRUE(parse({"--render", "demo.mp4"}, line)) << line.error;
-    EXPECT_EQ(line.quality, 18) << "the default rate factor";
-    ASSERT_TRUE(parse({"--quality", "0", "--render", "out/Demo.MKV"}, line)) << line.error;
-    EXPECT_EQ(line.quality, 0);
-    EXPECT_TRUE(parse({"--render", "a.webm", "--quality", "63"}, line)) << line.error;
-    EXPECT_FALSE(parse({"--render", "a.webm", "--quality", "64"}, line));
-    EXPECT_FALSE(parse({"--render", "a.mp4", "--quality", "-1"}, line));
-    EXPECT_FALSE(parse({"--render", "a.mp4", "--quality", "high"}, line));
-    EXPECT_FALSE(parse({"--render", "frames", "--quality", "10"}, line));
-    EXPECT_NE(line.error.find("video file"), std::string::npos) << line.error;
-
-    EXPECT_TRUE(LM1_IsVideoOutput("demo.mp4"));
-    EXPECT_TRUE(LM1_IsVideoOutput("x/demo.WebM"));
-    EXPECT_FALSE(LM1_IsVideoOutput("frames"));
-    EXPECT_FALSE(LM1_IsVideoOutput("frames.mp4/"));
-    EXPECT_FALSE(LM1_IsVideoOutput("caps.mp4.d/frames"));
-    EXPECT_FALSE(LM1_IsVideoOutput("demo.avi"));
 }
 
 TEST(LM1_VideoRenderTest, ProgressShowsTenthsInLogsAndABarOnATerminal)

@@ -15,15 +15,10 @@
 // Defines are what the program passes to the compiler beside the text (its macro list); they are
 // written as #define lines ahead of the file's text, followed by "#line 1" so messages keep the
 // file's own line numbers. Files that #include others are compiled with the file-system include
-// handler where the compiler has one (QP_FileInclude.h); without it their #include fails.
+// handler (QP_FileInclude.h), relative to the including file.
 
-#include "QP_ShaderCompiler.h"
-#if __has_include("qp/QP_FileInclude.h")
 #include "QP_FileInclude.h"
-#define VC_SHADER_CORPUS_HAS_INCLUDE_HANDLER 1
-#else
-#define VC_SHADER_CORPUS_HAS_INCLUDE_HANDLER 0
-#endif
+#include "QP_ShaderCompiler.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -179,16 +174,11 @@ inline ShaderCorpusResult CompileShaderCorpusEntry(const std::string& folder, co
     }
     const std::string text = ShaderCorpusSource(fileText, entry.defines);
     QC_Ptr<QP_Blob> code, errors;
-#if VC_SHADER_CORPUS_HAS_INCLUDE_HANDLER
     const std::size_t slash = entry.file.rfind('/');
     const std::string fileFolder = folder + (slash == std::string::npos ? "" : "/" + entry.file.substr(0, slash));
     QP_FileInclude include(fileFolder.c_str());
     const QP_Result compiled = QP_Compile(text.data(), text.size(), entry.file.c_str(), &include, entry.entry.c_str(),
                                           entry.profile.c_str(), &code, &errors);
-#else
-    const QP_Result compiled = QP_Compile(text.data(), text.size(), entry.file.c_str(), entry.entry.c_str(),
-                                          entry.profile.c_str(), &code, &errors);
-#endif
     result.accepted = QP_Succeeded(compiled) && code;
     if (result.accepted)
         result.code = code;

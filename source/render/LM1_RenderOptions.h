@@ -1,0 +1,26 @@
+#pragma once
+// What an offline render is asked to make: the output, the picture size, the frame rate, the
+// beats and, for a video, its quality. The command line fills it (source/app); the renderer
+// and its sinks only read it.
+
+#include <cstdint>
+#include <string>
+
+struct LM1_RenderOptions
+{
+    // A folder of PNG frames, or a video file when the name ends in .mp4, .mkv or .webm.
+    std::string folder;
+    std::int32_t width = 1280;
+    std::int32_t height = 720;
+    std::int32_t framesPerSecond = 60;
+    float fromBeat = 0.0f;
+    // Without a last beat the frames go on until the timeline's run channel ends the demo.
+    bool hasToBeat = false;
+    float toBeat = 0.0f;
+    // The video's constant rate factor (0 lossless); only with a video file.
+    std::int32_t quality = 18;
+};
+
+// True when the output names a video file (.mp4, .mkv or .webm, in any case) rather than a
+// folder.
+bool LM1_IsVideoOutput(const std::string& output);

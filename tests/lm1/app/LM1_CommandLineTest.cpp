@@ -1,0 +1,196 @@
+// The command line of every mode: the options each mode takes and refuses, and what the
+// program answers to --help, --version and a wrong line, run as a process.
+
+#include "LM1_CommandLine.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace
+{
+bool Parse(std::vector<const char*> arguments, LM1_CommandLine& line)
+{
+    arguments.insert(arguments.begin(), "velvet-cascade");
+    return LM1_ParseCommandLine(static_cast<int>(arguments.size()), arguments.data(), line);
+}
+
+std::string Shown(const std::vector<const char*>& arguments)
+{
+    std::string shown;
+    for (const char* argument : arguments)
+        shown += std::string(argument) + " ";
+    return shown;
+}
+
+struct ProgramRun
+{
+    int exitCode = -1;
+    std::string output;
+    std::string errors;
+};
+
+std::string ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+ProgramRun RunProgram(const std::string& arguments)
+{
+    TempDir scratch;
+    const std::string outputFile = scratch.File("stdout.txt");
+    const std::string errorFile = scratch.File("stderr.txt");
+    const std::string command = "'" VC_BINARY_DIR "/velvet-cascade' " + arguments + " >'" + outputFile + "' 2>'" +
+                                errorFile + "' </dev/null";
+    const int status = std::system(command.c_str());
+    ProgramRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.output = ReadAll(outputFile);
+    run.errors = ReadAll(errorFile);
+    return run;
+}
+} // namespace
+
+TEST(LM1_CommandLineTest, RenderModeTakesTheRenderOptionsAndRefusesTheRest)
+{
+    LM1_CommandLine line;
+    ASSERT_TRUE(Parse({}, line));
+    EXPECT_EQ(line.mode, LM1_RunMode::Demo) << "no arguments: the live demo";
+
+    ASSERT_TRUE(Parse({"--render", "out", "--size", "320x180", "--fps", "24", "--from", "16.5", "--to", "32"}, line))
+        << line.error;
+    EXPECT_EQ(line.mode, LM1_RunMode::Render);
+    EXPECT_EQ(line.render.folder, "out");
+    EXPECT_EQ(line.render.width, 320);
+    EXPECT_EQ(line.render.height, 180);
+    EXPECT_EQ(line.render.framesPerSecond, 24);
+    EXPECT_EQ(line.render.fromBeat, 16.5f);
+    EXPECT_TRUE(line.render.hasToBeat);
+    EXPECT_EQ(line.render.toBeat, 32.0f);
+
+    ASSERT_TRUE(Parse({"--render", "out"}, line));
+    EXPECT_EQ(line.render.width, 1280);
+    EXPECT_EQ(line.render.height, 720);
+    EXPECT_EQ(line.render.framesPerSecond, 60);
+    EXPECT_EQ(line.render.fromBeat, 0.0f);
+    EXPECT_FALSE(line.render.hasToBeat);
+
+    const std::vector<std::vector<const char*>> refused = {
+        {"--render"},
+        {"--render", ""},
+        {"--bogus"},
+        {"frames"},
+        {"--size", "320x180"},
+        {"--render", "out", "--size", "320"},
+        {"--render", "out", "--size", "0x10"},
+        {"--render", "out", "--size", "20000x10"},
+        {"--render", "out", "--size", "32x18x"},
+        {"--render", "out", "--fps", "0"},
+        {"--render", "out", "--fps", "4.5"},
+        {"--render", "out", "--from", "-1"},
+        {"--render", "out", "--from", "nan"},
+        {"--render", "out", "--from", "8", "--to", "8"},
+        {"--render", "out", "--to"},
+    };
+    for (const auto& arguments : refused) {
+        EXPECT_FALSE(Parse(arguments, line)) << Shown(arguments);
+        EXPECT_FALSE(line.error.empty()) << Shown(arguments);
+    }
+}
+
+TEST(LM1_CommandLineTest, QualityGoesWithVideoFilesOnly)
+{
+    LM1_CommandLine line;
+    ASSERT_TRUE(Parse({"--render", "demo.mp4"}, line)) << line.error;
+    EXPECT_EQ(line.render.quality, 18) << "the default rate factor";
+    ASSERT_TRUE(Parse({"--quality", "0", "--render", "out/Demo.MKV"}, line)) << line.error;
+    EXPECT_EQ(line.render.quality, 0);
+    EXPECT_TRUE(Parse({"--render", "a.webm", "--quality", "63"}, line)) << line.error;
+    EXPECT_FALSE(Parse({"--render", "a.webm", "--quality", "64"}, line));
+    EXPECT_FALSE(Parse({"--render", "a.mp4", "--quality", "-1"}, line));
+    EXPECT_FALSE(Parse({"--render", "a.mp4", "--quality", "high"}, line));
+    EXPECT_FALSE(Parse({"--render", "frames", "--quality", "10"}, line));
+    EXPECT_NE(line.error.find("video file"), std::string::npos) << line.error;
+
+    EXPECT_TRUE(LM1_IsVideoOutput("demo.mp4"));
+    EXPECT_TRUE(LM1_IsVideoOutput("x/demo.WebM"));
+    EXPECT_FALSE(LM1_IsVideoOutput("frames"));
+    EXPECT_FALSE(LM1_IsVideoOutput("frames.mp4/"));
+    EXPECT_FALSE(LM1_IsVideoOutput("caps.mp4.d/frames"));
+    EXPECT_FALSE(LM1_IsVideoOutput("demo.avi"));
+}
+
+TEST(LM1_CommandLineTest, DevModeTakesSizeAndStartAndRefusesTheRest)
+{
+    LM1_CommandLine line;
+    ASSERT_TRUE(Parse({"--dev"}, line)) << line.error;
+    EXPECT_EQ(line.mode, LM1_RunMode::Dev);
+    EXPECT_EQ(line.dev.width, 1280);
+    EXPECT_EQ(line.dev.height, 720);
+    EXPECT_EQ(line.dev.startBeat, 0.0f);
+
+    ASSERT_TRUE(Parse({"--dev", "--size", "640x360", "--start", "64.5"}, line)) << line.error;
+    EXPECT_EQ(line.dev.width, 640);
+    EXPECT_EQ(line.dev.height, 360);
+    EXPECT_EQ(line.dev.startBeat, 64.5f);
+    ASSERT_TRUE(Parse({"--start", "8", "--size", "64X64", "--dev"}, line)) << "any order, either cross";
+    EXPECT_EQ(line.dev.width, 64);
+    EXPECT_EQ(line.dev.startBeat, 8.0f);
+
+    const std::vector<std::vector<const char*>> refused = {
+        {"--dev", "--size"},
+        {"--dev", "--size", "640"},
+        {"--dev", "--size", "640x"},
+        {"--dev", "--size", "10x10"},
+        {"--dev", "--size", "640x360x2"},
+        {"--dev", "--start", "-1"},
+        {"--dev", "--start", "nan"},
+        {"--dev", "--start", "4beats"},
+        {"--dev", "--fps", "30"},
+        {"--dev", "--render", "out"},
+        {"--start", "4"},
+        {"--render", "out", "--start", "4"},
+    };
+    for (const auto& arguments : refused) {
+        EXPECT_FALSE(Parse(arguments, line)) << Shown(arguments);
+        EXPECT_FALSE(line.error.empty()) << Shown(arguments);
+    }
+}
+
+TEST(LM1_CommandLineTest, HelpAndVersionWinOverTheRestOfTheLine)
+{
+    LM1_CommandLine line;
+    for (const auto& arguments : std::vector<std::vector<const char*>>{
+             {"--help"}, {"-h"}, {"--render", "out", "--help"}, {"--dev", "--size", "1x1", "-h"}}) {
+        ASSERT_TRUE(Parse(arguments, line)) << Shown(arguments);
+        EXPECT_EQ(line.mode, LM1_RunMode::Help) << Shown(arguments);
+    }
+    ASSERT_TRUE(Parse({"--version"}, line));
+    EXPECT_EQ(line.mode, LM1_RunMode::Version);
+    const std::string usage = LM1_Usage();
+    for (const char* mode : {"--render DIR", "--render FILE.mp4", "--dev", "--start BEAT", "--help", "--version"})
+        EXPECT_NE(usage.find(mode), std::string::npos) << mode;
+}
+
+TEST(LM1_CommandLineTest, TheProgramAnswersHelpVersionAndWrongLinesLikeAConsoleTool)
+{
+    const ProgramRun help = RunProgram("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.output, LM1_Usage()) << "the usage on standard output";
+    EXPECT_EQ(help.errors, "");
+    const ProgramRun version = RunProgram("--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.output, LM1_VersionText());
+    EXPECT_EQ(version.output.rfind("velvet-cascade ", 0), 0u) << version.output;
+    const ProgramRun wrong = RunProgram("--dev --size 1x1");
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_EQ(wrong.output, "");
+    EXPECT_NE(wrong.errors.find("velvet-cascade: --size"), std::string::npos) << wrong.errors;
+    EXPECT_NE(wrong.errors.find(LM1_Usage()), std::string::npos) << wrong.errors;
+}
