@@ -8,25 +8,25 @@
 
 namespace
 {
-QA_Audio* gAudio = nullptr;
+QA_Audio* g_audio = nullptr;
 }
 
 QA_Audio* QA_CreateAudio(const QA_AudioSettings& settings)
 {
-    QC_ASSERT(gAudio == nullptr, "Audio device created twice.");
-    gAudio = new QA_Audio(settings);
-    return gAudio;
+    QC_ASSERT(g_audio == nullptr, "Audio device created twice.");
+    g_audio = new QA_Audio(settings);
+    return g_audio;
 }
 
 void QA_DestroyAudio()
 {
-    delete gAudio;
-    gAudio = nullptr;
+    delete g_audio;
+    g_audio = nullptr;
 }
 
 QA_Audio* QA_GetAudio()
 {
-    return gAudio;
+    return g_audio;
 }
 
 QA_Audio::QA_Audio(const QA_AudioSettings& settings)

@@ -6,18 +6,18 @@
 
 namespace {
 // Owned here: the renderer is not reference counted.
-QR_Renderer* globalRenderer = nullptr;
+QR_Renderer* g_renderer = nullptr;
 } // namespace
 
 void QR_CreateRenderer(const QR_RendererSettings& settings)
 {
-    QC_ASSERT(!globalRenderer, "The renderer already exists.");
+    QC_ASSERT(!g_renderer, "The renderer already exists.");
     switch (settings.backend) {
     case QR_Backend::DX10:
-        globalRenderer = new QR_Renderer_DX10(settings);
+        g_renderer = new QR_Renderer_DX10(settings);
         break;
     case QR_Backend::DX11:
-        globalRenderer = new QR_Renderer_DX11(settings);
+        g_renderer = new QR_Renderer_DX11(settings);
         break;
     case QR_Backend::OpenGL:
         QC_FATAL("OpenGL backend not supported.");
@@ -26,12 +26,12 @@ void QR_CreateRenderer(const QR_RendererSettings& settings)
     }
 }
 
-QR_Renderer* QR_GetRenderer() { return globalRenderer; }
+QR_Renderer* QR_GetRenderer() { return g_renderer; }
 
 void QR_DestroyRenderer()
 {
     // Cleared rather than left dangling: a late caller finds no renderer instead of freed memory.
-    QR_Renderer* renderer = globalRenderer;
-    globalRenderer = nullptr;
+    QR_Renderer* renderer = g_renderer;
+    g_renderer = nullptr;
     delete renderer;
 }

@@ -4,7 +4,7 @@
 
 namespace {
 
-QU_App* app = nullptr;
+QU_App* g_app = nullptr;
 
 } // namespace
 
@@ -17,15 +17,15 @@ QU_App::~QU_App() { font = nullptr; }
 
 QU_App* QU_CreateApp()
 {
-    QC_ASSERT(!app, "Utility object created twice.");
-    app = new QU_App;
-    return app;
+    QC_ASSERT(!g_app, "Utility object created twice.");
+    g_app = new QU_App;
+    return g_app;
 }
 
-QU_App* QU_GetApp() { return app; }
+QU_App* QU_GetApp() { return g_app; }
 
 void QU_DestroyApp()
 {
-    delete app;
-    app = nullptr;
+    delete g_app;
+    g_app = nullptr;
 }

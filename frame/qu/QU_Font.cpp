@@ -11,9 +11,9 @@ namespace {
 
 // The library, made by QU_InitFonts and deleted by QU_ShutdownFonts; a plain pointer so that
 // fonts released during the process's end never meet a destroyed library object.
-QP_FontLibrary* fontLibrary = nullptr;
+QP_FontLibrary* g_fontLibrary = nullptr;
 // Counts library starts: a face opened under an earlier start was released with that library.
-std::uint32_t fontLibraryGeneration = 0;
+std::uint32_t g_fontLibraryGeneration = 0;
 
 QC_Mutex& FontMutex()
 {
@@ -58,7 +58,7 @@ void CopyGlyph(const QP_GlyphBitmap& bitmap, QC_Image& atlas, std::uint32_t x, s
 void QU_InitFonts()
 {
     QC_ScopedLock lock(FontMutex());
-    if (fontLibrary) {
+    if (g_fontLibrary) {
         QC_ERROR("Fonts are already started.");
         return;
     }
@@ -72,20 +72,20 @@ void QU_InitFonts()
     error = library->SetLcdFilterWeights(lcdFilterWeights);
     if (error)
         QC_FATAL("Failed to set lcd filter weights. Error is %d.", error);
-    fontLibrary = library;
-    ++fontLibraryGeneration;
+    g_fontLibrary = library;
+    ++g_fontLibraryGeneration;
 }
 
 void QU_ShutdownFonts()
 {
     QC_ScopedLock lock(FontMutex());
-    if (!fontLibrary)
+    if (!g_fontLibrary)
         return;
-    const int error = fontLibrary->Done();
+    const int error = g_fontLibrary->Done();
     if (error)
         QC_ERROR("Failed to release Freetype. Error is %d.", error);
-    delete fontLibrary;
-    fontLibrary = nullptr;
+    delete g_fontLibrary;
+    g_fontLibrary = nullptr;
 }
 
 QU_Font::~QU_Font()
@@ -103,7 +103,7 @@ void QU_Font::ReleaseFace()
 {
     if (!face.IsOpen())
         return;
-    if (!fontLibrary || faceGeneration != fontLibraryGeneration) {
+    if (!g_fontLibrary || faceGeneration != g_fontLibraryGeneration) {
         // The library that owned the face is gone and took the face with it.
         face.Abandon();
         return;
@@ -132,12 +132,12 @@ bool QU_Font::Load(const char* fontPath, std::int32_t pointSize, bool lcdCoverag
     // Without a started library the face cannot open: the rasteriser reports an invalid
     // library handle, which is quoted like any other failure.
     static const QP_FontLibrary noLibrary;
-    int error = face.Open(fontLibrary ? *fontLibrary : noLibrary, path.CStr(), 0);
+    int error = face.Open(g_fontLibrary ? *g_fontLibrary : noLibrary, path.CStr(), 0);
     if (error) {
         QC_ERROR("Failed to load %s. Error is %d.", path.CStr(), error);
         return false;
     }
-    faceGeneration = fontLibraryGeneration;
+    faceGeneration = g_fontLibraryGeneration;
     if (face.WasMapped())
         QC_INFO("Font %s is served by %s.", path.CStr(), face.OpenedPath());
     error = face.SelectUnicodeCharmap();
@@ -196,7 +196,7 @@ const QU_FontGlyph* QU_Font::GetGlyph(std::uint32_t code)
     QP_GlyphBitmap bitmap;
     {
         QC_ScopedLock lock(FontMutex());
-        if (!fontLibrary || faceGeneration != fontLibraryGeneration) {
+        if (!g_fontLibrary || faceGeneration != g_fontLibraryGeneration) {
             QC_ERROR("Fonts are shut down: no glyph %u of %s.", code, path.CStr());
             return nullptr;
         }

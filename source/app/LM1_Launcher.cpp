@@ -31,7 +31,7 @@ struct LauncherState
     bool windowed = false;
     bool vsync = true;
 };
-LauncherState state;
+LauncherState g_launcher;
 
 // --- the controls --------------------------------------------------------------------------------
 // Positions and sizes of the controls in the window's client area, in pixels.
@@ -79,13 +79,13 @@ void DrawControls(void* picture, const std::vector<LM1_ModeText>& modeTexts)
     ImGui::SetCursorPos(ImVec2(kResolutionRect.x, kResolutionRect.y));
     ImGui::SetNextItemWidth(kResolutionRect.width);
     ImGui::SetNextWindowSizeConstraints(ImVec2(0, 0), ImVec2(FLT_MAX, kResolutionRect.height - ImGui::GetFrameHeight()));
-    const char* shown = state.selectedIndex >= 0 && state.selectedIndex < modeCount ? modeTexts[state.selectedIndex].CStr() : "";
+    const char* shown = g_launcher.selectedIndex >= 0 && g_launcher.selectedIndex < modeCount ? modeTexts[g_launcher.selectedIndex].CStr() : "";
     if (ImGui::BeginCombo("##Resolution", shown, ImGuiComboFlags_HeightLarge)) {
         for (int i = 0; i < modeCount; ++i) {
             ImGui::PushID(i);
-            const bool selected = i == state.selectedIndex;
+            const bool selected = i == g_launcher.selectedIndex;
             if (ImGui::Selectable(modeTexts[i].CStr(), selected))
-                state.selectedIndex = i;
+                g_launcher.selectedIndex = i;
             if (selected)
                 ImGui::SetItemDefaultFocus();
             ImGui::PopID();
@@ -93,10 +93,10 @@ void DrawControls(void* picture, const std::vector<LM1_ModeText>& modeTexts)
         ImGui::EndCombo();
     }
 
-    bool fullscreen = !state.windowed;
+    bool fullscreen = !g_launcher.windowed;
     CheckBox("Fullscreen", kFullscreenRect, &fullscreen);
-    state.windowed = !fullscreen;
-    CheckBox("Vsync", kVsyncRect, &state.vsync);
+    g_launcher.windowed = !fullscreen;
+    CheckBox("Vsync", kVsyncRect, &g_launcher.vsync);
 
     // "Run demo!" holds the keyboard focus until another control takes it: Enter runs the demo
     // then too. Without a mode there is nothing to run.
@@ -108,13 +108,13 @@ void DrawControls(void* picture, const std::vector<LM1_ModeText>& modeTexts)
                   EnterPressed());
     ImGui::EndDisabled();
     if (run && modeCount > 0) {
-        state.launcherRunning = false;
-        state.runChosen = true;
+        g_launcher.launcherRunning = false;
+        g_launcher.runChosen = true;
     }
 
     ImGui::SetCursorPos(ImVec2(kExitRect.x, kExitRect.y));
     if (ImGui::Button("Exit", ImVec2(kExitRect.width, kExitRect.height)))
-        state.launcherRunning = false;
+        g_launcher.launcherRunning = false;
 
     ImGui::End();
 }
@@ -130,8 +130,8 @@ LM1_ModeText LM1_FormatDisplayMode(const QR_DisplayMode& mode)
 
 bool LM1_RunLauncher(QR_DisplayModeList modes, QC_Ptr<QR_DisplayMode>* mode, bool* windowed, bool* vsync)
 {
-    state = LauncherState();
-    state.selectedIndex = static_cast<int>(modes.size()) - 1;
+    g_launcher = LauncherState();
+    g_launcher.selectedIndex = static_cast<int>(modes.size()) - 1;
 
     std::vector<LM1_ModeText> modeTexts;
     modeTexts.reserve(modes.size());
@@ -155,7 +155,7 @@ bool LM1_RunLauncher(QR_DisplayModeList modes, QC_Ptr<QR_DisplayMode>* mode, boo
         QC_FATAL("Unable to create the launcher window.");
     void* pictureTexture = picture ? window->CreateTexture(*picture) : nullptr;
 
-    while (state.launcherRunning) {
+    while (g_launcher.launcherRunning) {
         // Escape and the close box end the launcher with "Run demo!" not chosen.
         if (window->ProcessEvents() == QP_WindowEvent::Quit)
             break;
@@ -167,10 +167,10 @@ bool LM1_RunLauncher(QR_DisplayModeList modes, QC_Ptr<QR_DisplayMode>* mode, boo
     }
     delete window;
 
-    const bool validIndex = state.selectedIndex >= 0 && state.selectedIndex < static_cast<int>(modes.size());
-    *mode = validIndex ? modes[static_cast<std::size_t>(state.selectedIndex)] : QC_Ptr<QR_DisplayMode>();
-    *windowed = state.windowed;
-    *vsync = state.vsync;
+    const bool validIndex = g_launcher.selectedIndex >= 0 && g_launcher.selectedIndex < static_cast<int>(modes.size());
+    *mode = validIndex ? modes[static_cast<std::size_t>(g_launcher.selectedIndex)] : QC_Ptr<QR_DisplayMode>();
+    *windowed = g_launcher.windowed;
+    *vsync = g_launcher.vsync;
     modes.clear();
-    return state.runChosen && validIndex;
+    return g_launcher.runChosen && validIndex;
 }

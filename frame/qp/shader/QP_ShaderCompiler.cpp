@@ -50,12 +50,12 @@ QC_Ptr<QP_Blob> MakeTextBlob(const std::string& text)
 }
 
 // --- process start -----------------------------------------------------------------------------
-std::once_flag frontEndStarted;
+std::once_flag g_frontEndStarted;
 
 void StartFrontEnd()
 {
     // The front end keeps process-wide tables; they live until the process ends.
-    std::call_once(frontEndStarted, [] { glslang::InitializeProcess(); });
+    std::call_once(g_frontEndStarted, [] { glslang::InitializeProcess(); });
 }
 
 // --- front end ---------------------------------------------------------------------------------

@@ -7,11 +7,11 @@
 #include "QR_RenderTarget_DX10.h"
 
 namespace {
-QC_Ptr<QR_RenderContext> currentContextDX11;
+QC_Ptr<QR_RenderContext> g_currentContextDX11;
 } // namespace
 
 QR_Renderer_DX11::QR_Renderer_DX11(const QR_RendererSettings& settings)
-    : QR_Renderer_DX10(settings, QR_Constants_DX11::set, currentContextDX11)
+    : QR_Renderer_DX10(settings, QR_Constants_DX11::set, g_currentContextDX11)
 {
     // Only the device creation is checked; without an adapter the platform's default is used.
     QC_Ptr<QP_Adapter> adapter;

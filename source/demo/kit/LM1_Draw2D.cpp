@@ -45,9 +45,9 @@ struct Draw2D
 };
 
 // Module-level: created once by the demo's Init and shared by every scene part.
-Draw2D gDraw2D;
+Draw2D g_draw2D;
 
-bool Draw2DReady() { return gDraw2D.geometry && gDraw2D.constants; }
+bool Draw2DReady() { return g_draw2D.geometry && g_draw2D.constants; }
 } // namespace
 
 void LM1_InitDraw2D()
@@ -55,25 +55,25 @@ void LM1_InitDraw2D()
     QD_Assets* assets = QD_GetAssets();
     QR_Renderer* renderer = QR_GetRenderer();
     QC_ASSERT(assets && renderer, "The 2D kit needs the asset manager and the renderer.");
-    gDraw2D.fontTexture = assets->LoadTexture("font.png");
-    gDraw2D.textShader = assets->LoadShader("font.qcs");
-    gDraw2D.imageShader = assets->LoadShader("texture.qcs");
-    gDraw2D.vertexBuffer =
+    g_draw2D.fontTexture = assets->LoadTexture("font.png");
+    g_draw2D.textShader = assets->LoadShader("font.qcs");
+    g_draw2D.imageShader = assets->LoadShader("texture.qcs");
+    g_draw2D.vertexBuffer =
         renderer->CreateVertexBuffer(QR_Usage::Dynamic, sizeof(LM1_Vertex2D), LM1_DRAW2D_CAPACITY, nullptr);
-    gDraw2D.indexBuffer = renderer->CreateIndexBuffer(QR_Usage::Dynamic, 4, LM1_DRAW2D_CAPACITY, nullptr);
-    if (gDraw2D.vertexBuffer && gDraw2D.indexBuffer)
-        gDraw2D.geometry = renderer->CreateGeometryState(QR_Primitive::TriangleList, gDraw2D.vertexBuffer.Get(),
-                                                         gDraw2D.indexBuffer.Get());
+    g_draw2D.indexBuffer = renderer->CreateIndexBuffer(QR_Usage::Dynamic, 4, LM1_DRAW2D_CAPACITY, nullptr);
+    if (g_draw2D.vertexBuffer && g_draw2D.indexBuffer)
+        g_draw2D.geometry = renderer->CreateGeometryState(QR_Primitive::TriangleList, g_draw2D.vertexBuffer.Get(),
+                                                         g_draw2D.indexBuffer.Get());
     else
         QC_ERROR("The 2D kit has no buffers: text and pictures will not be drawn.");
-    gDraw2D.constants = renderer->CreateConstantBuffer(QR_Usage::Dynamic, kConstantsSize, nullptr);
-    gDraw2D.rasteriser = LM1_CreateRasteriserState(QR_CullMode::None, QR_FillMode::Solid, false);
-    gDraw2D.depthStencil = LM1_CreateDepthStencilState(false);
-    gDraw2D.sampler = LM1_CreateSamplerState(QR_Filter::Point, QR_TextureAddress::Clamp, QR_TextureAddress::Clamp,
+    g_draw2D.constants = renderer->CreateConstantBuffer(QR_Usage::Dynamic, kConstantsSize, nullptr);
+    g_draw2D.rasteriser = LM1_CreateRasteriserState(QR_CullMode::None, QR_FillMode::Solid, false);
+    g_draw2D.depthStencil = LM1_CreateDepthStencilState(false);
+    g_draw2D.sampler = LM1_CreateSamplerState(QR_Filter::Point, QR_TextureAddress::Clamp, QR_TextureAddress::Clamp,
                                              QR_TextureAddress::Clamp, QR_ComparisonFunc::Never);
 }
 
-void LM1_ReleaseDraw2D() { gDraw2D = Draw2D(); }
+void LM1_ReleaseDraw2D() { g_draw2D = Draw2D(); }
 
 // --- layout ------------------------------------------------------------------------------------
 
@@ -187,7 +187,7 @@ void ScreenMatrix(float matrix[16], float width, float height)
 void WriteConstants(QR_RenderContext& context, float width, float height, const QC_Float4* parameterA,
                     const QC_Float4* parameterB)
 {
-    auto* block = static_cast<Constants2D*>(context.MapConstantBuffer(gDraw2D.constants.Get(), QR_Access::Write));
+    auto* block = static_cast<Constants2D*>(context.MapConstantBuffer(g_draw2D.constants.Get(), QR_Access::Write));
     if (!block)
         return;
     ScreenMatrix(block->matrix, width, height);
@@ -195,37 +195,37 @@ void WriteConstants(QR_RenderContext& context, float width, float height, const 
         block->parameterA = *parameterA;
     if (parameterB)
         block->parameterB = *parameterB;
-    context.UnmapConstantBuffer(gDraw2D.constants.Get());
+    context.UnmapConstantBuffer(g_draw2D.constants.Get());
 }
 
 void Bind(QR_RenderContext& context, QR_ShaderState* shader, QR_Texture2D* texture)
 {
     shader->SetTexture(texture, 0);
-    shader->SetConstantBuffer(gDraw2D.constants.Get());
-    shader->SetSamplerState(gDraw2D.sampler.Get(), 0);
-    context.SetRasteriserState(gDraw2D.rasteriser.Get());
-    context.SetDepthStencilState(gDraw2D.depthStencil.Get());
-    context.SetShaderAndGeometry(gDraw2D.geometry.Get(), shader);
+    shader->SetConstantBuffer(g_draw2D.constants.Get());
+    shader->SetSamplerState(g_draw2D.sampler.Get(), 0);
+    context.SetRasteriserState(g_draw2D.rasteriser.Get());
+    context.SetDepthStencilState(g_draw2D.depthStencil.Get());
+    context.SetShaderAndGeometry(g_draw2D.geometry.Get(), shader);
 }
 
 // Maps both 2D buffers with discard; false (both unmapped again) when either fails.
 bool MapBuffers(QR_RenderContext& context, LM1_Vertex2D** vertices, std::uint32_t** indices)
 {
-    *vertices = static_cast<LM1_Vertex2D*>(context.MapVertexBuffer(gDraw2D.vertexBuffer.Get(), QR_Access::Write));
-    *indices = static_cast<std::uint32_t*>(context.MapIndexBuffer(gDraw2D.indexBuffer.Get(), QR_Access::Write));
+    *vertices = static_cast<LM1_Vertex2D*>(context.MapVertexBuffer(g_draw2D.vertexBuffer.Get(), QR_Access::Write));
+    *indices = static_cast<std::uint32_t*>(context.MapIndexBuffer(g_draw2D.indexBuffer.Get(), QR_Access::Write));
     if (*vertices && *indices)
         return true;
     if (*vertices)
-        context.UnmapVertexBuffer(gDraw2D.vertexBuffer.Get());
+        context.UnmapVertexBuffer(g_draw2D.vertexBuffer.Get());
     if (*indices)
-        context.UnmapIndexBuffer(gDraw2D.indexBuffer.Get());
+        context.UnmapIndexBuffer(g_draw2D.indexBuffer.Get());
     return false;
 }
 
 void UnmapBuffers(QR_RenderContext& context)
 {
-    context.UnmapVertexBuffer(gDraw2D.vertexBuffer.Get());
-    context.UnmapIndexBuffer(gDraw2D.indexBuffer.Get());
+    context.UnmapVertexBuffer(g_draw2D.vertexBuffer.Get());
+    context.UnmapIndexBuffer(g_draw2D.indexBuffer.Get());
 }
 } // namespace
 
@@ -233,10 +233,10 @@ void UnmapBuffers(QR_RenderContext& context)
 
 void LM1_DrawText(const char* text, const QC_Float4& parameterA, const QC_Float4& parameterB, float x, float y)
 {
-    if (!text || !Draw2DReady() || !gDraw2D.fontTexture || !gDraw2D.textShader)
+    if (!text || !Draw2DReady() || !g_draw2D.fontTexture || !g_draw2D.textShader)
         return;
-    const QC_Ptr<QR_Texture2D> font = gDraw2D.fontTexture->GetCurrent();
-    const QC_Ptr<QR_ShaderState> shader = gDraw2D.textShader->GetCurrent();
+    const QC_Ptr<QR_Texture2D> font = g_draw2D.fontTexture->GetCurrent();
+    const QC_Ptr<QR_ShaderState> shader = g_draw2D.textShader->GetCurrent();
     if (!font || !shader)
         return;
     QC_Ptr<QR_RenderContext> context = QR_GetRenderer()->GetRenderContext();
@@ -261,9 +261,9 @@ void LM1_DrawText(const char* text, const QC_Float4& parameterA, const QC_Float4
 void LM1_DrawImage(QR_Texture2D* texture, float x, float y, float width, float height, float screenWidth,
                    float screenHeight)
 {
-    if (!texture || !Draw2DReady() || !gDraw2D.imageShader)
+    if (!texture || !Draw2DReady() || !g_draw2D.imageShader)
         return;
-    const QC_Ptr<QR_ShaderState> shader = gDraw2D.imageShader->GetCurrent();
+    const QC_Ptr<QR_ShaderState> shader = g_draw2D.imageShader->GetCurrent();
     if (!shader)
         return;
     QC_Ptr<QR_RenderContext> context = QR_GetRenderer()->GetRenderContext();
