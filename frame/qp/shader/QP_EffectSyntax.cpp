@@ -1,7 +1,9 @@
 // Effect-file syntax rewritten to what the HLSL front end parses. Sections: tokens (the text cut
-// the way the guards of QP_ShaderPreprocessor read it), the rewrite.
+// by QP_HlslScanner), the rewrite.
 
 #include "QP_EffectSyntax.h"
+
+#include "QP_HlslScanner.h"
 
 #include <cstddef>
 #include <cstring>
@@ -10,83 +12,20 @@
 namespace
 {
 // --- tokens ------------------------------------------------------------------------------------
-enum TokenKind
-{
-    TOKEN_NAME,   // [A-Za-z_][A-Za-z0-9_]*
-    TOKEN_STRING, // "..." up to its quote or the end of its line
-    TOKEN_OTHER,  // one character: punctuation, a digit, any other byte
-};
+using Token = QP_HlslScanner::Token;
 
-struct Token
-{
-    TokenKind kind;
-    std::size_t begin, end;
-};
-
-bool IsNameStart(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-bool IsNameChar(char c)
-{
-    return IsNameStart(c) || (c >= '0' && c <= '9');
-}
-
-// Comments, preprocessor lines (continued by backslashes) and white space make no tokens. Names
-// are cut exactly where the guards cut them (a digit before a name does not join it), so every
-// name the guards would refuse as gl_ is a token here.
+// Names are cut as the guards cut them, so every name they would refuse as gl_ is a token here.
+// A preprocessor line ending in a backslash goes on on the next line here, as in a text not yet
+// preprocessed, where the guards end it at its line break (the expanded text can hold one: a
+// #pragma ending in a stray backslash); a gl_ name on that next line is left for them to refuse.
+// Form feeds and vertical tabs are white space here; strings end at their line break.
 std::vector<Token> Tokenise(const std::string& text)
 {
     std::vector<Token> tokens;
-    const std::size_t length = text.size();
-    bool lineStart = true;
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            lineStart = true;
-            continue;
-        }
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v')
-            continue;
-        if (lineStart && c == '#') {
-            for (; i < length && text[i] != '\n'; ++i) {
-                if (text[i] == '\\' && i + 1 < length && text[i + 1] == '\n')
-                    ++i;
-                else if (text[i] == '\\' && i + 2 < length && text[i + 1] == '\r' && text[i + 2] == '\n')
-                    i += 2;
-            }
-            --i; // the line break itself sets lineStart
-            continue;
-        }
-        lineStart = false;
-        if (c == '/' && i + 1 < length && text[i + 1] == '/') {
-            while (i + 1 < length && text[i + 1] != '\n')
-                ++i;
-        } else if (c == '/' && i + 1 < length && text[i + 1] == '*') {
-            i += 2;
-            while (i < length && !(text[i] == '*' && i + 1 < length && text[i + 1] == '/'))
-                ++i;
-            ++i;
-        } else if (c == '"') {
-            const std::size_t begin = i;
-            for (++i; i < length && text[i] != '"' && text[i] != '\n'; ++i) {
-                if (text[i] == '\\' && i + 1 < length && text[i + 1] != '\n')
-                    ++i;
-            }
-            const std::size_t end = i < length && text[i] == '"' ? i + 1 : i;
-            tokens.push_back({TOKEN_STRING, begin, end});
-            i = end - 1;
-        } else if (IsNameStart(c)) {
-            std::size_t end = i + 1;
-            while (end < length && IsNameChar(text[end]))
-                ++end;
-            tokens.push_back({TOKEN_NAME, i, end});
-            i = end - 1;
-        } else {
-            tokens.push_back({TOKEN_OTHER, i, i + 1});
-        }
-    }
+    QP_HlslScanner scanner(text.data(), text.size(), nullptr,
+                           QP_HlslScanner::CONTINUED_DIRECTIVES | QP_HlslScanner::FORM_FEEDS_AS_SPACE);
+    for (Token token; scanner.Next(token);)
+        tokens.push_back(token);
     return tokens;
 }
 
@@ -144,7 +83,7 @@ public:
                 statementStart = true;
             } else if (Is(i, ';')) {
                 statementStart = true;
-            } else if (tokens[i].kind == TOKEN_NAME) {
+            } else if (tokens[i].kind == QP_HlslScanner::NAME) {
                 if (depth == 0 && statementStart) {
                     const std::size_t last = Declaration(i);
                     if (last != none) {
@@ -176,15 +115,15 @@ private:
     {
         const Token& token = tokens[i];
         const std::size_t size = token.end - token.begin;
-        return token.kind == TOKEN_NAME && std::strlen(name) == size && text.compare(token.begin, size, name) == 0;
+        return token.kind == QP_HlslScanner::NAME && std::strlen(name) == size && text.compare(token.begin, size, name) == 0;
     }
 
     bool Is(std::size_t i, char c) const
     {
-        return i < tokens.size() && tokens[i].kind == TOKEN_OTHER && text[tokens[i].begin] == c;
+        return i < tokens.size() && tokens[i].kind == QP_HlslScanner::PUNCTUATION && text[tokens[i].begin] == c;
     }
 
-    bool IsName(std::size_t i) const { return i < tokens.size() && tokens[i].kind == TOKEN_NAME; }
+    bool IsName(std::size_t i) const { return i < tokens.size() && tokens[i].kind == QP_HlslScanner::NAME; }
 
     // closing[i]: the } that closes the { at i, none where it never closes. One pass with a stack.
     void MatchBraces()
@@ -292,7 +231,7 @@ private:
     // A legacy object type standing as a type, or a gl_ name.
     void RenameName(std::size_t i)
     {
-        if (tokens[i].kind != TOKEN_NAME || edits[i] != EDIT_KEEP)
+        if (tokens[i].kind != QP_HlslScanner::NAME || edits[i] != EDIT_KEEP)
             return;
         const bool standsAsType = !(i > 0 && Is(i - 1, '.')) && (IsName(i + 1) || Is(i + 1, '<'));
         for (const LegacyType& type : legacyTypes) {

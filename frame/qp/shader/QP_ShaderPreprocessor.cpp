@@ -4,6 +4,7 @@
 #include "QP_ShaderPreprocessor.h"
 
 #include "QC_ByteOrderMark.h"
+#include "QP_HlslScanner.h"
 
 // The library is built with its HLSL front end; its header shows that part only on request.
 #define ENABLE_HLSL 1
@@ -232,9 +233,12 @@ bool QP_PreprocessShader(const char* source, std::size_t length, const char* sou
 // one-component vector types are refused (the shader generator never writes them; a plain float
 // is the same value); a parameter must be named before its semantic; and names beginning with
 // gl_ are refused (GLSL reserves them, so the GLSL written from such a shader could not compile
-// either). The compile chain renames those names first (QP_RewriteEffectSyntax cuts names as this
-// check does), so that refusal only stops a text that did not pass the rename. Preprocessor lines left in the expanded text are #line (followed for the messages),
-// #pragma and #extension, which hold no code.
+// either). The compile chain renames those names first (QP_RewriteEffectSyntax reads the text
+// with the same QP_HlslScanner), so that refusal only stops a text that did not pass the rename.
+// Preprocessor lines left in the expanded text are #line (followed for the messages), #pragma and
+// #extension, which hold no code; each ends at its line break, since continued lines were joined
+// before the preprocessor ran. A string goes on past a line break that a backslash escapes, as
+// the stage interface reads it (QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS).
 namespace
 {
 constexpr int maxBracketDepth = 128;
@@ -275,35 +279,6 @@ bool UnnamedParameterCheck(int names, std::size_t lastStart, std::size_t lastSiz
     return fail(line, what);
 }
 
-// Reads "#line N" or "#line N "name"" starting at text[i] (the '#'); false for other directives.
-bool ReadLineDirective(const char* text, std::size_t length, std::size_t i, int* line, std::string* name)
-{
-    std::size_t at = i + 1;
-    while (at < length && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
-    if (length - at < 4 || std::strncmp(text + at, "line", 4) != 0)
-        return false;
-    at += 4;
-    while (at < length && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
-    long number = 0;
-    std::size_t digits = 0;
-    for (; at < length && std::isdigit(static_cast<unsigned char>(text[at])) && digits < 9; ++at, ++digits)
-        number = number * 10 + (text[at] - '0');
-    if (digits == 0)
-        return false;
-    while (at < length && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
-    if (at < length && text[at] == '"') {
-        const std::size_t start = ++at;
-        while (at < length && text[at] != '"' && text[at] != '\n')
-            ++at;
-        if (at < length && text[at] == '"')
-            name->assign(text + start, at - start);
-    }
-    *line = static_cast<int>(number);
-    return true;
-}
 } // namespace
 
 bool QP_CheckShaderText(const char* text, std::size_t length, const char* sourceName, std::string& errors,
@@ -316,81 +291,29 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
     int parameterNames = 0;
     std::size_t lastNameStart = 0, lastNameSize = 0, lastNameEnd = 0;
     const std::size_t entrySize = entryPoint ? std::strlen(entryPoint) : 0;
+    // Where each open bracket was opened: a bracket left open reports that file and line.
     int openLines[maxBracketDepth];
-    std::size_t openFiles[maxBracketDepth]; // index into files
+    std::size_t openFiles[maxBracketDepth]; // the scanner's file indices
     int depth = 0;
-    int line = 1;
-    bool lineStart = true;
-    char previous = '\0'; // the last character of the previous token
-    // The file names met in #line directives, the current one last: a bracket left open
-    // reports the file it was opened in.
-    std::vector<std::string> files(1, sourceName && sourceName[0] ? sourceName : "0");
-    std::size_t file = 0;
-    std::string name;
+    QP_HlslScanner scanner(text, length, sourceName, QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS);
+    QP_HlslScanner::Token token;
+    std::size_t file = 0;           // the current token's
+    bool afterOpenOrComma = false; // the token before the current one is ( or ,
     auto failIn = [&](std::size_t inFile, int atLine, const char* what) {
         char message[256];
         std::snprintf(message, sizeof(message), ":%d: %s\n", atLine, what);
-        errors += "ERROR: " + files[inFile] + message;
+        errors += "ERROR: " + scanner.FileName(inFile) + message;
         return false;
     };
     auto fail = [&](int atLine, const char* what) { return failIn(file, atLine, what); };
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            ++line;
-            lineStart = true;
-            continue;
-        }
-        if (lineStart && (c == ' ' || c == '\t' || c == '\r'))
-            continue;
-        if (lineStart && c == '#') {
-            // A preprocessor line: no code in it. Continued lines were joined before the
-            // preprocessor ran, so it ends at the next line break.
-            int directiveLine = 0;
-            name.clear();
-            const bool lineDirective = ReadLineDirective(text, length, i, &directiveLine, &name);
-            while (i < length && text[i] != '\n')
-                ++i;
-            // The line after "#line N" is line N.
-            if (lineDirective)
-                line = directiveLine - 1;
-            if (lineDirective && !name.empty()) {
-                file = 0;
-                while (file < files.size() && files[file] != name)
-                    ++file;
-                if (file == files.size())
-                    files.push_back(name);
-            }
-            --i;
-            continue;
-        }
-        lineStart = false;
-        if (c != ' ' && c != '\t' && c != '\r' && !(c == '/' && i + 1 < length && (text[i + 1] == '/' || text[i + 1] == '*'))) {
-            // Identifiers set it after the check below, which needs the character before them.
-            if (!(std::isalpha(static_cast<unsigned char>(c)) || c == '_'))
-                previous = c;
-        }
-        if (c == '/' && i + 1 < length && text[i + 1] == '/') {
-            while (i + 1 < length && text[i + 1] != '\n')
-                ++i;
-        } else if (c == '/' && i + 1 < length && text[i + 1] == '*') {
-            i += 2;
-            while (i < length && !(text[i] == '*' && i + 1 < length && text[i + 1] == '/')) {
-                line += text[i] == '\n';
-                ++i;
-            }
-            ++i;
-        } else if (c == '"') {
-            for (++i; i < length && text[i] != '"' && text[i] != '\n'; ++i) {
-                if (text[i] == '\\')
-                    ++i;
-            }
-            if (i < length && text[i] == '\n')
-                --i;
-        } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
-            std::size_t end = i;
-            while (end < length && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
-                ++end;
+    while (scanner.Next(token)) {
+        const std::size_t i = token.begin;
+        const int line = token.line;
+        file = token.file;
+        const bool parameterStart = afterOpenOrComma;
+        afterOpenOrComma = token.kind == QP_HlslScanner::PUNCTUATION && (text[i] == '(' || text[i] == ',');
+        if (token.kind == QP_HlslScanner::NAME) {
+            const std::size_t end = token.end;
             const std::size_t size = end - i;
             if (entryDepth > 0 && depth == entryDepth && !IsParameterQualifier(text + i, size))
                 ++parameterNames;
@@ -428,16 +351,19 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
             std::size_t next = end;
             while (next < length && (text[next] == ' ' || text[next] == '\t' || text[next] == '\r' || text[next] == '\n'))
                 ++next;
-            if (depth > 0 && expected[depth - 1] == ')' && (previous == '(' || previous == ',') && next < length &&
-                text[next] == ':' && !(next + 1 < length && text[next + 1] == ':')) {
+            if (depth > 0 && expected[depth - 1] == ')' && parameterStart && next < length && text[next] == ':' &&
+                !(next + 1 < length && text[next + 1] == ':')) {
                 char what[96];
                 std::snprintf(what, sizeof(what), "'%.*s' : parameter without a name before its semantic",
                               static_cast<int>(size), text + i);
                 return fail(line, what);
             }
-            previous = text[end - 1];
-            i = end - 1;
-        } else if (c == '(' || c == '[' || c == '{') {
+            continue;
+        }
+        if (token.kind != QP_HlslScanner::PUNCTUATION)
+            continue;
+        const char c = text[i];
+        if (c == '(' || c == '[' || c == '{') {
             if (depth == maxBracketDepth)
                 return fail(line, "brackets nested too deeply");
             if (c == '(' && entrySize > 0 && entryDepth == 0 && lastNameSize == entrySize &&
@@ -476,4 +402,3 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
     }
     return true;
 }
-

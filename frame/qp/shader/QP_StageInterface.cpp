@@ -3,6 +3,8 @@
 
 #include "QP_StageInterface.h"
 
+#include "QP_HlslScanner.h"
+
 #include <spirv-tools/libspirv.hpp>
 #include <spirv-tools/optimizer.hpp>
 
@@ -23,46 +25,6 @@ std::string UpperCase(std::string text)
 bool IsSystemValue(const std::string& upperName)
 {
     return upperName.rfind("SV_", 0) == 0;
-}
-
-bool IsIdentifierStart(char c)
-{
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
-}
-
-bool IsIdentifierPart(char c)
-{
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-}
-
-// Reads "#line N" or "#line N "name"" from the directive at text[i] (its '#').
-bool ReadLineDirective(const char* text, std::size_t end, std::size_t i, int* line, std::string* name)
-{
-    std::size_t at = i + 1;
-    while (at < end && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
-    if (end - at < 4 || std::strncmp(text + at, "line", 4) != 0)
-        return false;
-    at += 4;
-    while (at < end && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
-    long number = 0;
-    std::size_t digits = 0;
-    for (; at < end && std::isdigit(static_cast<unsigned char>(text[at])) && digits < 9; ++at, ++digits)
-        number = number * 10 + (text[at] - '0');
-    if (digits == 0)
-        return false;
-    while (at < end && (text[at] == ' ' || text[at] == '\t'))
-        ++at;
-    if (at < end && text[at] == '"') {
-        const std::size_t start = ++at;
-        while (at < end && text[at] != '"')
-            ++at;
-        if (at < end)
-            name->assign(text + start, at - start);
-    }
-    *line = static_cast<int>(number);
-    return true;
 }
 
 // Locations one stage variable takes: one per array element and per matrix column.
@@ -106,7 +68,8 @@ bool QP_StageInterface::Semantic::operator==(const Semantic& other) const
 // --- the source scan ---------------------------------------------------------------------------
 // A light pass over the expanded text: comments, strings and preprocessor lines are skipped, and
 // function bodies and initialisers too. What is left are declarations: a ':' there is followed
-// by a semantic, a register(...) or a packoffset(...).
+// by a semantic, a register(...) or a packoffset(...). Strings are read as the guards read them;
+// a #line directive with an empty file name names the file "" in the messages.
 void QP_StageInterface::ReadSource(const char* text, std::size_t length, const char* name, const char* entry)
 {
     sourceName = name && name[0] ? name : "0";
@@ -117,58 +80,30 @@ void QP_StageInterface::ReadSource(const char* text, std::size_t length, const c
     localPlaces.clear();
     entryDefinitions.clear();
 
+    QP_HlslScanner scanner(text, length, name,
+                           QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS | QP_HlslScanner::EMPTY_FILE_NAMES);
+    QP_HlslScanner::Token token;
     Place place = {sourceName, 1};
+    std::size_t placeFile = 0; // the scanner's index of place.file
     int bodyDepth = 0;         // braces of function bodies and initialisers open
     int declarationDepth = 0;  // braces of struct, cbuffer and tbuffer bodies open
     int parens = 0;            // outside bodies
-    bool declarationKeyword = false, initialiser = false, colon = false, lineStart = true;
+    bool declarationKeyword = false, initialiser = false, colon = false;
     bool entryCandidate = false;
     Place candidate = place;
-    for (std::size_t i = 0; i < length; ++i) {
-        const char c = text[i];
-        if (c == '\n') {
-            ++place.line;
-            lineStart = true;
+    while (scanner.Next(token)) {
+        if (token.kind == QP_HlslScanner::STRING)
             continue;
+        if (token.file != placeFile) {
+            placeFile = token.file;
+            place.file = scanner.FileName(placeFile);
         }
-        if (c == ' ' || c == '\t' || c == '\r')
-            continue;
-        if (lineStart && c == '#') {
-            std::size_t end = i;
-            while (end < length && text[end] != '\n')
-                ++end;
-            int line = 0;
-            if (ReadLineDirective(text, end, i, &line, &place.file))
-                place.line = line - 1; // the line after "#line N" is line N
-            i = end - 1;
-            continue;
-        }
-        lineStart = false;
-        if (c == '/' && i + 1 < length && text[i + 1] == '/') {
-            while (i + 1 < length && text[i + 1] != '\n')
-                ++i;
-            continue;
-        }
-        if (c == '/' && i + 1 < length && text[i + 1] == '*') {
-            for (i += 2; i < length && !(text[i] == '*' && i + 1 < length && text[i + 1] == '/'); ++i)
-                place.line += text[i] == '\n';
-            ++i;
-            continue;
-        }
-        if (c == '"') {
-            for (++i; i < length && text[i] != '"' && text[i] != '\n'; ++i)
-                i += text[i] == '\\';
-            if (i < length && text[i] == '\n')
-                --i;
-            continue;
-        }
+        place.line = token.line;
+        const std::size_t i = token.begin;
         const bool outside = bodyDepth == 0 && !initialiser;
-        if (IsIdentifierStart(c)) {
-            std::size_t end = i;
-            while (end < length && IsIdentifierPart(text[end]))
-                ++end;
+        if (token.kind == QP_HlslScanner::NAME) {
+            const std::size_t end = token.end;
             const std::string word(text + i, end - i);
-            i = end - 1;
             if (!outside) {
                 localPlaces.emplace(word, place);
                 continue;
@@ -188,8 +123,10 @@ void QP_StageInterface::ReadSource(const char* text, std::size_t length, const c
             }
             continue;
         }
+        // A number is no ':' and no bracket: it only ends a colon's wait for its semantic.
+        const char c = token.kind == QP_HlslScanner::PUNCTUATION ? text[i] : '0';
         if (c == ':' && i + 1 < length && text[i + 1] == ':') {
-            ++i;
+            scanner.Next(token); // the second ':'
             colon = false;
             continue;
         }
