@@ -19,13 +19,11 @@
 #include "LM1_Launcher.h"
 #include "LM1_MainLoop.h"
 #include "LM1_OfflineRender.h"
-#include "LM1_Resources.h"
 #include "LM1_Startup.h"
 #include "QC_Log.h"
 #include "QC_Tasks.h"
 #include "QD_Assets.h"
 #include "QD_Sync.h"
-#include "QP_OutputWindow.h"
 #include "QP_System.h"
 #include "QP_Window.h"
 #include "QR_Renderer.h"
@@ -128,15 +126,8 @@ int RunDemo()
 
     // The main window, hidden until the demo is initialised: centred when windowed; at (0, 0)
     // in full screen, where the swap chain takes the mode.
-    QP_NativeWindow* window = QP_CreateOutputWindow(kCaption, width, height, false);
-    if (!window)
-        QC_FATAL("Unable to create the main window.");
-    if (windowed)
-        QP_CentreWindow(window, width, height);
-    else
-        QP_MoveWindow(window, 0, 0);
-    if (const QC_Ptr<QC_Image> icon = LM1_LoadResourceImage("icon.png"))
-        QP_SetWindowIcon(window, *icon);
+    QP_NativeWindow* window = LM1_OpenMainWindow(
+        kCaption, width, height, windowed ? LM1_WindowPlace::Centred : LM1_WindowPlace::TopLeft, false);
 
     // The only place where full screen and vertical sync reach the renderer.
     QC_Ptr<QR_SwapChain> swapChain = QR_GetRenderer()->CreateSwapChain(window, mode.Get(), windowed, vsync);
@@ -158,9 +149,7 @@ int RunDemo()
     // The demo object, the swap chain and the display modes are not torn down: the process ends
     // with them.
     LM1_StopSubsystems();
-    // No log from here on: the line goes straight to the debugger output.
-    QC_DEBUG("Shut-down: destroying the main window.");
-    QP_DestroyOutputWindow(window);
+    LM1_CloseMainWindow(window);
     QP_ExitProcess(0);
 }
 } // namespace

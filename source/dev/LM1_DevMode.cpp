@@ -6,15 +6,13 @@
 
 #include "LM1_Demo.h"
 #include "LM1_DevSession.h"
-#include "LM1_Resources.h"
 #include "LM1_Startup.h"
 #include "QC_Log.h"
 #include "QC_Tasks.h"
 #include "QD_AssetErrorLog.h"
-#include "QD_Sync.h"
 #include "QD_Assets.h"
+#include "QD_Sync.h"
 #include "QP_InputEvent.h"
-#include "QP_OutputWindow.h"
 #include "QP_System.h"
 #include "QP_Window.h"
 #include "QR_Renderer.h"
@@ -66,13 +64,7 @@ int LM1_RunDevMode(const LM1_DevOptions& options)
 
     std::uint32_t width = static_cast<std::uint32_t>(options.width);
     std::uint32_t height = static_cast<std::uint32_t>(options.height);
-    QP_NativeWindow* window = QP_CreateOutputWindow(kCaption, width, height, false);
-    if (!window)
-        QC_FATAL("Unable to create the main window.");
-    QP_CentreWindow(window, width, height);
-    QP_SetWindowResizable(window, true);
-    if (const QC_Ptr<QC_Image> icon = LM1_LoadResourceImage("icon.png"))
-        QP_SetWindowIcon(window, *icon);
+    QP_NativeWindow* window = LM1_OpenMainWindow(kCaption, width, height, LM1_WindowPlace::Centred, true);
     QC_Ptr<QR_SwapChain> swapChain = QR_GetRenderer()->CreateSwapChain(window);
 
     LM1_StartSubsystems(settings);
@@ -111,6 +103,6 @@ int LM1_RunDevMode(const LM1_DevOptions& options)
     }
 
     LM1_StopSubsystems();
-    QP_DestroyOutputWindow(window);
+    LM1_CloseMainWindow(window);
     QP_ExitProcess(0);
 }

@@ -5,9 +5,12 @@
 #include "QC_Tasks.h"
 #include "QC_Thread.h"
 #include "QD_Assets.h"
+#include "QP_InputEvent.h"
+#include "QP_OutputWindow.h"
 #include "QP_Window.h"
 #include "QU_App.h"
 #include "QU_Font.h"
+#include "LM1_Resources.h"
 
 namespace
 {
@@ -104,4 +107,27 @@ void LM1_StopSubsystems()
         QC_DestroyLog();
     }
     g_started = Started{};
+}
+
+QP_NativeWindow* LM1_OpenMainWindow(const char* caption, std::uint32_t width, std::uint32_t height,
+                                    LM1_WindowPlace place, bool resizable)
+{
+    QP_NativeWindow* window = QP_CreateOutputWindow(caption, width, height, false);
+    if (!window)
+        QC_FATAL("Unable to create the main window.");
+    if (place == LM1_WindowPlace::Centred)
+        QP_CentreWindow(window, width, height);
+    else
+        QP_MoveWindow(window, 0, 0);
+    if (resizable)
+        QP_SetWindowResizable(window, true);
+    if (const QC_Ptr<QC_Image> icon = LM1_LoadResourceImage("icon.png"))
+        QP_SetWindowIcon(window, *icon);
+    return window;
+}
+
+void LM1_CloseMainWindow(QP_NativeWindow* window)
+{
+    QC_DEBUG("Shut-down: destroying the main window.");
+    QP_DestroyOutputWindow(window);
 }

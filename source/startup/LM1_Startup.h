@@ -5,11 +5,13 @@
 //
 //   LM1_StartupSettings settings{...};
 //   if (!LM1_StartLogAndRenderer(settings)) return 1;   // thread name, log, renderer
-//   ... the caller's window and swap chain (the launcher run asks the launcher first) ...
+//   QP_NativeWindow* window = LM1_OpenMainWindow(...);  // the launcher run asks the launcher first
+//   ... the caller's swap chain ...
 //   LM1_StartSubsystems(settings);      // threads, task pool, fonts, utility object, sync, assets, audio
 //   QC_Ptr<QR_RenderContext> context = LM1_BindSwapChain(swapChain, width, height);
 //   ... the demo ...
 //   LM1_StopSubsystems();               // what was started, in reverse order, each step announced
+//   LM1_CloseMainWindow(window);
 //
 // Main thread only. The caller destroys its window after LM1_StopSubsystems, and lets go of its
 // render context and render objects before it.
@@ -21,6 +23,7 @@
 #include <cstdint>
 
 class QC_LogBackend;
+struct QP_NativeWindow;
 
 struct LM1_StartupSettings
 {
@@ -61,3 +64,18 @@ QC_Ptr<QR_RenderContext> LM1_BindSwapChain(QR_SwapChain* swapChain, std::int32_t
 // utility object, fonts, renderer, task pool and last the log, each step announced by a DEBUG
 // line first. Safe after a partial start-up (a declined launcher): only what exists goes.
 void LM1_StopSubsystems();
+
+// The main window, hidden until the caller shows it, with the executable's icon: centred on the
+// screen, or at (0, 0) where a full-screen swap chain takes the mode. Fatal when it cannot be
+// made.
+enum class LM1_WindowPlace
+{
+    Centred,
+    TopLeft,
+};
+QP_NativeWindow* LM1_OpenMainWindow(const char* caption, std::uint32_t width, std::uint32_t height,
+                                    LM1_WindowPlace place, bool resizable);
+
+// Destroys the main window, last of all, announced by a DEBUG line that goes straight to the
+// debugger output (the log is gone by then).
+void LM1_CloseMainWindow(QP_NativeWindow* window);
