@@ -93,13 +93,17 @@ bool QP_HlslScanner::Next(Token& token)
 
 // Where the string opened at quote ends: after its closing quote, else at its line break (which
 // the next token read counts) or the end of the text.
-std::size_t QP_HlslScanner::StringEnd(std::size_t quote) const
+std::size_t QP_HlslScanner::StringEnd(std::size_t quote)
 {
     const bool escapedBreaks = (options & ESCAPED_BREAKS_IN_STRINGS) != 0;
     std::size_t i = quote + 1;
     for (; i < length && text[i] != '"' && text[i] != '\n'; ++i) {
-        if (text[i] == '\\' && i + 1 < length && (escapedBreaks || text[i + 1] != '\n'))
+        if (text[i] == '\\' && i + 1 < length && (escapedBreaks || text[i + 1] != '\n')) {
             ++i;
+            // An escaped break is still a line of the text: what follows keeps its number.
+            if (text[i] == '\n')
+                ++line;
+        }
     }
     return i < length && text[i] == '"' ? i + 1 : i;
 }

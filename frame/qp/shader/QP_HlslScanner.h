@@ -59,9 +59,8 @@ public:
         // lines were joined before the preprocessor ran, and end a directive at its line break.
         CONTINUED_DIRECTIVES = 1u << 0,
         // A backslash right before a line break inside a string escapes the break as well: the
-        // string goes on on the next line, and that break is not counted, so the lines after it
-        // are numbered one less. The guards and the stage scan read strings so, alike; the
-        // rewrite ends a string at its line break.
+        // string goes on on the next line (the break still counts as one). The guards and the
+        // stage scan read strings so, alike; the rewrite ends a string at its line break.
         ESCAPED_BREAKS_IN_STRINGS = 1u << 1,
         // #line N "" names the file "": the stage scan takes the name as written, where the
         // guards keep the file.
@@ -85,7 +84,7 @@ public:
 private:
     void SkipDirective();
     bool ReadLineDirective(std::size_t lineEnd, int& number, bool& named);
-    std::size_t StringEnd(std::size_t quote) const;
+    std::size_t StringEnd(std::size_t quote);
     std::size_t FileIndex(const std::string& name);
 
     const char* text;

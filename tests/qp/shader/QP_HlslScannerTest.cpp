@@ -60,10 +60,10 @@ TEST(QP_HlslScannerTest, TokensSkipCommentsAndDirectivesAndEachPassReadsTheCorne
     rewrite.insert(rewrite.end(), sixth.begin(), sixth.end());
     EXPECT_EQ(Scan(text, QP_HlslScanner::CONTINUED_DIRECTIVES | QP_HlslScanner::FORM_FEEDS_AS_SPACE), rewrite);
 
-    // The guards' and the stage scan's strings go on over an escaped line break, which no line
-    // counts.
+    // The guards' and the stage scan's strings go on over an escaped line break, which still
+    // counts as a line: what follows keeps the number the author sees.
     const Tokens escaped = Scan("\"a\\\nb\" c\nd", QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS);
-    EXPECT_EQ(escaped, (Tokens{"1s\"a\\\nb\"", "1nc", "2nd"}));
+    EXPECT_EQ(escaped, (Tokens{"1s\"a\\\nb\"", "2nc", "3nd"}));
 
     // Unclosed comments and strings end with the text; a lone '#' or '/' is harmless.
     EXPECT_EQ(Scan("a /* b\n c"), Tokens{"1na"});
