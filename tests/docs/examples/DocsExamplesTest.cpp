@@ -5,6 +5,7 @@
 //   ```qcs-include NAME     a file the document's shader blocks #include as NAME (written first)
 //   ```qcs-generated        lines build/vc-shader prints for the nearest qcs-shader block above;
 //                           a line "..." leaves lines out, each piece must appear as written
+//                           (the tool's #line lines, which name the temporary file, are skipped)
 //   ```qcs-shader-error     a shader the tools must refuse (exit 1); its messages are not compared
 //   ```qcs-script           a complete script: build/vc-seq must accept it (exit 0)
 //   ```values               lines "beat B channel C = V" for the nearest qcs-script block above:
@@ -116,7 +117,8 @@ ToolRun RunTool(const std::string& tool, const std::string& arguments, bool with
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
-// The pieces of a qcs-generated block: runs of lines between lines that read "...".
+// The pieces of a qcs-generated block: runs of lines between lines that read "...", each
+// without its last line break.
 std::vector<std::string> Pieces(const std::string& text)
 {
     std::vector<std::string> pieces(1);
@@ -126,10 +128,22 @@ std::vector<std::string> Pieces(const std::string& text)
         if (line == "...")
             pieces.emplace_back();
         else
-            pieces.back() += line + "\n";
+            pieces.back() += (pieces.back().empty() ? "" : "\n") + line;
     }
     pieces.erase(std::remove(pieces.begin(), pieces.end(), std::string()), pieces.end());
     return pieces;
+}
+
+// The text without its #line lines.
+std::string WithoutLineDirectives(const std::string& text)
+{
+    std::string kept;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.rfind("#line", 0) != 0)
+            kept += line + "\n";
+    return kept;
 }
 
 // One "beat B channel C = V" line of a values block.
@@ -250,10 +264,10 @@ TEST(DocsExamplesTest, ShaderExamplesCompileAndErrorExamplesAreRefused)
                 const ToolRun run = RunTool("vc-shader", "--glsl " + Quoted(shader), true);
                 EXPECT_EQ(run.status, 0) << block.where << ":\n" << run.output;
             } else if (block.kind == "qcs-generated" && !shader.empty()) {
-                const ToolRun run = RunTool("vc-shader", Quoted(shader), false);
+                const std::string hlsl = WithoutLineDirectives(RunTool("vc-shader", Quoted(shader), false).output);
                 for (const std::string& piece : Pieces(block.text))
-                    EXPECT_NE(run.output.find(piece), std::string::npos)
-                        << block.where << ": vc-shader no longer prints\n" << piece << "\nbut\n" << run.output;
+                    EXPECT_NE(hlsl.find(piece), std::string::npos)
+                        << block.where << ": vc-shader no longer prints\n" << piece << "\nbut\n" << hlsl;
             } else if (block.kind == "qcs-shader-error") {
                 const ToolRun run = RunTool("vc-shader", "--glsl " + Quoted(folder.Write("error.qcs", block.text)), true);
                 EXPECT_EQ(run.status, 1) << block.where << ": the error example is accepted:\n" << run.output;
