@@ -14,6 +14,8 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,12 +26,14 @@ namespace
 {
 // ---- tokenizer ------------------------------------------------------------------------
 
-// A token is a view into the script text; end is set when the text is exhausted.
+// A token is a view into the script text and the line it stands on; end is set when the text is
+// exhausted (its line is then that of the last token, where whatever is missing belongs).
 struct Token
 {
     const char* text = "";
     std::uint32_t length = 0;
     bool end = true;
+    int line = 1;
 };
 
 bool IsBlank(char c)
@@ -53,13 +57,17 @@ bool IsWordCharacter(char c)
 class Tokenizer
 {
 public:
-    Tokenizer(const char* scriptText, std::uint32_t scriptLength) : text(scriptText), length(scriptLength) {}
+    // name: the script's file as the author knows it, or null for a text without one.
+    Tokenizer(const char* scriptText, std::uint32_t scriptLength, const char* scriptName)
+        : text(scriptText), length(scriptLength), name(scriptName)
+    {
+    }
 
     Token Next()
     {
         SkipBlanksAndComments();
         if (position >= length)
-            return Token{};
+            return EndToken();
         const std::uint32_t start = position;
         const char first = text[position++];
         if (first == '-' || IsDigit(first)) {
@@ -81,32 +89,61 @@ public:
                 ++position;
             // A word that runs into the end of the text is not a token: the text simply ends.
             if (position >= length)
-                return Token{};
+                return EndToken();
         }
-        return Token{text + start, position - start, false};
+        lastTokenLine = line;
+        return Token{text + start, position - start, false, line};
+    }
+
+    // Reports an error at the line of token in the author's file: "assets/scene.qcs(4): error:
+    // Expected : after spline beat." (the message alone for a text without a name). file and
+    // line are those of the check, as for every report.
+    void Report(const char* file, int checkLine, const Token& token, const char* format, ...) const
+    {
+        char message[512];
+        va_list arguments;
+        va_start(arguments, format);
+        std::vsnprintf(message, sizeof(message), format, arguments);
+        va_end(arguments);
+        if (name)
+            QC_Report(QC_GetLog(), QC_LOG_ERROR, "%s(%d): error: %s", file, checkLine, name, token.line, message);
+        else
+            QC_Report(QC_GetLog(), QC_LOG_ERROR, "%s", file, checkLine, message);
     }
 
 private:
+    Token EndToken() const
+    {
+        Token end;
+        end.line = lastTokenLine;
+        return end;
+    }
+
     void SkipBlanksAndComments()
     {
         while (position < length) {
             const char c = text[position];
             if (IsBlank(c)) {
+                line += c == '\n';
                 ++position;
             } else if (c == '/' && position + 1 < length && text[position + 1] == '/') {
                 // Up to and with the next LF, and a CR directly after it.
                 position += 2;
                 while (position < length && text[position] != '\n')
                     ++position;
-                if (position < length)
+                if (position < length) {
                     ++position;
+                    ++line;
+                }
                 if (position < length && text[position] == '\r')
                     ++position;
             } else if (c == '/' && position + 1 < length && text[position + 1] == '*') {
                 // Not nested; an unclosed one runs to the end of the text.
                 position += 2;
-                while (position < length && !(text[position] == '*' && position + 1 < length && text[position + 1] == '/'))
+                while (position < length && !(text[position] == '*' && position + 1 < length && text[position + 1] == '/')) {
+                    line += text[position] == '\n';
                     ++position;
+                }
                 position = position < length ? position + 2 : length;
             } else {
                 return;
@@ -116,8 +153,15 @@ private:
 
     const char* text;
     std::uint32_t length;
+    const char* name;
     std::uint32_t position = 0;
+    int line = 1;
+    int lastTokenLine = 1;
 };
+
+// An error at the author's line of token, reported from the line of the check.
+#define SCRIPT_ERROR(tokens, token, format, ...) \
+    (tokens).Report(__FILE__, __LINE__, token, format __VA_OPT__(, ) __VA_ARGS__)
 
 // ---- token classes and readings -------------------------------------------------------
 
@@ -176,7 +220,7 @@ float ReadFloatConstant(const Token& token)
 
 // The channel number of a digits-only token. Numbers beyond the channel range, however many
 // digits they have, are refused rather than read with overflow.
-bool ReadChannelNumber(const Token& token, std::uint32_t* number)
+bool ReadChannelNumber(const Tokenizer& tokens, const Token& token, std::uint32_t* number)
 {
     std::uint64_t value = 0;
     for (std::uint32_t i = 0; i < token.length; ++i) {
@@ -186,9 +230,9 @@ bool ReadChannelNumber(const Token& token, std::uint32_t* number)
     }
     if (value > QD_SEQUENCER_MAX_CHANNEL) {
         if (value <= INT32_MAX)
-            QC_ERROR("Channel %d is out of range.", static_cast<int>(value));
+            SCRIPT_ERROR(tokens, token, "Channel %d is out of range.", static_cast<int>(value));
         else
-            QC_ERROR("Channel %.*s is out of range.", static_cast<int>(token.length), token.text);
+            SCRIPT_ERROR(tokens, token, "Channel %.*s is out of range.", static_cast<int>(token.length), token.text);
         return false;
     }
     *number = static_cast<std::uint32_t>(value);
@@ -208,7 +252,7 @@ bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD
 {
     current = tokens.Next();
     if (!Is(current, "(")) {
-        QC_ERROR("Expected (.");
+        SCRIPT_ERROR(tokens, current, "Expected (.");
         return false;
     }
     std::vector<QD_SequencerKey> keys;
@@ -222,7 +266,7 @@ bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD
         if (Is(current, "+")) {
             current = tokens.Next();
             if (!IsFloatConstant(current)) {
-                QC_ERROR("Expected float for beat in spline.");
+                SCRIPT_ERROR(tokens, current, "Expected float for beat in spline.");
                 return false;
             }
             // Relative to the previous key of this spline; the first key is relative to 0.
@@ -230,17 +274,17 @@ bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD
         } else if (IsFloatConstant(current)) {
             beat = ReadFloatConstant(current);
         } else {
-            QC_ERROR("Expected float for beat in spline.");
+            SCRIPT_ERROR(tokens, current, "Expected float for beat in spline.");
             return false;
         }
         current = tokens.Next();
         if (!Is(current, ":")) {
-            QC_ERROR("Expected : after spline beat.");
+            SCRIPT_ERROR(tokens, current, "Expected : after spline beat.");
             return false;
         }
         current = tokens.Next();
         if (!IsFloatConstant(current)) {
-            QC_ERROR("Expected float for value in spline.");
+            SCRIPT_ERROR(tokens, current, "Expected float for value in spline.");
             return false;
         }
         keys.push_back(QD_SequencerKey{beat, ReadFloatConstant(current)});
@@ -248,7 +292,7 @@ bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD
         if (Is(current, ")"))
             break;
         if (!Is(current, ",")) {
-            QC_ERROR(", or ) for end of spline.");
+            SCRIPT_ERROR(tokens, current, ", or ) for end of spline.");
             return false;
         }
     }
@@ -260,18 +304,18 @@ bool ParseBeat(Tokenizer& tokens, Token& current, QC_Ptr<QD_SequencerChannel>& c
 {
     current = tokens.Next();
     if (!Is(current, "(")) {
-        QC_ERROR("Expected ( after beat.");
+        SCRIPT_ERROR(tokens, current, "Expected ( after beat.");
         return false;
     }
     current = tokens.Next();
     if (!IsFloatConstant(current)) {
-        QC_ERROR("Expected amplifier for beat.");
+        SCRIPT_ERROR(tokens, current, "Expected amplifier for beat.");
         return false;
     }
     const float amplifier = ReadFloatConstant(current);
     current = tokens.Next();
     if (!Is(current, ")")) {
-        QC_ERROR("Expected ) after beattrigger arguments.");
+        SCRIPT_ERROR(tokens, current, "Expected ) after beattrigger arguments.");
         return false;
     }
     channel = new QD_SequencerBeat(amplifier);
@@ -300,7 +344,7 @@ bool ParseBody(Tokenizer& tokens, const Token& token, QC_Ptr<QD_SequencerChannel
     else
         parsed = false;
     if (!parsed)
-        QC_ERROR("No channel of type %.*s.", PrintLength(current), current.text);
+        SCRIPT_ERROR(tokens, current, "No channel of type %.*s.", PrintLength(current), current.text);
     return parsed;
 }
 
@@ -311,22 +355,22 @@ bool ParseStatements(Tokenizer& tokens, QD_Sequencer& sequencer)
         if (token.end)
             return true;
         if (!IsDigitsOnly(token)) {
-            QC_ERROR("Expected number constant for channel.");
+            SCRIPT_ERROR(tokens, token, "Expected number constant for channel.");
             return false;
         }
         std::uint32_t number = 0;
-        if (!ReadChannelNumber(token, &number))
+        if (!ReadChannelNumber(tokens, token, &number))
             return false;
         const int channelNumber = static_cast<int>(number);
 
         token = tokens.Next();
         if (!Is(token, "=")) {
-            QC_ERROR("Expected = to assign channel %d a value.", channelNumber);
+            SCRIPT_ERROR(tokens, token, "Expected = to assign channel %d a value.", channelNumber);
             return false;
         }
         token = tokens.Next();
         if (token.end) {
-            QC_ERROR("Expected assigned to channel %d.", channelNumber);
+            SCRIPT_ERROR(tokens, token, "Expected assigned to channel %d.", channelNumber);
             return false;
         }
         QC_Ptr<QD_SequencerChannel> channel;
@@ -334,7 +378,7 @@ bool ParseStatements(Tokenizer& tokens, QD_Sequencer& sequencer)
             return false;
         token = tokens.Next();
         if (!Is(token, ";")) {
-            QC_ERROR("Expected ; at end of channel %d assignment.", channelNumber);
+            SCRIPT_ERROR(tokens, token, "Expected ; at end of channel %d assignment.", channelNumber);
             return false;
         }
         sequencer.SetChannel(channel.Get(), number);
@@ -344,14 +388,14 @@ bool ParseStatements(Tokenizer& tokens, QD_Sequencer& sequencer)
 
 // ---- entry points ---------------------------------------------------------------------
 
-bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer)
+bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer, const char* name)
 {
     // Built aside and handed out only whole: a script with an error never yields a partial
     // sequencer, and the caller's stays in use.
     QC_Ptr<QD_Sequencer> built(new QD_Sequencer);
     // A leading byte-order mark is no token; it comes before line 1's first character.
     const std::uint32_t mark = static_cast<std::uint32_t>(QC_ByteOrderMarkLength(text, length));
-    Tokenizer tokens(text + mark, length - mark);
+    Tokenizer tokens(text + mark, length - mark, name);
     if (!ParseStatements(tokens, *built))
         return false;
     sequencer = built;
@@ -364,5 +408,5 @@ bool QD_ParseSequencerScript(const char* path, QC_Ptr<QD_Sequencer>& sequencer)
     QC_String text;
     if (!QC_ReadFile(filePath.CStr(), text))
         return false;
-    return QD_ParseSequencerText(text.CStr(), text.Length(), sequencer);
+    return QD_ParseSequencerText(text.CStr(), text.Length(), sequencer, filePath.CStr());
 }

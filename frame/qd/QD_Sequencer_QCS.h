@@ -8,9 +8,10 @@
 //   14 = beat(0.25);                            // ramp: song position × 0.25
 //   /* block comments */ and // line comments
 //
-// Channel numbers run from 0 to QD_SEQUENCER_MAX_CHANNEL. Every error is reported at level 2
-// with the line of the check; the parse then stops and the caller's sequencer stays as it was,
-// so a broken script never replaces a working one.
+// Channel numbers run from 0 to QD_SEQUENCER_MAX_CHANNEL. Every error is reported at level 2,
+// its message naming the script's file and line as the author sees them
+// ("assets/scene.qcs(4): error: Expected : after spline beat."); the parse then stops and the
+// caller's sequencer stays as it was, so a broken script never replaces a working one.
 //
 //   QC_Ptr<QD_Sequencer> sequencer;
 //   if (QD_ParseSequencerScript("assets/scene.qcs", sequencer)) ...
@@ -25,5 +26,7 @@
 // is left untouched. A path of 1024 characters or more is fatal.
 bool QD_ParseSequencerScript(const char* path, QC_Ptr<QD_Sequencer>& sequencer);
 
-// The same for a text in memory (length bytes; NUL bytes are ordinary characters).
-bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer);
+// The same for a text in memory (length bytes; NUL bytes are ordinary characters). name is the
+// file the errors name; without one they carry the message alone.
+bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer,
+                           const char* name = nullptr);

@@ -204,6 +204,36 @@ TEST(QD_SequencerScriptTest, EachErrorIsReportedOnceWithItsFollowUpAndLeavesTheS
     }
 }
 
+TEST(QD_SequencerScriptTest, ErrorsOfANamedScriptNameItsFileAndTheAuthorsLine)
+{
+    struct Case
+    {
+        const char* script;
+        const char* error;
+    };
+    // Lines count every LF: in blank runs, after line comments, inside block comments and with
+    // CR LF ends; an error where the text runs out stands on the line of the last token, where
+    // the missing part belongs.
+    const Case cases[] = {
+        {"5 = x;", "scene.qcs(1): error: No channel of type x."},
+        {"1 = 1;\n\n\n2 = linear(0:0 4:1);", "scene.qcs(4): error: , or ) for end of spline."},
+        {"// a\r\n// b\r\n3 = beat(2;\r\n", "scene.qcs(3): error: Expected ) after beattrigger arguments."},
+        {"/* one\ntwo\nthree */ 4 =\n\n7 8;", "scene.qcs(5): error: Expected ; at end of channel 4 assignment."},
+        {"1 = 2;\n99999 = 1;", "scene.qcs(2): error: Channel 99999 is out of range."},
+        {"1 = 2;\n2 =\n\n", "scene.qcs(2): error: Expected assigned to channel 2."},
+    };
+    for (const Case& failure : cases) {
+        LogCapture log;
+        QC_Ptr<QD_Sequencer> sequencer(new QD_Sequencer);
+        const std::string text = failure.script;
+        EXPECT_FALSE(QD_ParseSequencerText(text.data(), static_cast<std::uint32_t>(text.size()), sequencer, "scene.qcs"))
+            << failure.script;
+        ASSERT_FALSE(log.Errors().empty()) << failure.script;
+        EXPECT_EQ(log.Errors().front(), failure.error) << failure.script;
+        EXPECT_EQ(log.Reports().front().file, "frame/qd/QD_Sequencer_QCS.cpp") << "reported from the check";
+    }
+}
+
 TEST(QD_SequencerScriptTest, FloatConstantsAndTheirReading)
 {
     const QC_Ptr<QD_Sequencer> sequencer = ParseOk("1 = -1; 2 = 2.; 3 = -.5; 4 = 0.25; 5 = -; 6 = .; 7 = 007;"
@@ -325,7 +355,7 @@ TEST(QD_SequencerScriptTest, FilesAreReadInTextModeAndAFailedParseKeepsThePrevio
 
     EXPECT_FALSE(QD_ParseSequencerScript(bad.c_str(), sequencer));
     EXPECT_EQ(sequencer.Get(), loaded);
-    EXPECT_EQ(log.Errors(), (std::vector<std::string>{"Expected ; at end of channel 1 assignment."}));
+    EXPECT_EQ(log.Errors(), (std::vector<std::string>{bad + "(1): error: Expected ; at end of channel 1 assignment."}));
 
     log.Clear();
     EXPECT_FALSE(QD_ParseSequencerScript(dir.File("missing.qcs").c_str(), sequencer));

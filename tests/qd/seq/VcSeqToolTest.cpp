@@ -63,12 +63,16 @@ TEST(VcSeqToolTest, PrintsEveryAssignedChannelAtEachBeatInOrder)
 TEST(VcSeqToolTest, ScriptErrorsGoToStderrWithExitStatusOne)
 {
     TempDir dir;
-    const std::string script = dir.Write("broken.qcs", "3 = linear();\n");
+    const std::string script = dir.Write("broken.qcs", "// two good lines first\n1 = 0.5;\n3 = linear();\n");
     const ToolRun run = RunTool("'" + script + "'", true);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.output.find("frame/qd/QD_Sequencer_QCS.cpp("), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("[ERROR] Expected float for beat in spline.\n"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("[ERROR] No channel of type ).\n"), std::string::npos) << run.output;
+    // Each message names the script and the line the author wrote.
+    EXPECT_NE(run.output.find("[ERROR] " + script + "(3): error: Expected float for beat in spline.\n"),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("[ERROR] " + script + "(3): error: No channel of type ).\n"), std::string::npos)
+        << run.output;
 
     EXPECT_EQ(RunTool("'" + dir.File("missing.qcs") + "'", false).status, 1);
     EXPECT_EQ(RunTool("'" + script + "' --at", false).status, 2);
