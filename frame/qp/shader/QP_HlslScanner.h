@@ -81,6 +81,12 @@ public:
     // The name of a token's file: 0 is the source name, the others come from #line directives.
     const std::string& FileName(std::size_t file) const { return files[file]; }
 
+    // Where the scan stands: the line and file of the byte after the last token read, and once
+    // Next has returned false, of the end of the text (every line break is counted, in comments,
+    // strings and directives alike).
+    int Line() const { return line; }
+    std::size_t File() const { return file; }
+
 private:
     void SkipDirective();
     bool ReadLineDirective(std::size_t lineEnd, int& number, bool& named);

@@ -8,6 +8,7 @@
 #include "QC_Log.h"
 #include "QP_ConstantBlockRewrite.h"
 #include "QP_EffectSyntax.h"
+#include "QP_HlslScanner.h"
 #include "QP_ShaderCode.h"
 #include "QP_ShaderPreprocessor.h"
 #include "QP_ShaderRegisters.h"
@@ -312,11 +313,16 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
     // The front end reads up to a NUL or the length, whichever comes first; a NUL inside the
     // text would silently cut it, so it is an error here.
     if (const void* nul = std::memchr(source, '\0', sourceLength)) {
-        const char* end = static_cast<const char*>(nul);
-        const long line = 1 + std::count(source, end, '\n');
+        // Named as every other message names its place: after the text's #line directives (a
+        // generated text carries its author's lines in them).
+        QP_HlslScanner scanner(source, static_cast<std::size_t>(static_cast<const char*>(nul) - source), sourceName,
+                               QP_HlslScanner::CONTINUED_DIRECTIVES);
+        QP_HlslScanner::Token token;
+        while (scanner.Next(token)) {
+        }
         if (errors)
-            *errors = MakeTextBlob("ERROR: " + std::string(sourceName && sourceName[0] ? sourceName : "0") + ":" +
-                                   std::to_string(line) + ": The source text contains a NUL character.\n");
+            *errors = MakeTextBlob("ERROR: " + scanner.FileName(scanner.File()) + ":" + std::to_string(scanner.Line()) +
+                                   ": The source text contains a NUL character.\n");
         return QP_E_FAIL;
     }
     StartFrontEnd();

@@ -305,6 +305,8 @@ TEST(QP_ShaderPreprocessTest, EveryTextFailureNamesItsFileAndLine)
     };
     const Case cases[] = {
         {"NUL in the text", std::string("float4 a;\n\nfloat4 \0b;\n", 22), mainName + ":3:"},
+        {"NUL after a #line directive (a generated text)",
+         std::string("#line 40 \"author.qcs\"\nfloat4 a; /* one\nmore */\nfloat4 \0b;\n", 58), "author.qcs:42:"},
         {"NUL in an included file", "\n#include \"nul.hlsl\"\n", mainName + ":2:"},
         {"#error", "\n\n\n#error stop here\n", mainName + ":4:"},
         {"macro call never closed", "#define F(x) x\nfloat4 a = F(1,\n", mainName + ":"},
