@@ -3,7 +3,10 @@
 //   vc-shader [--glsl] [--stage vertex|pixel] FILE.qcs
 //
 // Parses FILE and prints the generated HLSL of the named stage (both, vertex first, when none is
-// named) to standard output; log lines go to standard error. Exit status: 0 when nothing was
+// named) to standard output, #line directives included: it is the text the compiler reads, and
+// they say which line of FILE each part comes from. Log lines go to standard error; every
+// message about the source names its place as FILE(LINE): or FILE(LINE,COLUMN): (see
+// QR_ShaderMessages), FILE as given on the command line. Exit status: 0 when nothing was
 // reported at level 2 or above, 1 otherwise, 2 for a wrong command line or an unreadable file.
 // A fatal error ends the tool like any process, with the fatal exit code.
 //
@@ -64,12 +67,12 @@ void AppendPlatformGlsl(const char* path, const QC_StringBase& source, bool want
     QR_CreateRenderer(settings);
     QR_Renderer* renderer = QR_GetRenderer();
     if (wantVertex) {
-        QC_Ptr<QR_VertexShader> shader = renderer->CreateVertexShader(source, &include);
+        QC_Ptr<QR_VertexShader> shader = renderer->CreateVertexShader(source, &include, path);
         if (shader)
             text.Append(shader->GetPlatformCodeText());
     }
     if (wantPixel) {
-        QC_Ptr<QR_PixelShader> shader = renderer->CreatePixelShader(source, &include);
+        QC_Ptr<QR_PixelShader> shader = renderer->CreatePixelShader(source, &include, path);
         if (shader)
             text.Append(shader->GetPlatformCodeText());
     }
@@ -123,7 +126,7 @@ int main(int argc, char** argv)
         AppendPlatformGlsl(path, source, wantVertex, wantPixel, text);
     } else {
         QR_ShaderParser parser;
-        parser.Parse(source);
+        parser.Parse(source, path);
         if (wantVertex)
             QR_ShaderGenerator_HLSL::GenerateVertexShader(parser.Description(), text);
         if (wantPixel)

@@ -41,8 +41,9 @@ void QD_ShaderAsset::MainThreadStep()
     const std::string file = path.CStr();
     const std::size_t slash = file.find_last_of('/');
     QP_FileInclude include(slash == std::string::npos ? "" : file.substr(0, slash).c_str());
-    QC_Ptr<QR_VertexShader> vertexShader = renderer->CreateVertexShader(source, &include);
-    QC_Ptr<QR_PixelShader> pixelShader = renderer->CreatePixelShader(source, &include);
+    // Messages name the file by the asset's path, and included files relative to it.
+    QC_Ptr<QR_VertexShader> vertexShader = renderer->CreateVertexShader(source, &include, path.CStr());
+    QC_Ptr<QR_PixelShader> pixelShader = renderer->CreatePixelShader(source, &include, path.CStr());
     usedFiles = include.OpenedFiles();
     usedFiles.insert(usedFiles.end(), include.MissingFiles().begin(), include.MissingFiles().end());
     if (vertexShader && pixelShader)

@@ -90,8 +90,12 @@ public:
     virtual QC_Ptr<QR_IndexBuffer> CreateIndexBuffer(QR_Usage usage, std::uint32_t bytesPerIndex,
                                                      std::uint32_t indexCount, const void* initialData) = 0;
     // Source text of the shading language; empty when translation or compilation failed. The
-    // stage code's #include directives are answered by include (none: each is an error).
-    virtual QC_Ptr<QR_PixelShader> CreatePixelShader(const QC_StringBase& source, QP_Include* include = nullptr) = 0;
+    // stage code's #include directives are answered by include (none: each is an error), and
+    // sourceName names the file the text was read from: every message about the source names its
+    // place there ("assets/o1.qcs(18): error: ..."; null: "0"), and included files are named
+    // relative to it.
+    virtual QC_Ptr<QR_PixelShader> CreatePixelShader(const QC_StringBase& source, QP_Include* include = nullptr,
+                                                     const char* sourceName = nullptr) = 0;
     virtual QC_Ptr<QR_RasteriserState> CreateRasteriserState(const QR_RasteriserDesc& desc) = 0;
     virtual QC_Ptr<QR_RenderTarget> CreateRenderTarget(std::uint32_t width, std::uint32_t height) = 0;
     virtual QC_Ptr<QR_SamplerState> CreateSamplerState(const QR_SamplerDesc& desc) = 0;
@@ -103,8 +107,10 @@ public:
     // For a window only: windowed, the window's client size, vsync on.
     virtual QC_Ptr<QR_SwapChain> CreateSwapChain(QP_NativeWindow* window) = 0;
     virtual QC_Ptr<QR_Texture2D> CreateTexture2D(std::uint32_t width, std::uint32_t height) = 0;
-    // With its input layout; empty when translation or compilation failed. Includes as above.
-    virtual QC_Ptr<QR_VertexShader> CreateVertexShader(const QC_StringBase& source, QP_Include* include = nullptr) = 0;
+    // With its input layout; empty when translation or compilation failed. Includes and the
+    // source's name as above.
+    virtual QC_Ptr<QR_VertexShader> CreateVertexShader(const QC_StringBase& source, QP_Include* include = nullptr,
+                                                       const char* sourceName = nullptr) = 0;
     virtual QC_Ptr<QR_VertexBuffer> CreateVertexBuffer(QR_Usage usage, std::uint32_t stride,
                                                        std::uint32_t vertexCount, const void* initialData) = 0;
     // The current render context with a reference for the caller.

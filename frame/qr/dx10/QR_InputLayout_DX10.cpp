@@ -2,6 +2,7 @@
 
 #include "QC_Log.h"
 #include "QP_ShaderCompiler.h"
+#include "QR_ShaderMessages.h"
 
 #include <cstring>
 
@@ -32,7 +33,7 @@ const ElementRow* FindRow(QR_ShaderSemantic semantic)
 }
 } // namespace
 
-void QR_InputLayout_DX10::Describe(const QR_ShaderList<QR_ShaderParameter>& inputs, QR_InputElements& elements,
+bool QR_InputLayout_DX10::Describe(const QR_ShaderList<QR_ShaderParameter>& inputs, QR_InputElements& elements,
                                    QC_StringBase& dummyText)
 {
     elements = QR_InputElements();
@@ -44,7 +45,7 @@ void QR_InputLayout_DX10::Describe(const QR_ShaderList<QR_ShaderParameter>& inpu
             continue;
         const ElementRow* row = FindRow(semantic);
         if (!row)
-            QC_FATAL("Unknown input with semantic %d.", static_cast<int>(semantic));
+            return false;
         QP_InputElementDesc& element = elements.elements[elements.count++];
         element.semanticName = row->semanticName;
         element.semanticIndex = 0;
@@ -59,23 +60,34 @@ void QR_InputLayout_DX10::Describe(const QR_ShaderList<QR_ShaderParameter>& inpu
         dummyText.Append(row->dummyLine);
     }
     dummyText.Append("out float4 outPosition: SV_POSITION){ outPosition = 0; }");
+    return true;
 }
 
 void QR_InputLayout_DX10::Build(QP_Device* device, const QR_ShaderList<QR_ShaderParameter>& inputs,
-                                const char* profile)
+                                const char* profile, const char* sourceName, std::uint32_t stageLine)
 {
     QR_InputElements elements;
     QC_String dummyText;
-    Describe(inputs, elements, dummyText);
+    // The generator has reported the input's semantic at its line, and the stage does not compile.
+    if (!Describe(inputs, elements, dummyText))
+        return;
     vertexSize = elements.vertexSize;
 
+    // The dummy is made from main's parameters: its one line is numbered as main's, in the
+    // source's file (a #line without a name keeps the name the compile is given).
+    QC_String text("#line ");
+    char digits[16];
+    QC_IntToString(static_cast<int>(stageLine), digits);
+    text.Append(digits);
+    text.Append('\n');
+    text.Append(dummyText);
     QC_Ptr<QP_Blob> code, errors;
-    if (QP_Failed(QP_Compile(dummyText.CStr(), dummyText.Length(), nullptr, "main", profile, &code, &errors))) {
+    if (QP_Failed(QP_Compile(text.CStr(), text.Length(), sourceName, "main", profile, &code, &errors))) {
         QC_ERROR("Failed to create input layout. Shader compilation failed, D3D message is \"%s\"",
-                 QP_BlobText(errors.Get()));
+                 QR_ShaderMessages::FromCompiler(QP_BlobText(errors.Get()), sourceName, stageLine).CStr());
         return;
     }
     if (QP_Failed(device->CreateInputLayout(elements.elements, elements.count, code->GetBufferPointer(),
                                             code->GetBufferSize(), &platformLayout)))
-        QC_ERROR("Failed to create input layout.");
+        QC_ERROR("%sFailed to create input layout.", QR_ShaderMessages::Place(sourceName, stageLine).CStr());
 }

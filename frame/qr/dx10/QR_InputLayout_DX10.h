@@ -8,13 +8,14 @@
 //   QR_Colour       COLOR 0        R32G32B32A32_FLOAT   16     in float4 color0 : COLOR0,
 //   QR_TexCoord0    TEXCOORD 0     R32G32_FLOAT         8      in float2 texCoord0 : TEXCOORD0,
 //   QR_InstanceId   (system value: no element, no line)
-//   anything else   fatal "Unknown input with semantic %d."
+//   anything else   no layout (the generator reports the semantic; the stage does not compile)
 //
 // A vertex buffer drawn with the shader holds exactly these elements per vertex: its stride
 // must equal VertexSize(). The layout is checked against a dummy vertex shader made from the
 // same parameters, so it exists independently of the real shader's compiled code. A failed
 // dummy compilation or layout creation is reported at level 2 and leaves platformLayout empty;
-// the vertex shader is made all the same and binds that empty layout.
+// the vertex shader is made all the same and binds that empty layout. The dummy is numbered as
+// main's line of the source, so its messages name that place (QR_ShaderMessages).
 
 #include "QC_Ptr.h"
 #include "QC_String.h"
@@ -37,15 +38,18 @@ class QR_InputLayout_DX10 : public QC_RefCounted
 {
 public:
     // Fills platformLayout from the vertex inputs, checked against the dummy shader compiled
-    // with profile ("vs_4_0" or "vs_5_0").
-    void Build(QP_Device* device, const QR_ShaderList<QR_ShaderParameter>& inputs, const char* profile);
+    // with profile ("vs_4_0" or "vs_5_0"). Messages name stageLine (main's) of the file
+    // sourceName (null: "0").
+    void Build(QP_Device* device, const QR_ShaderList<QR_ShaderParameter>& inputs, const char* profile,
+               const char* sourceName, std::uint32_t stageLine);
 
     std::uint32_t VertexSize() const { return vertexSize; }
 
     // The element array and the dummy shader's text ("void main(" ... "out float4 outPosition:
     // SV_POSITION){ outPosition = 0; }") of the inputs. The first element is at offset 0, every
-    // later one append-aligned. Fatal for an input without an element.
-    static void Describe(const QR_ShaderList<QR_ShaderParameter>& inputs, QR_InputElements& elements,
+    // later one append-aligned. False, the two left part-filled, for an input without an element
+    // (a semantic the vertex stage cannot take in: the parser knows every keyword in every stage).
+    static bool Describe(const QR_ShaderList<QR_ShaderParameter>& inputs, QR_InputElements& elements,
                          QC_StringBase& dummyText);
 
     QC_Ptr<QP_InputLayout> platformLayout;

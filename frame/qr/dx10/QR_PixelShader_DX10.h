@@ -9,12 +9,17 @@
 #include "QP_Include.h"
 #include "QR_PixelShader.h"
 
+#include <cstdint>
+
 class QR_PixelShader_DX10 : public QR_PixelShader
 {
 public:
     // Compiles the HLSL text with entry "QR_Main" and profile, and makes the platform shader.
-    // Failures are reported at level 2 and leave platformShader empty.
-    void Compile(QP_Device* device, const QC_StringBase& text, QP_Include* include, const char* profile);
+    // Failures are reported at level 2 and leave platformShader empty; their messages name places
+    // in the file sourceName (QR_ShaderMessages), stageLine where the compiler or the driver names
+    // none.
+    void Compile(QP_Device* device, const QC_StringBase& text, const char* sourceName, std::uint32_t stageLine,
+                 QP_Include* include, const char* profile);
 
     const char* GetPlatformCodeText() const override { return platformShader ? platformShader->GetGlslText() : ""; }
 

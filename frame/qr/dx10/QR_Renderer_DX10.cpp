@@ -317,30 +317,35 @@ QC_Ptr<QR_RenderTarget> QR_Renderer_DX10::CreateRenderTarget(std::uint32_t width
 }
 
 // --- shaders -------------------------------------------------------------------------------------
-QC_Ptr<QR_VertexShader> QR_Renderer_DX10::CreateVertexShader(const QC_StringBase& source, QP_Include* include)
+QC_Ptr<QR_VertexShader> QR_Renderer_DX10::CreateVertexShader(const QC_StringBase& source, QP_Include* include,
+                                                             const char* sourceName)
 {
     QC_Ptr<QR_VertexShader_DX10> shader(new QR_VertexShader_DX10());
     QR_ShaderParser parser;
-    parser.Parse(source);
+    parser.Parse(source, sourceName);
     QC_String text;
     QR_ShaderGenerator_HLSL::GenerateVertexShader(parser.Description(), text);
     // The layout is built whatever becomes of the stage itself.
     QC_Ptr<QR_InputLayout_DX10> layout(new QR_InputLayout_DX10());
-    layout->Build(device.Get(), parser.Description().vertexStage.inputs, constants.vertexProfile);
-    shader->Compile(device.Get(), text, include, layout.Get(), constants.vertexProfile);
+    layout->Build(device.Get(), parser.Description().vertexStage.inputs, constants.vertexProfile, sourceName,
+                  parser.Description().vertexStage.PlaceLine());
+    shader->Compile(device.Get(), text, sourceName, parser.Description().vertexStage.PlaceLine(), include,
+                    layout.Get(), constants.vertexProfile);
     if (!shader->platformShader)
         return nullptr;
     return shader;
 }
 
-QC_Ptr<QR_PixelShader> QR_Renderer_DX10::CreatePixelShader(const QC_StringBase& source, QP_Include* include)
+QC_Ptr<QR_PixelShader> QR_Renderer_DX10::CreatePixelShader(const QC_StringBase& source, QP_Include* include,
+                                                           const char* sourceName)
 {
     QC_Ptr<QR_PixelShader_DX10> shader(new QR_PixelShader_DX10());
     QR_ShaderParser parser;
-    parser.Parse(source);
+    parser.Parse(source, sourceName);
     QC_String text;
     QR_ShaderGenerator_HLSL::GeneratePixelShader(parser.Description(), text);
-    shader->Compile(device.Get(), text, include, constants.pixelProfile);
+    shader->Compile(device.Get(), text, sourceName, parser.Description().pixelStage.PlaceLine(), include,
+                    constants.pixelProfile);
     if (!shader->platformShader)
         return nullptr;
     return shader;

@@ -28,7 +28,8 @@ public:
                                                  QR_IndexBuffer* indexBuffer) override;
     QC_Ptr<QR_IndexBuffer> CreateIndexBuffer(QR_Usage usage, std::uint32_t bytesPerIndex, std::uint32_t indexCount,
                                              const void* initialData) override;
-    QC_Ptr<QR_PixelShader> CreatePixelShader(const QC_StringBase& source, QP_Include* include) override;
+    QC_Ptr<QR_PixelShader> CreatePixelShader(const QC_StringBase& source, QP_Include* include,
+                                             const char* sourceName) override;
     QC_Ptr<QR_RasteriserState> CreateRasteriserState(const QR_RasteriserDesc& desc) override;
     QC_Ptr<QR_RenderTarget> CreateRenderTarget(std::uint32_t width, std::uint32_t height) override;
     QC_Ptr<QR_SamplerState> CreateSamplerState(const QR_SamplerDesc& desc) override;
@@ -37,7 +38,8 @@ public:
                                          bool vsync) override;
     QC_Ptr<QR_SwapChain> CreateSwapChain(QP_NativeWindow* window) override;
     QC_Ptr<QR_Texture2D> CreateTexture2D(std::uint32_t width, std::uint32_t height) override;
-    QC_Ptr<QR_VertexShader> CreateVertexShader(const QC_StringBase& source, QP_Include* include) override;
+    QC_Ptr<QR_VertexShader> CreateVertexShader(const QC_StringBase& source, QP_Include* include,
+                                               const char* sourceName) override;
     QC_Ptr<QR_VertexBuffer> CreateVertexBuffer(QR_Usage usage, std::uint32_t stride, std::uint32_t vertexCount,
                                                const void* initialData) override;
     QC_Ptr<QR_RenderContext> GetRenderContext() override;

@@ -11,13 +11,17 @@
 #include "QR_InputLayout_DX10.h"
 #include "QR_VertexShader.h"
 
+#include <cstdint>
+
 class QR_VertexShader_DX10 : public QR_VertexShader
 {
 public:
     // Keeps layout, compiles the HLSL text with entry "QR_Main" and profile, and makes the
-    // platform shader. Failures are reported at level 2 and leave platformShader empty.
-    void Compile(QP_Device* device, const QC_StringBase& text, QP_Include* include, QR_InputLayout_DX10* layout,
-                 const char* profile);
+    // platform shader. Failures are reported at level 2 and leave platformShader empty; their
+    // messages name places in the file sourceName (QR_ShaderMessages), stageLine where the
+    // compiler or the driver names none.
+    void Compile(QP_Device* device, const QC_StringBase& text, const char* sourceName, std::uint32_t stageLine,
+                 QP_Include* include, QR_InputLayout_DX10* layout, const char* profile);
 
     const char* GetPlatformCodeText() const override { return platformShader ? platformShader->GetGlslText() : ""; }
 

@@ -12,6 +12,9 @@
 // Register numbering follows from the order of the lists: sampler i is bound to texture register
 // t<i> and sampler register s<i>, constant block i to buffer register b<i>.
 //
+// Every record carries the line of the source it was read from (from 1; 0 for a record the
+// source did not give), so the generated text can name the author's line for what it makes of it.
+//
 // Sections: semantics and types, the fixed-capacity list, the records, semantic lookups.
 
 #include "QC_String.h"
@@ -111,6 +114,7 @@ struct QR_ShaderConstant
 {
     QR_ShaderConstantType type = QR_SHADER_CONSTANT_UNKNOWN;
     QR_ShaderName name;
+    std::uint32_t line = 0; // of its type
 };
 
 // Becomes a structure "QR_ConstantBlockStruct<i>" and a cbuffer "QR_ConstantBlock<i>" whose single
@@ -119,6 +123,7 @@ struct QR_ShaderConstantBlock
 {
     QR_ShaderName name;
     QR_ShaderList<QR_ShaderConstant> constants;
+    std::uint32_t line = 0; // of its name
 };
 
 struct QR_ShaderSampler
@@ -126,12 +131,14 @@ struct QR_ShaderSampler
     QR_ShaderSamplerType type = QR_SHADER_SAMPLER_UNKNOWN;
     // Base name of the HLSL variables <name>_texture and <name>_state.
     QR_ShaderName name;
+    std::uint32_t line = 0; // of its type
 };
 
 struct QR_ShaderParameter
 {
     QR_ShaderSemantic semantic = QR_SEMANTIC_UNKNOWN;
     QR_ShaderName name;
+    std::uint32_t line = 0; // of its qualifier
 };
 
 struct QR_ShaderStage
@@ -141,10 +148,18 @@ struct QR_ShaderStage
     QR_ShaderList<QR_ShaderParameter> outputs;
     // The text between the braces of the stage block, verbatim; empty without such a block.
     QC_String code;
+    std::uint32_t blockLine = 0; // of the block's keyword (the last block's)
+    std::uint32_t codeLine = 0;  // of the block's "{", where the code's first line is
+    std::uint32_t entryLine = 0; // of the word main of the last main read
+
+    // The line that messages about the stage as a whole name: its main's, else its block's, else 1.
+    std::uint32_t PlaceLine() const { return entryLine ? entryLine : blockLine ? blockLine : 1; }
 };
 
 struct QR_ShaderDescription
 {
+    // The file the source was read from, as its reader named it; empty for a source of no file.
+    QC_String sourceName;
     // In order of appearance, over all constants blocks and all samplers blocks of the source.
     QR_ShaderList<QR_ShaderConstantBlock> constantBlocks;
     QR_ShaderList<QR_ShaderSampler> samplers;

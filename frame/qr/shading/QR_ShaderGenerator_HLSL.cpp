@@ -1,5 +1,7 @@
 #include "QR_ShaderGenerator_HLSL.h"
 
+#include "QR_ShaderMessages.h"
+
 namespace
 {
 // Nineteen lines. The first fourteen give the semantic keywords their types; QR_Sample ends in a
@@ -25,7 +27,8 @@ const char kPrelude[] =
     "#define QR_PI 3.1415926535897932384626433832795\n"
     "#define QR_PI2 6.28318530717958647692528676655901\n";
 
-using SemanticLookup = const char* (*)(QR_ShaderSemantic);
+// The column of the semantic table that holds the semantic strings of one structure.
+using SemanticColumn = const char* QR_ShaderSemanticInfo::*;
 
 void AppendNumber(QC_StringBase& text, std::uint32_t value)
 {
@@ -42,20 +45,85 @@ const char* StringOrReport(const char* semanticString, int line)
     return "";
 }
 
-void AppendStructure(QC_StringBase& text, const char* structName, const QR_ShaderList<QR_ShaderParameter>& parameters,
-                     SemanticLookup semanticString)
+// The line map: the generated text is written line by line, each line that may draw a message
+// with the source line it was made from, and a #line directive is written wherever the numbering
+// would not give that line by itself. So the compiler (and every pass of the chain, which follow
+// the directives) names the author's file and line for every line it reports. Lines written
+// without a source line (braces, the prelude's later lines) run on from the last one mapped.
+class LineMap
+{
+public:
+    LineMap(QC_StringBase& text, const QC_StringBase& sourceName) : text(text), counted(text.Length())
+    {
+        // A directive names the file where the name can be written between quotes; otherwise it
+        // keeps the name the compiler was given.
+        for (const char* c = sourceName.CStr(); *c; ++c) {
+            if (*c == '"' || *c == '\n' || *c == '\r')
+                return;
+        }
+        name = sourceName.CStr();
+    }
+
+    // The next line written is made from source line (0: line 1).
+    void From(std::uint32_t line)
+    {
+        if (line == 0)
+            line = 1;
+        const char* written = text.CStr();
+        for (std::uint32_t i = counted; i < text.Length(); ++i)
+            next += written[i] == '\n' ? 1 : 0;
+        counted = text.Length();
+        if (mapped && next == line)
+            return;
+        // A directive stands on a line of its own.
+        if (text.Length() > 0 && written[text.Length() - 1] != '\n')
+            text.Append('\n');
+        text.Append("#line ");
+        AppendNumber(text, line);
+        if (name && name[0]) {
+            text.Append(" \"");
+            text.Append(name);
+            text.Append('"');
+        }
+        text.Append('\n');
+        counted = text.Length();
+        next = line;
+        mapped = true;
+    }
+
+private:
+    QC_StringBase& text;
+    const char* name = nullptr;
+    std::uint32_t counted; // the length of text whose line breaks next counts
+    std::uint32_t next = 0; // the source line of the next line written
+    bool mapped = false;
+};
+
+// The HLSL semantic string of each member, from the column of the semantic table for the
+// structure's position. A semantic without one there is reported at its parameter's line and
+// written empty (the compilation then fails).
+void AppendStructure(QC_StringBase& text, LineMap& lines, const char* structName,
+                     const QR_ShaderList<QR_ShaderParameter>& parameters, SemanticColumn column,
+                     const QC_StringBase& sourceName)
 {
     text.Append("struct ");
     text.Append(structName);
     text.Append("\n{\n");
     for (std::uint32_t i = 0; i < parameters.Count(); ++i) {
         const QR_ShaderParameter& parameter = parameters[i];
+        const QR_ShaderSemanticInfo* info = QR_FindShaderSemantic(parameter.semantic);
+        const char* semanticString = info ? info->*column : nullptr;
+        if (!semanticString) {
+            QC_ERROR("%sUnknown semantic.", QR_ShaderMessages::Place(sourceName.CStr(), parameter.line).CStr());
+            semanticString = "";
+        }
+        lines.From(parameter.line);
         text.Append("  ");
         text.Append(QR_ShaderGenerator_HLSL::SemanticTypeName(parameter.semantic));
         text.Append(' ');
         text.Append(parameter.name);
         text.Append(" : ");
-        text.Append(semanticString(parameter.semantic));
+        text.Append(semanticString);
         text.Append(";\n");
     }
     text.Append("};\n");
@@ -73,18 +141,27 @@ void AppendArguments(QC_StringBase& text, const char* prefix, const QR_ShaderLis
     }
 }
 
-void Generate(const QR_ShaderDescription& description, const QR_ShaderStage& stage, SemanticLookup inputString,
-              SemanticLookup outputString, const char* entryLine, QC_StringBase& text)
+// Every line that can draw a message is mapped: a constant and the cbuffer member to their
+// block's lines, each sampler's two declarations to its line, each structure member to its
+// parameter's, the code to its block's "{", and the entry point's signature and its call of main
+// to main's line. The prelude is mapped to the stage block's keyword: it holds only macros, whose
+// faults are reported where they are used.
+void Generate(const QR_ShaderDescription& description, const QR_ShaderStage& stage, SemanticColumn inputColumn,
+              SemanticColumn outputColumn, const char* entrySignature, QC_StringBase& text)
 {
+    LineMap lines(text, description.sourceName);
+    lines.From(stage.blockLine);
     text.Append(kPrelude, sizeof(kPrelude) - 1);
 
     for (std::uint32_t i = 0; i < description.constantBlocks.Count(); ++i) {
         const QR_ShaderConstantBlock& block = description.constantBlocks[i];
+        lines.From(block.line);
         text.Append("struct QR_ConstantBlockStruct");
         AppendNumber(text, i);
         text.Append("\n{\n");
         for (std::uint32_t c = 0; c < block.constants.Count(); ++c) {
             const QR_ShaderConstant& constant = block.constants[c];
+            lines.From(constant.line);
             text.Append(QR_ShaderGenerator::ConstantTypeName(constant.type));
             text.Append(' ');
             text.Append(constant.name);
@@ -95,7 +172,9 @@ void Generate(const QR_ShaderDescription& description, const QR_ShaderStage& sta
         AppendNumber(text, i);
         text.Append(":register(b");
         AppendNumber(text, i);
-        text.Append(")\n{\n  QR_ConstantBlockStruct");
+        text.Append(")\n{\n");
+        lines.From(block.line);
+        text.Append("  QR_ConstantBlockStruct");
         AppendNumber(text, i);
         text.Append(' ');
         text.Append(block.name);
@@ -104,26 +183,33 @@ void Generate(const QR_ShaderDescription& description, const QR_ShaderStage& sta
 
     for (std::uint32_t i = 0; i < description.samplers.Count(); ++i) {
         const QR_ShaderSampler& sampler = description.samplers[i];
+        lines.From(sampler.line);
         text.Append(QR_ShaderGenerator_HLSL::SamplerTypeName(sampler.type));
         text.Append(' ');
         text.Append(sampler.name);
         text.Append("_texture:register(t");
         AppendNumber(text, i);
-        text.Append(");\nSamplerState ");
+        text.Append(");\n");
+        lines.From(sampler.line);
+        text.Append("SamplerState ");
         text.Append(sampler.name);
         text.Append("_state:register(s");
         AppendNumber(text, i);
         text.Append(");\n");
     }
 
-    AppendStructure(text, "QR_Input", stage.inputs, inputString);
-    AppendStructure(text, "QR_Output", stage.outputs, outputString);
+    AppendStructure(text, lines, "QR_Input", stage.inputs, inputColumn, description.sourceName);
+    AppendStructure(text, lines, "QR_Output", stage.outputs, outputColumn, description.sourceName);
     text.Append('\n');
+    lines.From(stage.codeLine ? stage.codeLine : stage.blockLine);
     text.Append(stage.code);
     text.Append("\n\n");
 
-    text.Append(entryLine);
-    text.Append("{\nQR_Output output;\nmain(");
+    lines.From(stage.PlaceLine());
+    text.Append(entrySignature);
+    text.Append("{\nQR_Output output;\n");
+    lines.From(stage.PlaceLine());
+    text.Append("main(");
     bool first = true;
     AppendArguments(text, "input.", stage.inputs, first);
     AppendArguments(text, "output.", stage.outputs, first);
@@ -133,15 +219,15 @@ void Generate(const QR_ShaderDescription& description, const QR_ShaderStage& sta
 
 void QR_ShaderGenerator_HLSL::GenerateVertexShader(const QR_ShaderDescription& description, QC_StringBase& text)
 {
-    Generate(description, description.vertexStage, &VertexInputSemantic, &VertexOutputSemantic,
-             "QR_Output QR_Main(QR_Input input)\n", text);
+    Generate(description, description.vertexStage, &QR_ShaderSemanticInfo::vertexInput,
+             &QR_ShaderSemanticInfo::vertexOutput, "QR_Output QR_Main(QR_Input input)\n", text);
 }
 
 void QR_ShaderGenerator_HLSL::GeneratePixelShader(const QR_ShaderDescription& description, QC_StringBase& text)
 {
     // The pixel entry point keeps its opening brace on the signature's line.
-    Generate(description, description.pixelStage, &PixelInputSemantic, &PixelOutputSemantic,
-             "QR_Output QR_Main(QR_Input input)", text);
+    Generate(description, description.pixelStage, &QR_ShaderSemanticInfo::pixelInput,
+             &QR_ShaderSemanticInfo::pixelOutput, "QR_Output QR_Main(QR_Input input)", text);
 }
 
 const char* QR_ShaderGenerator_HLSL::SemanticTypeName(QR_ShaderSemantic semantic)

@@ -11,8 +11,18 @@
 // which calls the stage's main with all inputs first, then all outputs. Both stages carry every
 // constant block and sampler of the source, used or not.
 //
-// A semantic without an HLSL string in its position is reported at level 2 and written as an
-// empty string (the compilation then fails); a semantic without a type word is fatal.
+// #line directives carry the line map: every line that can draw a message from the compiler is
+// numbered as the line of the source it was made from, in the description's source file
+// ("#line 18 "assets/o1.qcs""; without the file's name where the source has none or the name
+// cannot stand between quotes). So the compiler names the author's line for the stage code
+// (whose first line is the rest of the line of the block's "{"), for the declarations made from
+// the constant blocks, samplers and main's parameters, and for the entry point, which is made
+// from main. A directive is written only where the numbering would go astray without it, and the
+// text starts with one (the prelude is numbered from the stage block's keyword).
+//
+// A semantic without an HLSL string in its position is reported at level 2, at its parameter's
+// line, and written as an empty string (the compilation then fails); a semantic without a type
+// word is fatal.
 
 #include "QC_String.h"
 #include "QR_ShaderDescription.h"

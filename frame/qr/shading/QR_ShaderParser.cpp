@@ -1,10 +1,12 @@
 #include "QR_ShaderParser.h"
 
 #include "QC_ByteOrderMark.h"
+#include "QR_ShaderMessages.h"
 
+#include <algorithm>
 #include <cstring>
 
-// Sections: scanner, top level, constants block, samplers block, stage block and functions.
+// Sections: scanner, places, top level, constants block, samplers block, stage block and functions.
 
 namespace
 {
@@ -34,7 +36,8 @@ bool QR_ShaderParser::NextToken()
                 ++position;
             // A word that runs right into the end of the text counts as no token at all.
             if (position >= length)
-                return false;
+                break;
+            tokenStart = start;
             token.Append(text + start, position - start);
             return true;
         }
@@ -44,7 +47,7 @@ bool QR_ShaderParser::NextToken()
             // Up to and including the next '\n', and a '\r' right after it.
             const void* lineBreak = std::memchr(text + position + 2, '\n', length - position - 2);
             if (!lineBreak)
-                return false;
+                break;
             position = static_cast<std::uint32_t>(static_cast<const char*>(lineBreak) - text) + 1;
             if (position < length && text[position] == '\r')
                 ++position;
@@ -56,7 +59,7 @@ bool QR_ShaderParser::NextToken()
             while (scan + 1 < length && !(text[scan] == '*' && text[scan + 1] == '/'))
                 ++scan;
             if (scan + 1 >= length)
-                return false;
+                break;
             position = scan + 2;
             continue;
         }
@@ -65,22 +68,54 @@ bool QR_ShaderParser::NextToken()
             continue;
         }
 
+        tokenStart = position;
         token.Append(c);
         ++position;
         return true;
     }
+    tokenStart = length;
     return false;
+}
+
+// ---- places -------------------------------------------------------------------------------
+
+QR_ShaderParser::Where QR_ShaderParser::PlaceOf(std::uint32_t offset) const
+{
+    // The end of the text reads as the end of its last word, not as a line after its last break.
+    if (offset >= source.Length()) {
+        offset = source.Length();
+        const char* text = source.CStr();
+        auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+        while (offset > lineStarts.front() && blank(text[offset - 1]))
+            --offset;
+    }
+    const auto next = std::upper_bound(lineStarts.begin(), lineStarts.end(), offset);
+    const std::uint32_t index = static_cast<std::uint32_t>(next - lineStarts.begin()) - 1;
+    return {index + 1, offset - lineStarts[index] + 1};
+}
+
+QC_String QR_ShaderParser::At(std::uint32_t offset) const
+{
+    const Where where = PlaceOf(offset);
+    return QR_ShaderMessages::Place(description.sourceName.CStr(), where.line, where.column);
 }
 
 // ---- top level ----------------------------------------------------------------------------
 
-void QR_ShaderParser::Parse(const QC_StringBase& text)
+void QR_ShaderParser::Parse(const QC_StringBase& text, const char* sourceName)
 {
     QC_ASSERT(!parsed, "A shader parser parses one source only.");
     parsed = true;
     source = text;
+    if (sourceName)
+        description.sourceName = sourceName;
     // A leading byte-order mark is no token; it comes before line 1's first character.
     position = static_cast<std::uint32_t>(QC_ByteOrderMarkLength(source.CStr(), source.Length()));
+    lineStarts.push_back(position);
+    for (std::uint32_t i = position; i < source.Length(); ++i) {
+        if (source.CStr()[i] == '\n')
+            lineStarts.push_back(i + 1);
+    }
 
     while (NextToken()) {
         if (TokenIs("vertex")) {
@@ -92,7 +127,7 @@ void QR_ShaderParser::Parse(const QC_StringBase& text)
         } else if (TokenIs("constants")) {
             ParseConstants();
         } else {
-            QC_ERROR("Expected vertex, pixel, samplers or constants block.");
+            QC_ERROR("%sExpected vertex, pixel, samplers or constants block.", At(tokenStart).CStr());
             return;
         }
     }
@@ -106,7 +141,7 @@ void QR_ShaderParser::ParseConstants()
     if (!NextToken())
         return;
     if (!TokenIs('{')) {
-        QC_ERROR("Expected { after constants.");
+        QC_ERROR("%sExpected { after constants.", At(tokenStart).CStr());
         return;
     }
 
@@ -119,37 +154,42 @@ void QR_ShaderParser::ParseConstants()
         // The block is recorded before its own "{" is seen, so a name followed by anything else
         // still leaves an empty block. A 17th block is reported and its constants are dropped.
         QR_ShaderConstantBlock* block = description.constantBlocks.Append();
-        if (block)
+        if (block) {
             block->name = blockName;
-        else
-            QC_ERROR("Too many constant blocks.");
+            block->line = PlaceOf(tokenStart).line;
+        } else {
+            QC_ERROR("%sToo many constant blocks.", At(tokenStart).CStr());
+        }
 
         if (!NextToken() || !TokenIs('{')) {
-            QC_ERROR("Expected { after constants block %s.", blockName.CStr());
+            QC_ERROR("%sExpected { after constants block %s.", At(tokenStart).CStr(), blockName.CStr());
             return;
         }
 
         for (;;) {
             if (!NextToken()) {
-                QC_ERROR("Expected } to close constants block %s.", blockName.CStr());
+                QC_ERROR("%sExpected } to close constants block %s.", At(tokenStart).CStr(), blockName.CStr());
                 return;
             }
             if (TokenIs('}'))
                 break;
 
+            const std::uint32_t constantStart = tokenStart;
             const QR_ShaderConstantType type = QR_LookupShaderConstantType(token.CStr());
             if (type == QR_SHADER_CONSTANT_UNKNOWN) {
-                QC_ERROR("Unknown type %s in constants block %s.", token.CStr(), blockName.CStr());
+                QC_ERROR("%sUnknown type %s in constants block %s.", At(tokenStart).CStr(), token.CStr(),
+                         blockName.CStr());
                 return;
             }
             if (!NextToken()) {
-                QC_ERROR("Expected constant name in constants block %s", blockName.CStr());
+                QC_ERROR("%sExpected constant name in constants block %s", At(tokenStart).CStr(), blockName.CStr());
                 return;
             }
             QR_ShaderName constantName;
             constantName = token;
             if (!NextToken() || !TokenIs(';')) {
-                QC_ERROR("Expected ; after %s in constants block %s", constantName.CStr(), blockName.CStr());
+                QC_ERROR("%sExpected ; after %s in constants block %s", At(tokenStart).CStr(), constantName.CStr(),
+                         blockName.CStr());
                 return;
             }
 
@@ -157,11 +197,12 @@ void QR_ShaderParser::ParseConstants()
                 continue;
             QR_ShaderConstant* constant = block->constants.Append();
             if (!constant) {
-                QC_ERROR("Too many constants in constants block %s.", blockName.CStr());
+                QC_ERROR("%sToo many constants in constants block %s.", At(constantStart).CStr(), blockName.CStr());
                 continue;
             }
             constant->type = type;
             constant->name = constantName;
+            constant->line = PlaceOf(constantStart).line;
         }
     }
 }
@@ -174,36 +215,38 @@ void QR_ShaderParser::ParseSamplers()
     if (!NextToken())
         return;
     if (!TokenIs('{')) {
-        QC_ERROR("Expected { after samplers.");
+        QC_ERROR("%sExpected { after samplers.", At(tokenStart).CStr());
         return;
     }
 
     for (;;) {
         if (!NextToken() || TokenIs('}'))
             return;
+        const std::uint32_t samplerStart = tokenStart;
         const QR_ShaderSamplerType type = QR_LookupShaderSamplerType(token.CStr());
         if (type == QR_SHADER_SAMPLER_UNKNOWN) {
-            QC_ERROR("Unknown sampler type %s.", token.CStr());
+            QC_ERROR("%sUnknown sampler type %s.", At(tokenStart).CStr(), token.CStr());
             return;
         }
         if (!NextToken()) {
-            QC_ERROR("Expected sampler name.");
+            QC_ERROR("%sExpected sampler name.", At(tokenStart).CStr());
             return;
         }
         QR_ShaderName name;
         name = token;
         if (!NextToken() || !TokenIs(';')) {
-            QC_ERROR("Expected ; after sampler.");
+            QC_ERROR("%sExpected ; after sampler.", At(tokenStart).CStr());
             return;
         }
 
         QR_ShaderSampler* sampler = description.samplers.Append();
         if (!sampler) {
-            QC_ERROR("Too many samplers.");
+            QC_ERROR("%sToo many samplers.", At(samplerStart).CStr());
             continue;
         }
         sampler->type = type;
         sampler->name = name;
+        sampler->line = PlaceOf(samplerStart).line;
     }
 }
 
@@ -215,23 +258,27 @@ void QR_ShaderParser::ParseStage(QR_ShaderStage& stage, const char* stageName)
     // The code is kept only when the block closes normally; any other ending leaves it empty, and
     // a later block of the same stage replaces it either way.
     stage.code.Clear();
+    stage.codeLine = 0;
+    stage.blockLine = PlaceOf(tokenStart).line;
 
     if (!NextToken())
         return;
     if (!TokenIs('{')) {
-        QC_ERROR("Expected { after %s.", stageName);
+        QC_ERROR("%sExpected { after %s.", At(tokenStart).CStr(), stageName);
         return;
     }
     const std::uint32_t codeStart = position;
 
     for (;;) {
         if (!NextToken()) {
-            QC_ERROR("Expected }");
+            QC_ERROR("%sExpected }", At(tokenStart).CStr());
             return;
         }
         if (TokenIs('}')) {
-            // position is just past the "}", which the code does not include.
+            // position is just past the "}", which the code does not include. The code's first
+            // line is the rest of the line of the "{".
             stage.code.Append(source.CStr() + codeStart, position - 1 - codeStart);
+            stage.codeLine = PlaceOf(codeStart).line;
             return;
         }
 
@@ -250,21 +297,23 @@ bool QR_ShaderParser::ParseFunction(QR_ShaderStage& stage, const char* stageName
         return false;
     bool isEntry = TokenIs("main");
     if (isEntry && !returnsVoid) {
-        QC_ERROR("Only return type void allowed for %s main.", stageName);
+        QC_ERROR("%sOnly return type void allowed for %s main.", At(tokenStart).CStr(), stageName);
         isEntry = false;
     }
+    if (isEntry)
+        stage.entryLine = PlaceOf(tokenStart).line;
     if (!NextToken() || !TokenIs('('))
         return false;
 
     // Parameters: only main's are read; an ordinary function's are skipped up to ")".
     const std::uint32_t listStart = position;
     if (!isEntry && listStart >= unclosedListFrom) {
-        QC_ERROR("Expected )");
+        QC_ERROR("%sExpected )", At(tokenStart).CStr());
         return false;
     }
     for (;;) {
         if (!NextToken()) {
-            QC_ERROR("Expected )");
+            QC_ERROR("%sExpected )", At(tokenStart).CStr());
             if (!isEntry && listStart < unclosedListFrom)
                 unclosedListFrom = listStart;
             return false;
@@ -281,7 +330,7 @@ bool QR_ShaderParser::ParseFunction(QR_ShaderStage& stage, const char* stageName
     }
 
     if (!NextToken() || !TokenIs('{')) {
-        QC_ERROR("Expected {");
+        QC_ERROR("%sExpected {", At(tokenStart).CStr());
         return false;
     }
 
@@ -290,7 +339,7 @@ bool QR_ShaderParser::ParseFunction(QR_ShaderStage& stage, const char* stageName
     while (depth > 0) {
         if (!NextToken()) {
             // Counted as a function: the stage block then reports the missing "}" itself.
-            QC_ERROR("Expected closing }.");
+            QC_ERROR("%sExpected closing }.", At(tokenStart).CStr());
             return true;
         }
         if (TokenIs('{'))
@@ -306,10 +355,12 @@ QR_ShaderParser::ParameterEnd QR_ShaderParser::ParseEntryParameter(QR_ShaderStag
 {
     const bool isInput = TokenIs("in");
     const bool isOutput = TokenIs("out");
+    const std::uint32_t parameterStart = tokenStart;
 
     if (!NextToken())
         return ParameterEnd::Failed;
     const QR_ShaderSemantic semantic = QR_LookupShaderSemantic(token.CStr());
+    const std::uint32_t semanticStart = tokenStart;
     semanticWord = token;
     if (!NextToken())
         return ParameterEnd::Failed;
@@ -317,7 +368,7 @@ QR_ShaderParser::ParameterEnd QR_ShaderParser::ParseEntryParameter(QR_ShaderStag
     // Any other qualifier (inout, none at all) reads the parameter and drops it.
     if (isInput || isOutput) {
         if (semantic == QR_SEMANTIC_UNKNOWN) {
-            QC_ERROR("Unknown semantics %s.", semanticWord.CStr());
+            QC_ERROR("%sUnknown semantics %s.", At(semanticStart).CStr(), semanticWord.CStr());
             return ParameterEnd::Failed;
         }
         QR_ShaderName name;
@@ -326,10 +377,12 @@ QR_ShaderParser::ParameterEnd QR_ShaderParser::ParseEntryParameter(QR_ShaderStag
         if (parameter) {
             parameter->semantic = semantic;
             parameter->name = name;
+            parameter->line = PlaceOf(parameterStart).line;
         } else {
             bool& reported = overflowReported[&stage == &description.vertexStage ? 0 : 1][isInput ? 0 : 1];
             if (!reported)
-                QC_ERROR("Too many %s of %s main.", isInput ? "inputs" : "outputs", stageName);
+                QC_ERROR("%sToo many %s of %s main.", At(parameterStart).CStr(), isInput ? "inputs" : "outputs",
+                         stageName);
             reported = true;
         }
     }

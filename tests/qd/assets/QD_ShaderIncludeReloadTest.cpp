@@ -1,10 +1,12 @@
 // A shader asset whose stage code includes files: they are found relative to the shader's file,
 // and a change to any of them (or the appearance of one that was missing) reloads the shader
-// under the same settle rules as a change to the shader's own file.
+// under the same settle rules as a change to the shader's own file. A fault is reported at its
+// place in the shader's file or the included one, in the log and in the asset's load error.
 
 #include "support/AssetsTestSupport.h"
 #include "support/GpuTestSupport.h"
 
+#include "QD_AssetErrorLog.h"
 #include "QR_Renderer.h"
 
 #include <gtest/gtest.h>
@@ -103,7 +105,7 @@ TEST_F(QD_ShaderIncludeReloadTest, IncludedFileChangeReloadsTheShaderAndAFaultKe
     SaveInPlace(tint, TintFile("return float4(0, 0, 1, 1) +;"));
     ASSERT_TRUE(PumpUntil([&] { return pass->HasLoadError() && Idle(*pass); }));
     EXPECT_EQ(pass->GetCurrent(), green);
-    EXPECT_TRUE(AnyMentions(log.Messages(QC_LOG_ERROR), "lib/tint.hlsl:4:"))
+    EXPECT_TRUE(AnyMentions(log.Messages(QC_LOG_ERROR), "shaders/lib/tint.hlsl(4): error: "))
         << (log.Messages(QC_LOG_ERROR).empty() ? "no error" : log.Messages(QC_LOG_ERROR)[0]);
 
     // Fixed again: reloaded, though the shader's own file never changed.
@@ -129,4 +131,48 @@ TEST_F(QD_ShaderIncludeReloadTest, MissingIncludedFileFailsAtItsLineAndReloadsWh
     SaveInPlace(dir.File("shaders/common.hlsl"), TintFile("return float4(1, 1, 0, 1);"));
     ASSERT_TRUE(PumpUntil([&] { return pass->IsLoaded() && Idle(*pass); }));
     EXPECT_FALSE(pass->HasLoadError());
+}
+
+// The line of IncludingShader that holds includeLine, in the pixel block.
+constexpr int kIncludeLine = 13;
+
+TEST_F(QD_ShaderIncludeReloadTest, AFaultIsReportedAtItsFileAndLineInTheLogAndTheLoadError)
+{
+    QC_GetLog()->AddBackend(new QD_AssetErrorLog);
+    std::filesystem::create_directories(dir.Path() / "shaders/lib");
+    Write("shaders/lib/tint.hlsl", TintFile("retrun float4(1, 0, 0, 1);"));
+    std::string topLevel = IncludingShader("");
+    topLevel.replace(topLevel.find("pixel\n"), 6, "pixl\n");
+    struct Case
+    {
+        const char* what;
+        std::string text;
+        std::string file;  // the file named, in the shader's folder
+        std::string place; // what follows its name
+    };
+    const Case cases[] = {
+        {"stage code", IncludingShader("float4 Tint() { retrun 1; }"), "case0.qcs",
+         "(" + std::to_string(kIncludeLine) + "): error: 'retrun' : unknown variable"},
+        {"an included file", IncludingShader("#include \"lib/tint.hlsl\""), "lib/tint.hlsl",
+         "(4): error: 'retrun' : unknown variable"},
+        {"the top level", topLevel, "case2.qcs", "(11,1): error: Expected vertex, pixel, samplers or constants block."},
+        {"a constant block", "constants\n{\n  look\n  {\n    flaot4 tint;\n  }\n}\n" + IncludingShader(""), "case3.qcs",
+         "(5,5): error: Unknown type flaot4 in constants block look."},
+    };
+    CreateAssets(true);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& test = cases[i];
+        log.Clear();
+        const std::string name = "shaders/case" + std::to_string(i) + ".qcs";
+        Write(name, test.text);
+        QC_Ptr<QD_ShaderAsset> shader = QD_GetAssets()->LoadShader(name.c_str());
+        ASSERT_TRUE(PumpUntil([&] { return Idle(*shader); })) << test.what;
+        EXPECT_FALSE(shader->IsLoaded()) << test.what;
+        const std::string path = shader->GetPath().CStr();
+        const std::string expected = path.substr(0, path.rfind('/') + 1) + test.file + test.place;
+        EXPECT_TRUE(AnyMentions(log.Messages(QC_LOG_ERROR), expected))
+            << test.what << ": " << expected << "\n" << shader->GetLoadError().CStr();
+        EXPECT_NE(std::string(shader->GetLoadError().CStr()).find(expected), std::string::npos)
+            << test.what << ": " << shader->GetLoadError().CStr();
+    }
 }

@@ -16,10 +16,10 @@ using Messages = std::vector<std::string>;
 class QR_ShaderParserTest : public QR_ShaderLogTest
 {
 protected:
-    const QR_ShaderDescription& Parse(const std::string& text)
+    const QR_ShaderDescription& Parse(const std::string& text, const char* sourceName = nullptr)
     {
         parser = std::make_unique<QR_ShaderParser>();
-        parser->Parse(QC_String(text.c_str(), static_cast<std::uint32_t>(text.size())));
+        parser->Parse(QC_String(text.c_str(), static_cast<std::uint32_t>(text.size())), sourceName);
         return parser->Description();
     }
 
@@ -136,7 +136,7 @@ TEST_F(QR_ShaderParserTest, StageCodeIsTheBlockTextVerbatimAndOnlyMainParameters
 TEST_F(QR_ShaderParserTest, StructAtItemLevelEndsTheStageBlockAtItsClosingBrace)
 {
     const QR_ShaderDescription& d = Parse("vertex { struct S { float a; }; void main(in QR_Position p) { } }");
-    EXPECT_EQ(TakeMessages(), Messages{"Expected vertex, pixel, samplers or constants block."});
+    EXPECT_EQ(TakeMessages(), Messages{"0(1,31): error: Expected vertex, pixel, samplers or constants block."});
     EXPECT_STREQ(d.vertexStage.code.CStr(), " struct S { float a; ");
     EXPECT_EQ(d.vertexStage.inputs.Count(), 0u);
 }
@@ -154,7 +154,7 @@ TEST_F(QR_ShaderParserTest, GlobalDeclarationsAreSteppedOverAndKeptInTheCode)
     // reported, stepped over all the same, and main after it is still found.
     const QR_ShaderDescription& e = Parse("pixel { float4 tint = float4(1, 0, 0, 1);\n"
                                           "void main(out QR_Target t) { t = tint; } }");
-    EXPECT_EQ(TakeMessages(), Messages{"Expected {"});
+    EXPECT_EQ(TakeMessages(), Messages{"0(1,41): error: Expected {"});
     EXPECT_EQ(Names(e.pixelStage.outputs), "t");
 }
 
@@ -169,7 +169,7 @@ TEST_F(QR_ShaderParserTest, ASecondStageBlockReplacesTheCodeButAddsItsParameters
 
     // A later block that does not close empties the code again.
     const QR_ShaderDescription& e = Parse("pixel { void main() { } } pixel { ");
-    EXPECT_EQ(TakeMessages(), Messages{"Expected }"});
+    EXPECT_EQ(TakeMessages(), Messages{"0(1,34): error: Expected }"});
     EXPECT_TRUE(e.pixelStage.code.IsEmpty());
 }
 
@@ -177,8 +177,8 @@ TEST_F(QR_ShaderParserTest, MainMustReturnVoidToBeTheEntry)
 {
     const QR_ShaderDescription& d = Parse("vertex { float4 main(in QR_Position p, out QR_Position q) { return p; } }\n"
                                           "pixel { float4 main(in QR_Position p) { return p; } }");
-    EXPECT_EQ(TakeMessages(), (Messages{"Only return type void allowed for vertex main.",
-                                        "Only return type void allowed for pixel main."}));
+    EXPECT_EQ(TakeMessages(), (Messages{"0(1,17): error: Only return type void allowed for vertex main.",
+                                        "0(2,16): error: Only return type void allowed for pixel main."}));
     EXPECT_EQ(d.vertexStage.inputs.Count() + d.vertexStage.outputs.Count() + d.pixelStage.inputs.Count(), 0u);
     EXPECT_FALSE(d.vertexStage.code.IsEmpty());
 }
@@ -195,17 +195,20 @@ TEST_F(QR_ShaderParserTest, OnlyInAndOutQualifiedParametersAreRecorded)
     // the "," as name, and nothing is recorded. The item then fails, and stepping over it one token
     // at a time meets main's closing brace at item level, which ends the stage block early.
     const QR_ShaderDescription& e = Parse("pixel { void main(QR_Position p, in QR_Colour c) { } }");
-    EXPECT_EQ(TakeMessages(), Messages{"Expected vertex, pixel, samplers or constants block."});
+    EXPECT_EQ(TakeMessages(), Messages{"0(1,54): error: Expected vertex, pixel, samplers or constants block."});
     EXPECT_EQ(e.pixelStage.inputs.Count(), 0u);
     EXPECT_STREQ(e.pixelStage.code.CStr(), " void main(QR_Position p, in QR_Colour c) { ");
 
     const QR_ShaderDescription& f = Parse("pixel { void main(in QR_Position p, in QR_Sparkle s, in QR_Colour c) {} }");
     EXPECT_EQ(TakeMessages(),
-              (Messages{"Unknown semantics QR_Sparkle.", "Expected vertex, pixel, samplers or constants block."}));
+              (Messages{"0(1,40): error: Unknown semantics QR_Sparkle.",
+                        "0(1,73): error: Expected vertex, pixel, samplers or constants block."}));
     EXPECT_EQ(Names(f.pixelStage.inputs), "p");
 }
 
-TEST_F(QR_ShaderParserTest, EveryGrammarFaultIsReportedWithItsOwnMessage)
+// Each message names the place the parser stopped at: the token it could not take, or the end of
+// the text's last word when the text ran out ("0": a source read from no file).
+TEST_F(QR_ShaderParserTest, EveryGrammarFaultIsReportedWithItsOwnMessageAtItsPlace)
 {
     struct Case
     {
@@ -213,24 +216,29 @@ TEST_F(QR_ShaderParserTest, EveryGrammarFaultIsReportedWithItsOwnMessage)
         Messages messages;
     };
     const Case cases[] = {
-        {"shader { }", {"Expected vertex, pixel, samplers or constants block."}},
-        {"constants x ", {"Expected { after constants."}},
-        {"constants { b } ", {"Expected { after constants block b."}},
-        {"constants { b { int ", {"Unknown type int in constants block b."}},
-        {"constants { b { float4 ", {"Expected constant name in constants block b"}},
-        {"constants { b { float4 v ", {"Expected ; after v in constants block b"}},
-        {"constants { b { float4 v; ", {"Expected } to close constants block b."}},
-        {"samplers ( ", {"Expected { after samplers."}},
-        {"samplers { Texture2D ", {"Unknown sampler type Texture2D."}},
-        {"samplers { QR_Sampler2D ", {"Expected sampler name."}},
-        {"samplers { QR_Sampler2D t }", {"Expected ; after sampler."}},
-        {"vertex main ", {"Expected { after vertex."}},
-        {"pixel main ", {"Expected { after pixel."}},
-        {"vertex { ", {"Expected }"}},
-        {"vertex { void f(float a ", {"Expected )", "Expected }"}},
-        {"vertex { void f(float a); }", {"Expected {"}},
-        {"vertex { void f() { if (x) { ", {"Expected closing }.", "Expected }"}},
-        {"pixel { void main(in QR_Position p", {"Expected }"}},
+        {"shader { }", {"0(1,1): error: Expected vertex, pixel, samplers or constants block."}},
+        {"constants x ", {"0(1,11): error: Expected { after constants."}},
+        {"constants { b } ", {"0(1,15): error: Expected { after constants block b."}},
+        {"constants { b { int ", {"0(1,17): error: Unknown type int in constants block b."}},
+        {"constants { b { float4 ", {"0(1,23): error: Expected constant name in constants block b"}},
+        {"constants { b { float4 v ", {"0(1,25): error: Expected ; after v in constants block b"}},
+        {"constants { b { float4 v; ", {"0(1,26): error: Expected } to close constants block b."}},
+        {"samplers ( ", {"0(1,10): error: Expected { after samplers."}},
+        {"samplers { Texture2D ", {"0(1,12): error: Unknown sampler type Texture2D."}},
+        {"samplers { QR_Sampler2D ", {"0(1,24): error: Expected sampler name."}},
+        {"samplers { QR_Sampler2D t }", {"0(1,27): error: Expected ; after sampler."}},
+        {"vertex main ", {"0(1,8): error: Expected { after vertex."}},
+        {"pixel main ", {"0(1,7): error: Expected { after pixel."}},
+        {"vertex { ", {"0(1,9): error: Expected }"}},
+        {"vertex { void f(float a ", {"0(1,24): error: Expected )", "0(1,24): error: Expected }"}},
+        {"vertex { void f(float a); }", {"0(1,25): error: Expected {"}},
+        {"vertex { void f() { if (x) { ", {"0(1,29): error: Expected closing }.", "0(1,29): error: Expected }"}},
+        {"pixel { void main(in QR_Position p", {"0(1,35): error: Expected }"}},
+        // Lines and columns: a line break ends a line (CR LF too), the end of the text reads as the
+        // end of its last word, and a tab is one column.
+        {"vertex\r\n{\n\tvoid main(in QR_Position p, out QR_Position q) { }\r\n}\n\t struct\n\n",
+         {"0(5,3): error: Expected vertex, pixel, samplers or constants block."}},
+        {"constants\n{\n  b\n  {\n    float4 v\n\n\n", {"0(5,13): error: Expected ; after v in constants block b"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -243,13 +251,63 @@ TEST_F(QR_ShaderParserTest, EveryGrammarFaultIsReportedWithItsOwnMessage)
     }
 }
 
+// The description keeps the line of everything it records, for the generator's line map; a named
+// source is named in every message, and a byte-order mark takes no column.
+TEST_F(QR_ShaderParserTest, RecordsTheLineOfEachItemAndNamesTheSourceFileInMessages)
+{
+    const QR_ShaderDescription& d = Parse("\xEF\xBB\xBF// the look\n"                // 1
+                                          "constants\n"                             // 2
+                                          "{\n"                                     // 3
+                                          "  look\n"                                // 4
+                                          "  {\n"                                   // 5
+                                          "    float4 tint;\n"                      // 6
+                                          "    float2 offset; float scale;\n"       // 7
+                                          "  }\n"                                   // 8
+                                          "}\n"                                     // 9
+                                          "samplers { QR_Sampler2D picture;\r\n"    // 10
+                                          "  QR_Sampler2D noise; }\n"               // 11
+                                          "pixel\n"                                 // 12
+                                          "{ float4 Tint() { return 1; }\n"         // 13
+                                          "  void\n"                                // 14
+                                          "  main(in QR_Position p,\n"              // 15
+                                          "       out QR_Target c) { c = p; }\n"    // 16
+                                          "}\n",                                    // 17
+                                          "shaders/look.qcs");
+    EXPECT_EQ(TakeMessages(), Messages{});
+    EXPECT_STREQ(d.sourceName.CStr(), "shaders/look.qcs");
+    ASSERT_EQ(d.constantBlocks.Count(), 1u);
+    EXPECT_EQ(d.constantBlocks[0].line, 4u);
+    ASSERT_EQ(d.constantBlocks[0].constants.Count(), 3u);
+    EXPECT_EQ(d.constantBlocks[0].constants[0].line, 6u);
+    EXPECT_EQ(d.constantBlocks[0].constants[1].line, 7u);
+    EXPECT_EQ(d.constantBlocks[0].constants[2].line, 7u);
+    ASSERT_EQ(d.samplers.Count(), 2u);
+    EXPECT_EQ(d.samplers[0].line, 10u);
+    EXPECT_EQ(d.samplers[1].line, 11u);
+    EXPECT_EQ(d.pixelStage.blockLine, 12u);
+    EXPECT_EQ(d.pixelStage.codeLine, 13u);
+    EXPECT_EQ(d.pixelStage.entryLine, 15u);
+    EXPECT_EQ(d.pixelStage.PlaceLine(), 15u);
+    EXPECT_EQ(d.pixelStage.inputs[0].line, 15u);
+    EXPECT_EQ(d.pixelStage.outputs[0].line, 16u);
+    // A stage without a block records no line; messages about it name line 1.
+    EXPECT_EQ(d.vertexStage.blockLine + d.vertexStage.codeLine + d.vertexStage.entryLine, 0u);
+    EXPECT_EQ(d.vertexStage.PlaceLine(), 1u);
+    // Without main, the stage is named by its block.
+    EXPECT_EQ(Parse("\n\nvertex { }").vertexStage.PlaceLine(), 3u);
+
+    Parse("\xEF\xBB\xBFshader {}", "shaders/look.qcs");
+    EXPECT_EQ(TakeMessages(), Messages{"shaders/look.qcs(1,1): error: Expected vertex, pixel, samplers or constants block."});
+}
+
 TEST_F(QR_ShaderParserTest, ParseGoesOnAfterABlockErrorAndKeepsWhatWasRecorded)
 {
     // Each faulty block ends at the token it rejects; the next block keyword is read normally.
     const QR_ShaderDescription& d = Parse("constants { kept { float4 a; } named ;\n"
                                           "samplers { QR_Sampler2D s; QR_Sampler3D\n"
                                           "pixel { void main(out QR_Target t) { } }");
-    EXPECT_EQ(TakeMessages(), (Messages{"Expected { after constants block named.", "Unknown sampler type QR_Sampler3D."}));
+    EXPECT_EQ(TakeMessages(), (Messages{"0(1,38): error: Expected { after constants block named.",
+                                        "0(2,28): error: Unknown sampler type QR_Sampler3D."}));
     ASSERT_EQ(d.constantBlocks.Count(), 2u);
     EXPECT_EQ(d.constantBlocks[0].constants.Count(), 1u);
     EXPECT_STREQ(d.constantBlocks[1].name.CStr(), "named");
@@ -273,12 +331,22 @@ TEST_F(QR_ShaderParserTest, ASeventeenthEntryIsReportedAndDropped)
         inputs += " in QR_TexCoord0_Float i" + n + ",";
         outputs += " out QR_TexCoord1_Float o" + n + (i == 16 ? ")" : ",");
     }
-    const QR_ShaderDescription& d = Parse(blocks + " b17 { float x; } }\n" + constants + " } }\n" + samplers + " }\n" +
-                                          "vertex { void main(" + inputs + outputs + " { } }");
+    const std::string blockLine = blocks + " b17 { float x; } }";
+    const std::string stageLine = "vertex { void main(" + inputs + outputs + " { } }";
+    const QR_ShaderDescription& d =
+        Parse(blockLine + "\n" + constants + " } }\n" + samplers + " }\n" + stageLine);
+    // Each is reported at the entry that does not fit: its name, or its first word.
+    const auto at = [](int line, std::size_t offset) {
+        return "0(" + std::to_string(line) + "," + std::to_string(offset + 1) + "): error: ";
+    };
     // The block holding 17 constants is the 19th block: dropped whole, constants included.
-    EXPECT_EQ(TakeMessages(), (Messages{"Too many constant blocks.", "Too many constant blocks.",
-                                        "Too many constant blocks.", "Too many samplers.",
-                                        "Too many inputs of vertex main.", "Too many outputs of vertex main."}));
+    EXPECT_EQ(TakeMessages(),
+              (Messages{at(1, blockLine.find("b16")) + "Too many constant blocks.",
+                        at(1, blockLine.find("b17")) + "Too many constant blocks.",
+                        at(2, constants.find("full")) + "Too many constant blocks.",
+                        at(3, samplers.find("QR_Sampler2D s16")) + "Too many samplers.",
+                        at(4, stageLine.find("in QR_TexCoord0_Float i16")) + "Too many inputs of vertex main.",
+                        at(4, stageLine.find("out QR_TexCoord1_Float o16")) + "Too many outputs of vertex main."}));
     ASSERT_EQ(d.constantBlocks.Count(), 16u);
     EXPECT_STREQ(d.constantBlocks[15].name.CStr(), "b15");
     EXPECT_EQ(d.constantBlocks[15].constants.Count(), 0u);
@@ -289,7 +357,7 @@ TEST_F(QR_ShaderParserTest, ASeventeenthEntryIsReportedAndDropped)
     EXPECT_EQ(d.vertexStage.outputs.Count(), 16u);
 
     const QR_ShaderDescription& e = Parse(constants + " } }");
-    EXPECT_EQ(TakeMessages(), Messages{"Too many constants in constants block full."});
+    EXPECT_EQ(TakeMessages(), Messages{at(1, constants.find("float c16")) + "Too many constants in constants block full."});
     ASSERT_EQ(e.constantBlocks[0].constants.Count(), 16u);
     EXPECT_STREQ(e.constantBlocks[0].constants[15].name.CStr(), "c15");
 }
@@ -329,7 +397,12 @@ TEST_F(QR_ShaderParserTest, FailedItemsReReadingTheSameTextKeepTheirReportsInBou
     for (int i = 0; i < 50; ++i)
         unclosed += "(f";
     const QR_ShaderDescription& d = Parse(unclosed + " }");
-    EXPECT_EQ(TakeMessages(), Messages(49, "Expected )"));
+    // The first list runs into the end of the text; every later one is refused at its "(" (the
+    // third and every second one after it: the others are read as names).
+    Messages unclosedLists{"0(1,112): error: Expected )"};
+    for (int column = 14; column <= 108; column += 2)
+        unclosedLists.push_back("0(1," + std::to_string(column) + "): error: Expected )");
+    EXPECT_EQ(TakeMessages(), unclosedLists);
     EXPECT_EQ(std::string(d.vertexStage.code.CStr()), unclosed.substr(8) + " ");
 
     // Unclosed mains re-read the parameters after them: the full input list is reported once.
@@ -340,6 +413,8 @@ TEST_F(QR_ShaderParserTest, FailedItemsReReadingTheSameTextKeepTheirReportsInBou
     // so which parameters land in the list is of no interest here.)
     const QR_ShaderDescription& e = Parse(mains + "}");
     const Messages messages = TakeMessages();
-    EXPECT_EQ(std::count(messages.begin(), messages.end(), "Too many inputs of vertex main."), 1);
+    EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                            [](const std::string& m) { return m.ends_with("): error: Too many inputs of vertex main."); }),
+              1);
     EXPECT_EQ(e.vertexStage.inputs.Count(), 16u);
 }

@@ -80,7 +80,11 @@ TEST_F(VcShaderToolTest, PrintsTheNamedStageOrBothVertexFirst)
     ASSERT_NE(vertexEntry, std::string::npos);
     ASSERT_NE(pixelEntry, std::string::npos);
     EXPECT_LT(vertexEntry, pixelEntry);
-    EXPECT_EQ(both.output.rfind("#define QR_Position float4\n", 0), 0u);
+    // The text the compiler reads: numbered in the author's file by #line directives, from the
+    // first line on (the prelude from the stage block's line).
+    EXPECT_EQ(both.output.rfind("#line 1 \"" + path + "\"\n#define QR_Position float4\n", 0), 0u) << both.output;
+    EXPECT_NE(both.output.find("#line 2 \"" + path + "\"\n#define QR_Position float4\n"), std::string::npos)
+        << both.output;
 
     const RunResult pixel = Run("--stage pixel '" + path + "'");
     EXPECT_EQ(pixel.exitCode, 0);
@@ -98,12 +102,13 @@ TEST_F(VcShaderToolTest, ExitCodeSaysWhetherAnythingWasReported)
     const RunResult faulty = Run("'" + Write("faulty.qcs", "samplers { QR_Sampler2D s }\nvertex { }") + "'");
     EXPECT_EQ(faulty.exitCode, 1);
     EXPECT_NE(Log().find("frame/qr/shading/QR_ShaderParser.cpp("), std::string::npos);
-    EXPECT_NE(Log().find("[ERROR] Expected ; after sampler."), std::string::npos);
+    EXPECT_NE(Log().find("[ERROR] " + folder + "/faulty.qcs(1,27): error: Expected ; after sampler."), std::string::npos)
+        << Log();
     EXPECT_NE(faulty.output.find("QR_Output QR_Main"), std::string::npos) << "the text is printed all the same";
 
     // Reported by the generator, not the parser: a pixel output without a semantic string.
     EXPECT_EQ(Run("--stage pixel '" + Write("gen.qcs", "pixel { void main(out QR_Normal n) { } }") + "'").exitCode, 1);
-    EXPECT_NE(Log().find("[ERROR] Unknown semantic."), std::string::npos);
+    EXPECT_NE(Log().find("[ERROR] " + folder + "/gen.qcs(1): error: Unknown semantic."), std::string::npos) << Log();
 
     EXPECT_EQ(Run("'" + folder + "/missing.qcs'").exitCode, 2);
     EXPECT_NE(Log().find("missing.qcs"), std::string::npos);
