@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -220,7 +221,11 @@ TEST_F(LM1_DevSessionTest, ABrokenShaderShowsItsErrorOverTheLastGoodOneUntilItIs
     Frame();
     const std::string errors = session->ErrorText();
     EXPECT_NE(errors.find("post.qcs:"), std::string::npos) << errors;
-    EXPECT_NE(errors.find("undeclaredColour"), std::string::npos) << "the compiler's message: " << errors;
+    // The compiler's message, at the line of the saved file that holds the fault.
+    const std::string broken = Composition("undeclaredColour");
+    const std::string line = std::to_string(1 + std::count(broken.begin(), broken.begin() + broken.find("undeclaredColour"), '\n'));
+    EXPECT_NE(errors.find("post.qcs(" + line + "): error: 'undeclaredColour' : unknown variable"), std::string::npos)
+        << "the compiler's message at line " << line << ": " << errors;
     const QrPixel errorArea = ErrorArea();
     EXPECT_GT(errorArea.r, 100) << "error area missing: " << Describe(errorArea);
     EXPECT_LT(errorArea.b, 80) << Describe(errorArea);

@@ -1,7 +1,7 @@
 // velvet-cascade --dev under a private X server, on a copy of the demo's assets: the window
 // comes without a launcher, the keys reach the transport, a composition shader saved broken puts
-// its error on the screen (and one that crashes the compile chain ends nothing), fixed it loads
-// again, and Escape ends the session with exit code 0.
+// its error on the screen and in the log at its file and line (and one that crashes the compile
+// chain ends nothing), fixed it loads again, and Escape ends the session with exit code 0.
 
 #include "support/ChildProcess.h"
 #include "support/XwdImage.h"
@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -129,11 +130,17 @@ TEST(LM1_DevModeWindowTest, KeysMoveTheClockAndAShaderErrorIsShownUntilFixedThen
         << dev.Output();
     EXPECT_NE(dev.Output().find("Moved to beat"), std::string::npos) << dev.Output();
 
-    // Broken: the error is drawn over the picture.
+    // Broken: the error is drawn over the picture, and logged at its place in the file as the
+    // session names it (assets/ in its working folder).
     std::string broken = goodPost;
     broken.replace(broken.find("outColour = "), 12, "outColour = undeclaredThing + ");
     WriteText(post, broken);
     EXPECT_TRUE(WaitUntil([&] { return ErrorAreaShown(folder, window); }, 20s)) << dev.Output();
+    const std::string line =
+        std::to_string(1 + std::count(broken.begin(), broken.begin() + broken.find("undeclaredThing"), '\n'));
+    EXPECT_NE(dev.Output().find("assets/post.qcs(" + line + "): error: 'undeclaredThing' : unknown variable"),
+              std::string::npos)
+        << dev.Output();
     // A text that crashes the compile chain costs that compile only.
     std::string crashing = goodPost;
     crashing.replace(crashing.find("outColour = "), 12,
