@@ -53,6 +53,15 @@ void RequireName(const QR_ShaderName& name)
     Require(name.Length() > 0 && name.Length() < QR_SHADER_NAME_CAPACITY);
 }
 
+// The line map's ends: every recorded line is a line of the source (and 0 only where the stage
+// records none).
+std::uint32_t g_sourceLines = 0;
+
+void RequireLine(std::uint32_t line)
+{
+    Require(line >= 1 && line <= g_sourceLines);
+}
+
 void CheckStage(const QC_String& source, const QR_ShaderStage& stage)
 {
     Require(stage.inputs.Count() <= QR_SHADER_LIST_CAPACITY);
@@ -60,20 +69,32 @@ void CheckStage(const QC_String& source, const QR_ShaderStage& stage)
     for (std::uint32_t i = 0; i < stage.inputs.Count(); ++i) {
         RequireName(stage.inputs[i].name);
         Require(QR_FindShaderSemantic(stage.inputs[i].semantic) != nullptr);
+        RequireLine(stage.inputs[i].line);
     }
-    for (std::uint32_t i = 0; i < stage.outputs.Count(); ++i)
+    for (std::uint32_t i = 0; i < stage.outputs.Count(); ++i) {
         RequireName(stage.outputs[i].name);
+        RequireLine(stage.outputs[i].line);
+    }
+    for (const std::uint32_t line : {stage.blockLine, stage.codeLine, stage.entryLine})
+        Require(line <= g_sourceLines);
+    RequireLine(stage.PlaceLine());
     // The code is cut out of the source verbatim.
     Require(Contains(source, stage.code));
 }
 
+const char kFirstLine[] = "#line ";
 const char kFirstPreludeLine[] = "#define QR_Position float4\n";
 const char kEntryTail[] = "return output;\n}\n";
 
 void CheckText(const QC_String& text, const QR_ShaderStage& stage)
 {
-    Require(text.Length() > sizeof(kFirstPreludeLine));
-    Require(std::memcmp(text.CStr(), kFirstPreludeLine, sizeof(kFirstPreludeLine) - 1) == 0);
+    // Numbered from its first line: a #line directive, then the prelude.
+    Require(std::memcmp(text.CStr(), kFirstLine, sizeof(kFirstLine) - 1) == 0);
+    const char* prelude = std::strchr(text.CStr(), '\n');
+    Require(prelude != nullptr);
+    ++prelude;
+    Require(static_cast<std::size_t>(text.CStr() + text.Length() - prelude) > sizeof(kFirstPreludeLine));
+    Require(std::memcmp(prelude, kFirstPreludeLine, sizeof(kFirstPreludeLine) - 1) == 0);
     Require(std::memcmp(text.CStr() + text.Length() - (sizeof(kEntryTail) - 1), kEntryTail, sizeof(kEntryTail) - 1) ==
             0);
     Require(Contains(text, stage.code));
@@ -90,14 +111,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto parser = std::make_unique<QR_ShaderParser>();
     parser->Parse(source);
     const QR_ShaderDescription& description = parser->Description();
+    g_sourceLines = 1;
+    for (std::size_t i = 0; i < size; ++i)
+        g_sourceLines += data[i] == '\n' ? 1 : 0;
 
     Require(description.constantBlocks.Count() <= QR_SHADER_LIST_CAPACITY);
     for (std::uint32_t i = 0; i < description.constantBlocks.Count(); ++i) {
         const QR_ShaderConstantBlock& block = description.constantBlocks[i];
         RequireName(block.name);
+        RequireLine(block.line);
         Require(block.constants.Count() <= QR_SHADER_LIST_CAPACITY);
         for (std::uint32_t c = 0; c < block.constants.Count(); ++c) {
             RequireName(block.constants[c].name);
+            RequireLine(block.constants[c].line);
             Require(block.constants[c].type >= QR_SHADER_CONSTANT_FLOAT &&
                     block.constants[c].type <= QR_SHADER_CONSTANT_FLOAT4X4);
         }
@@ -105,6 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(description.samplers.Count() <= QR_SHADER_LIST_CAPACITY);
     for (std::uint32_t i = 0; i < description.samplers.Count(); ++i) {
         RequireName(description.samplers[i].name);
+        RequireLine(description.samplers[i].line);
         Require(description.samplers[i].type == QR_SHADER_SAMPLER_2D);
     }
     CheckStage(source, description.vertexStage);
