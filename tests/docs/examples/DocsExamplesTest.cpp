@@ -16,6 +16,7 @@
 // Any other info string beginning with "qcs-" is a slip of the pen and fails, as does a document
 // set without at least one checked shader, script and value: a broken marking cannot check nothing.
 
+#include "support/CommandOutput.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -102,16 +103,7 @@ ToolRun RunTool(const std::string& tool, const std::string& arguments, bool with
         ADD_FAILURE() << path << " is missing: build the " << tool << " target";
         return run;
     }
-    const std::string command = "'" + path + "' " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null");
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        run.output.append(buffer, count);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.output = RunCommand("'" + path + "' " + arguments + (withErrors ? " 2>&1" : " 2>/dev/null"), &run.status);
     return run;
 }
 

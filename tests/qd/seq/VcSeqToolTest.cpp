@@ -1,3 +1,4 @@
+#include "support/CommandOutput.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -25,18 +26,7 @@ ToolRun RunTool(const std::string& arguments, bool withStderr)
         ADD_FAILURE() << tool << " is not built";
         return run;
     }
-    const std::string command = "'" + tool + "' " + arguments + (withStderr ? " 2>&1" : " 2>/dev/null");
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        ADD_FAILURE() << "popen failed";
-        return run;
-    }
-    char buffer[512];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        run.output.append(buffer, count);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.output = RunCommand("'" + tool + "' " + arguments + (withStderr ? " 2>&1" : " 2>/dev/null"), &run.status);
     return run;
 }
 } // namespace

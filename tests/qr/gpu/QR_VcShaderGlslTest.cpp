@@ -1,6 +1,8 @@
 // vc-shader --glsl as a process: the stages made through the renderer on the headless device,
 // printed as the GLSL the platform produced.
 
+#include "support/CommandOutput.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -49,15 +51,7 @@ protected:
         const std::string command = "cd '" + folder + "' && " + std::string(VC_BINARY_DIR) + "/vc-shader " + arguments +
                                     " 2>'" + folder + "/stderr.txt'";
         ToolRun run{-1, "", ""};
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
-            return run;
-        char buffer[4096];
-        std::size_t count;
-        while ((count = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-            run.output.append(buffer, count);
-        const int status = pclose(pipe);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.output = RunCommand(command, &run.exitCode);
         std::ifstream log(folder + "/stderr.txt", std::ios::binary);
         run.log.assign(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
         return run;

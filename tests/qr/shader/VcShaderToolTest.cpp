@@ -1,5 +1,7 @@
 // Runs build/vc-shader as a process: what authors and scripts see of the shading language.
 
+#include "support/CommandOutput.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -44,15 +46,7 @@ protected:
         const std::string command =
             std::string(VC_BINARY_DIR) + "/vc-shader " + arguments + " 2>'" + folder + "/stderr.txt'";
         RunResult result{-1, ""};
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe)
-            return result;
-        char buffer[4096];
-        std::size_t count;
-        while ((count = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-            result.output.append(buffer, count);
-        const int status = pclose(pipe);
-        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.output = RunCommand(command, &result.exitCode);
         return result;
     }
 

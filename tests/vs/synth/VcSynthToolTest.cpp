@@ -2,6 +2,7 @@
 
 #include "QA_Buffer_OGG.h"
 
+#include "support/CommandOutput.h"
 #include "support/TempDir.h"
 #include "support/SynthTestSupport.h"
 
@@ -27,17 +28,7 @@ ToolRun RunSynth(const std::string& arguments)
         ADD_FAILURE() << tool << " is not built";
         return run;
     }
-    FILE* pipe = popen(("'" + tool + "' " + arguments + " 2>&1").c_str(), "r");
-    if (!pipe) {
-        ADD_FAILURE() << "popen failed";
-        return run;
-    }
-    char buffer[1024];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
-        run.output.append(buffer, count);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.output = RunCommand("'" + tool + "' " + arguments + " 2>&1", &run.status);
     return run;
 }
 
