@@ -2,6 +2,7 @@
 
 #include "QP_System.h"
 
+#include <atomic>
 #include <cstdio>
 
 namespace
@@ -18,6 +19,10 @@ const char* const kLineFormats[] = {
 static_assert(sizeof(kLineFormats) / sizeof(kLineFormats[0]) == QC_LOG_FATAL + 1);
 
 constexpr int kThreadIdWidth = 6;
+
+// Read by every report on any thread, written at start-up: relaxed is enough, a line written
+// just before the change may still go either way.
+std::atomic<int> g_standardErrorLevel{QC_LOG_DEBUG};
 
 void WriteWithoutLog(int level, std::uint32_t threadId, const char* message, const char* file, int line)
 {
@@ -42,6 +47,8 @@ bool QC_FormatLogLine(char* buffer, std::size_t size, int level, std::uint32_t t
 
 void QC_IdeLogBackend::Write(int level, std::uint32_t threadId, const char* message, const char* file, int line)
 {
+    if (level < g_standardErrorLevel.load(std::memory_order_relaxed))
+        return;
     char text[QC_LOG_BUFFER_SIZE];
     if (QC_FormatLogLine(text, sizeof(text), level, threadId, message, file, line))
         QP_WriteDebugOutput(text);
@@ -108,6 +115,18 @@ void QC_DestroyLog()
 QC_Log* QC_GetLog()
 {
     return g_log;
+}
+
+void QC_SetStandardErrorLevel(int lowestLevel)
+{
+    // Never above fatal: a report that ends the process always says why.
+    const int level = lowestLevel < QC_LOG_DEBUG ? QC_LOG_DEBUG : lowestLevel > QC_LOG_FATAL ? QC_LOG_FATAL : lowestLevel;
+    g_standardErrorLevel.store(level, std::memory_order_relaxed);
+}
+
+int QC_GetStandardErrorLevel()
+{
+    return g_standardErrorLevel.load(std::memory_order_relaxed);
 }
 
 void QC_ReportV(QC_Log* log, int level, const char* format, const char* file, int line, va_list arguments)

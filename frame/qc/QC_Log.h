@@ -11,6 +11,11 @@
 // writes its line, flushes, and ends the process with exit code 3 (after the message box when
 // one is installed and a display is present). Reports made while no log exists go straight to
 // the debugger output, so nothing is lost before start-up or after shut-down.
+//
+// Standard error shows the levels from QC_SetStandardErrorLevel on (all of them unless a program
+// says otherwise; the demo keeps it to errors unless asked to be verbose). The threshold is the
+// process's, not a log's: it also holds for the reports made while no log exists. Other backends
+// see every level, and a fatal report is always written.
 
 #include <cstdarg>
 #include <cstddef>
@@ -38,7 +43,8 @@ public:
     virtual void Flush() {}
 };
 
-// Writes every line of levels 0-3 to the debugger output (standard error on this platform).
+// Writes the lines of levels 0-3 from the standard error threshold on to the debugger output
+// (standard error on this platform).
 class QC_IdeLogBackend : public QC_LogBackend
 {
 public:
@@ -81,6 +87,10 @@ private:
 };
 
 QC_Log* QC_CreateLog(const QC_LogConfig& config);
+// The lowest level standard error shows, clamped to QC_LOG_DEBUG-QC_LOG_FATAL; QC_LOG_DEBUG at
+// start. Safe from any thread.
+void QC_SetStandardErrorLevel(int lowestLevel);
+int QC_GetStandardErrorLevel();
 void QC_DestroyLog();
 QC_Log* QC_GetLog();
 

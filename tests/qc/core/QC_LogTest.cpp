@@ -133,3 +133,40 @@ TEST(QC_LogTest, ErrorReturnsToTheCaller)
     testing::internal::GetCapturedStderr();
     SUCCEED();
 }
+
+TEST(QC_LogTest, StandardErrorShowsOnlyTheLevelsFromItsThresholdOnWhileOtherBackendsSeeAll)
+{
+    std::vector<CapturedLine> lines;
+    QC_Log log(QC_LogConfig{});
+    log.AddBackend(new CaptureBackend(&lines));
+    ASSERT_EQ(QC_GetStandardErrorLevel(), QC_LOG_DEBUG) << "every level unless a program says otherwise";
+
+    QC_SetStandardErrorLevel(QC_LOG_ERROR);
+    testing::internal::CaptureStderr();
+    QC_Report(&log, QC_LOG_DEBUG, "quiet debug", "f", 1);
+    QC_Report(&log, QC_LOG_INFO, "quiet info", "f", 2);
+    QC_Report(&log, QC_LOG_ERROR, "loud error", "f", 3);
+    QC_Report(nullptr, QC_LOG_INFO, "quiet without a log", "f", 4);
+    QC_Report(nullptr, QC_LOG_ERROR, "loud without a log", "f", 5);
+    const std::string quiet = testing::internal::GetCapturedStderr();
+
+    QC_SetStandardErrorLevel(QC_LOG_INFO);
+    testing::internal::CaptureStderr();
+    QC_Report(&log, QC_LOG_DEBUG, "still quiet", "f", 6);
+    QC_Report(&log, QC_LOG_INFO, "now shown", "f", 7);
+    const std::string info = testing::internal::GetCapturedStderr();
+
+    // Out of range is clamped: a fatal report can never be hidden, nothing below debug exists.
+    QC_SetStandardErrorLevel(99);
+    EXPECT_EQ(QC_GetStandardErrorLevel(), QC_LOG_FATAL);
+    QC_SetStandardErrorLevel(-5);
+    EXPECT_EQ(QC_GetStandardErrorLevel(), QC_LOG_DEBUG);
+
+    EXPECT_EQ(quiet.find("quiet"), std::string::npos) << quiet;
+    EXPECT_NE(quiet.find("f(3): "), std::string::npos) << "the line's format is unchanged: " << quiet;
+    EXPECT_NE(quiet.find(" [ERROR] loud error\n"), std::string::npos) << quiet;
+    EXPECT_NE(quiet.find(" [ERROR] loud without a log\n"), std::string::npos) << quiet;
+    EXPECT_EQ(info.find("still quiet"), std::string::npos) << info;
+    EXPECT_NE(info.find(" [INFO ] now shown\n"), std::string::npos) << info;
+    EXPECT_EQ(lines.size(), 5u) << "the threshold is standard error's alone";
+}
