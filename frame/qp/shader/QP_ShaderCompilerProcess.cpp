@@ -1,5 +1,6 @@
 // QP_Compile and its crash isolation. With isolation on, compiles run in a helper process: the
-// program vc-shader-helper beside the executable (or the one VC_SHADER_HELPER names), started on
+// program vc-shader-helper beside the executable or in the installed libexec/velvet-cascade (or
+// the one VC_SHADER_HELPER names), started on
 // the first compile and kept for the next ones; one that crashed or hung is ended and a new one
 // is started at the next compile. The helper is spawned, not forked from this process: a fork
 // of a process that holds a graphics driver makes every page it writes afterwards a copy, which
@@ -20,6 +21,7 @@
 #include "QP_ShaderCompiler.h"
 
 #include "QC_Log.h"
+#include "QP_ExecutableFolder.h"
 
 #include <memory>
 
@@ -54,6 +56,7 @@ constexpr std::uint32_t kLargestName = 4096;
 // A compile of the largest shader takes well under a second; a helper still busy after this is
 // stuck in the chain and is ended like a crashed one.
 constexpr int kHelperTimeLimitMs = 20000;
+constexpr const char* kHelperName = "vc-shader-helper";
 // Include requests one compile may make: the compiler asks for at most QP_MAX_INCLUDE_COUNT;
 // this bounds a helper gone wrong.
 constexpr std::uint32_t kLargestIncludeCount = QP_MAX_INCLUDE_COUNT;
@@ -310,17 +313,21 @@ pid_t g_helperId = -1;
 int g_helperSocket = -1;
 bool g_helperMissingNoted = false;
 
+// The helper program: the one VC_SHADER_HELPER names, else beside the executable (a build
+// folder), else in the installed tree's libexec/velvet-cascade beside bin/ (an installed or
+// unpacked release). Empty when none of them is an executable file.
 std::string HelperPath()
 {
     if (const char* named = std::getenv("VC_SHADER_HELPER"))
         return named;
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
-    if (length <= 0)
+    const std::string folder = QP_ExecutableFolder();
+    if (folder.empty())
         return std::string();
-    std::string path(self, static_cast<std::size_t>(length));
-    path.erase(path.find_last_of('/') + 1);
-    return path + "vc-shader-helper";
+    for (const std::string& candidate :
+         {folder + kHelperName, folder + "../libexec/velvet-cascade/" + kHelperName})
+        if (access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    return std::string();
 }
 
 // Ends the helper (if any) and returns how it ended.
@@ -375,9 +382,11 @@ bool CompileInHelper(const char* source, std::size_t sourceLength, const char* s
 {
     std::lock_guard<std::mutex> lock(g_helperLock);
     if (g_helperId < 0 && !StartHelper()) {
-        if (!g_helperMissingNoted)
-            QC_INFO("No shader compiler helper at %s: each isolated compile runs in a fork instead.",
-                    HelperPath().c_str());
+        if (!g_helperMissingNoted) {
+            const std::string path = HelperPath();
+            QC_INFO("No shader compiler helper %s: each isolated compile runs in a fork instead.",
+                    path.empty() ? "beside the executable or in ../libexec/velvet-cascade" : ("at " + path).c_str());
+        }
         g_helperMissingNoted = true;
         return false;
     }

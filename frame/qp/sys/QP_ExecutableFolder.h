@@ -1,0 +1,11 @@
+#pragma once
+// Where the running program lies: the start-up looks for the demo's data relative to it (an
+// installed tree or an unpacked archive keeps bin/, libexec/ and share/ side by side), and the
+// shader compile chain finds its helper program the same way.
+// Tier 1 of frame/qp (see README.md): the core includes it, so it includes no frame/qc header.
+
+#include <string>
+
+// The folder of this process's executable, as the kernel names it (symbolic links resolved),
+// ending in '/'. Empty when it cannot be read (no /proc).
+std::string QP_ExecutableFolder();
