@@ -84,6 +84,10 @@ add_custom_command(OUTPUT ${VC_DEMO_RESOURCE_SOURCE}
     VERBATIM)
 vc_room(lm1_startup source/startup USES qc qd qr USES_PRIVATE qa qu qp_sys qp_window
         EXTRA_SOURCES ${VC_DEMO_RESOURCE_SOURCE})
+# The demo's data is found beside the build when the program runs from the folder it was built
+# in (source/startup/LM1_DataFolders).
+target_compile_definitions(lm1_startup PRIVATE
+    VC_BUILD_FOLDER="${CMAKE_BINARY_DIR}" VC_SOURCE_FOLDER="${CMAKE_SOURCE_DIR}")
 vc_room(lm1_dev source/dev USES lm1_demo qp_window USES_PRIVATE lm1_startup qa qp_audio qp_sys)
 vc_room(lm1_render source/render USES qc qa qp_media USES_PRIVATE lm1_demo lm1_kit lm1_startup qd qr qu qp_sys
         qp_window LIBRARIES lodepng ZLIB::ZLIB)

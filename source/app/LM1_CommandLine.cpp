@@ -20,6 +20,8 @@ enum ModeBit : unsigned
 {
     kRender = 1u,
     kDev = 2u,
+    kDemo = 4u,
+    kEveryMode = kRender | kDev | kDemo,
 };
 
 struct OptionRule
@@ -33,7 +35,8 @@ struct OptionRule
 constexpr OptionRule kOptions[] = {
     {"--render", true, kRender}, {"--dev", false, kDev},     {"--size", true, kRender | kDev},
     {"--fps", true, kRender},    {"--from", true, kRender},  {"--to", true, kRender},
-    {"--quality", true, kRender}, {"--start", true, kDev},
+    {"--quality", true, kRender}, {"--start", true, kDev},    {"--assets", true, kEveryMode},
+    {"--verbose", false, kEveryMode},
 };
 
 const OptionRule* FindOption(const std::string& name)
@@ -152,6 +155,19 @@ bool ReadDevValue(const std::string& option, const char* value, LM1_DevOptions& 
     return true;
 }
 
+// The options of every mode.
+bool ReadCommonValue(const std::string& option, const char* value, LM1_CommandLine& line)
+{
+    if (option == "--verbose") {
+        line.verbose = true;
+    } else if (option == "--assets") {
+        if (!*value)
+            return Refuse(line, "--assets needs a folder");
+        line.assetFolder = value;
+    }
+    return true;
+}
+
 const char* ModeOptionName(unsigned modes)
 {
     return (modes & kRender) ? "--render DIR" : "--dev";
@@ -165,7 +181,7 @@ bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& li
         return false;
     if (line.mode == LM1_RunMode::Help || line.mode == LM1_RunMode::Version)
         return true;
-    const unsigned mode = line.mode == LM1_RunMode::Render ? kRender : line.mode == LM1_RunMode::Dev ? kDev : 0u;
+    const unsigned mode = line.mode == LM1_RunMode::Render ? kRender : line.mode == LM1_RunMode::Dev ? kDev : kDemo;
     bool sawQuality = false;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
@@ -180,6 +196,11 @@ bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& li
         }
         if (!(rule->modes & mode))
             return Refuse(line, option + " goes with " + ModeOptionName(rule->modes));
+        if (rule->modes == kEveryMode) {
+            if (!ReadCommonValue(option, value, line))
+                return false;
+            continue;
+        }
         const bool read = mode == kRender ? ReadRenderValue(option, value, line.render, sawQuality, line)
                                           : ReadDevValue(option, value, line.dev, line);
         if (!read)
@@ -189,6 +210,8 @@ bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& li
         return Refuse(line, "--quality goes with a video file (.mp4, .mkv or .webm)");
     if (line.render.hasToBeat && line.render.toBeat <= line.render.fromBeat)
         return Refuse(line, "--to must come after --from");
+    line.render.assetFolder = line.dev.assetFolder = line.assetFolder;
+    line.render.verbose = line.dev.verbose = line.verbose;
     return true;
 }
 
@@ -205,8 +228,13 @@ const char* LM1_Usage()
            "                                       VP9 and Opus (WebM); CRF 18 unless given, 0 lossless\n"
            "       velvet-cascade --dev [--size WxH] [--start BEAT]\n"
            "                                       the workbench: a resizable window (1280x720), the music\n"
-           "                                       and the timeline from BEAT (0), assets/ watched and\n"
+           "                                       and the timeline from BEAT (0), the assets watched and\n"
            "                                       reloaded when saved\n"
+           "       every mode above also takes:\n"
+           "         --assets DIR                  the demo's data (default: share/velvet-cascade/assets beside\n"
+           "                                       the installed program, or the source tree's assets/)\n"
+           "         --verbose                     information and debug lines on standard error too (or\n"
+           "                                       VC_LOG=info or VC_LOG=debug in the environment)\n"
            "       velvet-cascade --help | -h      this text\n"
            "       velvet-cascade --version        the version\n";
 }

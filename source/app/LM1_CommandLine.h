@@ -7,6 +7,9 @@
 //   velvet-cascade --help | -h        the usage of every mode, on standard output
 //   velvet-cascade --version
 //
+// Every mode but --help and --version also takes --assets DIR (the demo's data) and --verbose
+// (information and debug lines on standard error).
+//
 //   LM1_CommandLine line;
 //   if (!LM1_ParseCommandLine(argc, argv, line)) { print line.error and LM1_Usage() on stderr; exit 2 }
 //
@@ -32,6 +35,9 @@ struct LM1_CommandLine
     LM1_RunMode mode = LM1_RunMode::Demo;
     LM1_RenderOptions render;
     LM1_DevOptions dev;
+    // --assets and --verbose, for whichever mode runs; the render and dev options carry copies.
+    std::string assetFolder;
+    bool verbose = false;
     // Why the line was refused (empty when it was accepted).
     std::string error;
 };

@@ -10,10 +10,11 @@
 // render context, demo object, window shown; then the main loop. Shut-down: audio, asset
 // manager, synchronisation, utility object, fonts, renderer, task pool, log, and last the
 // window. Each shut-down step writes a DEBUG line first.
-// Exit codes: 0 after a run, a declined launcher, --help or --version, 1 without a display, 2 for a wrong command
-// line, 3 for a fatal error.
+// Exit codes: 0 after a run, a declined launcher, --help or --version, 1 without a display or
+// without the demo's data (LM1_DataFolders), 2 for a wrong command line, 3 for a fatal error.
 
 #include "LM1_CommandLine.h"
+#include "LM1_DataFolders.h"
 #include "LM1_Demo.h"
 #include "LM1_DevMode.h"
 #include "LM1_Launcher.h"
@@ -38,12 +39,12 @@ constexpr QR_Backend kBackend = QR_Backend::DX10;
 constexpr std::int32_t kSyncMethod = QD_SYNC_METHOD_BPM;
 constexpr std::int32_t kTempo = 120;
 constexpr std::uint32_t kMidiDevice = 3;
-constexpr const char* kAssetRoot = "assets/";
 constexpr bool kWatchAssets = false;
 constexpr bool kFatalOnLoadFailure = true;
 constexpr bool kAudioEnabled = true;
 constexpr const char* kCaption = "LM: Velvet Cascade";
 constexpr int kNoDisplayExitCode = 1;
+constexpr int kNoDataExitCode = 1;
 constexpr int kUsageExitCode = 2;
 
 // The frame steps of the running demo: the subsystems' per-frame operations.
@@ -67,7 +68,7 @@ private:
     QR_SwapChain* swapChain;
 };
 
-int RunDemo();
+int RunDemo(const LM1_CommandLine& line);
 } // namespace
 
 int main(int argc, char** argv)
@@ -91,18 +92,21 @@ int main(int argc, char** argv)
     case LM1_RunMode::Demo:
         break;
     }
-    return RunDemo();
+    return RunDemo(line);
 }
 
 namespace
 {
-int RunDemo()
+int RunDemo(const LM1_CommandLine& line)
 {
     LM1_StartupSettings settings;
+    settings.assetRoot = LM1_FindAssetFolder(line.assetFolder);
+    if (settings.assetRoot.empty())
+        return kNoDataExitCode;
+    settings.verboseLog = line.verbose;
     settings.fatalMessageBox = kFatalMessageBox;
     settings.renderer.backend = kBackend;
     settings.sync = QD_SyncSettings{.method = kSyncMethod, .bpm = kTempo, .midiDevice = kMidiDevice};
-    settings.assetRoot = kAssetRoot;
     settings.watchAssets = kWatchAssets;
     settings.fatalOnLoadFailure = kFatalOnLoadFailure;
     settings.audioEnabled = kAudioEnabled;

@@ -4,6 +4,7 @@
 
 #include "LM1_DevMode.h"
 
+#include "LM1_DataFolders.h"
 #include "LM1_Demo.h"
 #include "LM1_DevSession.h"
 #include "LM1_Startup.h"
@@ -26,9 +27,9 @@
 namespace
 {
 constexpr std::int32_t kTempo = 120;
-constexpr const char* kAssetRoot = "assets/";
 constexpr const char* kCaption = "LM: Velvet Cascade - dev";
 constexpr int kNoDisplayExitCode = 1;
+constexpr int kNoDataExitCode = 1;
 
 // The demo's steps of one frame around the session's Render; returns the main thread's
 // milliseconds spent before the present.
@@ -48,13 +49,16 @@ double RunFrame(LM1_Demo& demo, LM1_DevSession& session, std::uint32_t width, st
 int LM1_RunDevMode(const LM1_DevOptions& options)
 {
     LM1_StartupSettings settings;
+    settings.assetRoot = LM1_FindAssetFolder(options.assetFolder);
+    if (settings.assetRoot.empty())
+        return kNoDataExitCode;
+    settings.verboseLog = options.verbose;
     // Load errors are shown on screen with the lines the parsers and the compiler reported.
     settings.logBackend = new QD_AssetErrorLog;
     // Any text may be saved as a shader while the session runs; the compile chain must not be
     // able to take the session with it.
     settings.renderer.isolatedShaderCompiles = true;
     settings.sync.bpm = kTempo;
-    settings.assetRoot = kAssetRoot;
     settings.watchAssets = true;
     // A file seen half-saved, or saved broken, must never end the session.
     settings.fatalOnLoadFailure = false;
@@ -74,7 +78,7 @@ int LM1_RunDevMode(const LM1_DevOptions& options)
     demo.Init(options.width, options.height);
     LM1_DevSession session(demo, options.startBeat);
     QP_ShowWindow(window, true);
-    QC_INFO("Dev mode: %u x %u, watching %s, starting at beat %.2f.", width, height, kAssetRoot,
+    QC_INFO("Dev mode: %u x %u, watching %s, starting at beat %.2f.", width, height, settings.assetRoot.c_str(),
             static_cast<double>(options.startBeat));
 
     for (bool quit = false; !quit;) {

@@ -7,9 +7,11 @@
 //
 //   return LM1_RunDevMode(options);    // after the command line has filled options
 //
-// Exit codes: 0 after Escape or closing the window, 1 without a display, 3 for a fatal error.
+// Exit codes: 0 after Escape or closing the window, 1 without a display or without the demo's
+// data, 3 for a fatal error.
 
 #include <cstdint>
+#include <string>
 
 // The workbench's own options; the command line (source/app) fills them.
 struct LM1_DevOptions
@@ -17,6 +19,10 @@ struct LM1_DevOptions
     std::int32_t width = 1280;
     std::int32_t height = 720;
     float startBeat = 0.0f;
+    // The folder --assets named (empty: LM1_FindAssetFolder's search); information and debug
+    // lines on standard error (--verbose).
+    std::string assetFolder;
+    bool verbose = false;
 };
 
 int LM1_RunDevMode(const LM1_DevOptions& options);

@@ -1,5 +1,6 @@
 #include "LM1_OfflineRender.h"
 
+#include "LM1_DataFolders.h"
 #include "LM1_Demo.h"
 #include "LM1_Draw2D.h"
 #include "LM1_FrameSink.h"
@@ -42,7 +43,6 @@ namespace
 {
 constexpr std::int32_t kTempo = 120;
 constexpr double kMillisecondsPerBeat = 60000.0 / kTempo;
-constexpr const char* kAssetRoot = "assets/";
 // A load that never finishes (a shader that does not compile keeps its asset unloaded without
 // a fatal report) ends the run this long after the last error line.
 constexpr std::int64_t kGiveUpAfterErrorMilliseconds = 5000;
@@ -89,6 +89,7 @@ struct OfflineRun
 {
     explicit OfflineRun(const LM1_RenderOptions& commandLine) : line(commandLine) {}
     const LM1_RenderOptions& line;
+    std::string assetRoot;
     QC_Ptr<QR_SwapChain> swapChain;
     QC_Ptr<QR_RenderContext> context;
     std::unique_ptr<LM1_Demo> demo;
@@ -117,7 +118,8 @@ void StartSubsystems(OfflineRun& run)
     settings.renderer = QR_RendererSettings{.backend = QR_Backend::DX10, .headless = true};
     settings.utilityObject = false;
     settings.sync.bpm = kTempo;
-    settings.assetRoot = kAssetRoot;
+    settings.assetRoot = run.assetRoot;
+    settings.verboseLog = run.line.verbose;
     settings.watchAssets = false;
     settings.fatalOnLoadFailure = true;
     // The music is decoded and loaded like in the live demo but never played: the audio layer
@@ -462,6 +464,11 @@ int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceS
 int LM1_RunOfflineRender(const LM1_RenderOptions& line)
 {
     OfflineRun run(line);
+    // Before any output exists: without the data there is nothing to render, and nothing is
+    // left behind.
+    run.assetRoot = LM1_FindAssetFolder(line.assetFolder);
+    if (run.assetRoot.empty())
+        return kFailureExitCode;
     if (LM1_IsVideoOutput(line.folder)) {
         auto video = std::make_unique<LM1_VideoSink>(line);
         run.video = video.get();

@@ -19,6 +19,10 @@ struct LM1_RenderOptions
     float toBeat = 0.0f;
     // The video's constant rate factor (0 lossless); only with a video file.
     std::int32_t quality = 18;
+    // The folder --assets named (empty: LM1_FindAssetFolder's search); information and debug
+    // lines on standard error (--verbose).
+    std::string assetFolder;
+    bool verbose = false;
 };
 
 // True when the output names a video file (.mp4, .mkv or .webm, in any case) rather than a

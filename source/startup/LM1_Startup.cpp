@@ -12,6 +12,9 @@
 #include "QU_Font.h"
 #include "LM1_Resources.h"
 
+#include <cstdlib>
+#include <strings.h>
+
 namespace
 {
 constexpr const char* kThreadName = "Main";
@@ -28,10 +31,24 @@ struct Started
 Started g_started;
 } // namespace
 
+int LM1_StandardErrorLevel(bool verbose, const char* environment)
+{
+    if (verbose)
+        return QC_LOG_DEBUG;
+    if (environment && strcasecmp(environment, "debug") == 0)
+        return QC_LOG_DEBUG;
+    if (environment && strcasecmp(environment, "info") == 0)
+        return QC_LOG_INFO;
+    return QC_LOG_ERROR;
+}
+
 bool LM1_StartLogAndRenderer(const LM1_StartupSettings& settings)
 {
     // Named before the log exists, so every line and every debugger shows it as "Main".
     QC_SetThreadName(kThreadName);
+    // Before the first line, and kept after the log is gone: the last shut-down line is written
+    // without one.
+    QC_SetStandardErrorLevel(LM1_StandardErrorLevel(settings.verboseLog, std::getenv("VC_LOG")));
     QC_CreateLog(QC_LogConfig{.fatalMessageBox = settings.fatalMessageBox});
     if (settings.logBackend)
         QC_GetLog()->AddBackend(settings.logBackend);
@@ -60,7 +77,7 @@ void LM1_StartSubsystems(const LM1_StartupSettings& settings)
     }
     QD_CreateSync(settings.sync);
     QD_AssetsSettings assetSettings;
-    assetSettings.root = settings.assetRoot;
+    assetSettings.root = settings.assetRoot.c_str();
     assetSettings.watch = settings.watchAssets;
     assetSettings.fatalOnLoadFailure = settings.fatalOnLoadFailure;
     QD_Assets* assets = QD_CreateAssets(assetSettings);

@@ -21,6 +21,7 @@
 #include "QR_Renderer.h"
 
 #include <cstdint>
+#include <string>
 
 class QC_LogBackend;
 struct QP_NativeWindow;
@@ -31,13 +32,17 @@ struct LM1_StartupSettings
     // workbench's error list, the offline renderer's watch), owned by the log from then on.
     bool fatalMessageBox = true;
     QC_LogBackend* logBackend = nullptr;
+    // Standard error shows information and debug lines too (--verbose); without it only what
+    // VC_LOG asks for (LM1_StandardErrorLevel).
+    bool verboseLog = false;
     // A window is needed: without a display, start-up ends after "No display available.".
     bool needsDisplay = true;
     QR_RendererSettings renderer;
     // The hidden utility window object, which only the live runs create.
     bool utilityObject = true;
     QD_SyncSettings sync{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0};
-    const char* assetRoot = "assets/";
+    // The folder LM1_FindAssetFolder found, ending in '/'.
+    std::string assetRoot;
     bool watchAssets = false;
     bool fatalOnLoadFailure = true;
     // Reload music.ogg when it changes (the workbench).
@@ -47,7 +52,12 @@ struct LM1_StartupSettings
     bool silentAudio = false;
 };
 
-// Names the main thread "Main", creates the log and the renderer. False, with the log already
+// The lowest log level standard error shows: debug when verbose, else what the environment's
+// VC_LOG names ("debug" or "info", in any case), else errors only.
+int LM1_StandardErrorLevel(bool verbose, const char* environment);
+
+// Names the main thread "Main", sets standard error's log level, creates the log and the
+// renderer. False, with the log already
 // gone again, when a window is needed and there is no display.
 bool LM1_StartLogAndRenderer(const LM1_StartupSettings& settings);
 

@@ -163,6 +163,35 @@ TEST(LM1_CommandLineTest, DevModeTakesSizeAndStartAndRefusesTheRest)
     }
 }
 
+TEST(LM1_CommandLineTest, AssetsAndVerboseGoWithEveryModeAndReachItsOptions)
+{
+    LM1_CommandLine line;
+    ASSERT_TRUE(Parse({"--assets", "/data/x", "--verbose"}, line)) << line.error;
+    EXPECT_EQ(line.mode, LM1_RunMode::Demo) << "neither names a mode";
+    EXPECT_EQ(line.assetFolder, "/data/x");
+    EXPECT_TRUE(line.verbose);
+
+    ASSERT_TRUE(Parse({"--render", "out", "--assets", "mine", "--fps", "2"}, line)) << line.error;
+    EXPECT_EQ(line.render.assetFolder, "mine");
+    EXPECT_FALSE(line.render.verbose);
+    EXPECT_EQ(line.render.framesPerSecond, 2) << "the value after --assets is not taken for an option";
+
+    ASSERT_TRUE(Parse({"--verbose", "--dev", "--assets", "--dev-copy"}, line)) << line.error;
+    EXPECT_EQ(line.mode, LM1_RunMode::Dev);
+    EXPECT_EQ(line.dev.assetFolder, "--dev-copy") << "a value is a value even when it looks like an option";
+    EXPECT_TRUE(line.dev.verbose);
+
+    ASSERT_TRUE(Parse({"--render", "out"}, line));
+    EXPECT_EQ(line.render.assetFolder, "") << "nothing named: the search decides";
+    EXPECT_FALSE(line.render.verbose);
+
+    for (const auto& arguments : std::vector<std::vector<const char*>>{
+             {"--assets"}, {"--assets", ""}, {"--render", "out", "--assets"}, {"--verbose", "yes"}}) {
+        EXPECT_FALSE(Parse(arguments, line)) << Shown(arguments);
+        EXPECT_FALSE(line.error.empty()) << Shown(arguments);
+    }
+}
+
 TEST(LM1_CommandLineTest, HelpAndVersionWinOverTheRestOfTheLine)
 {
     LM1_CommandLine line;
@@ -174,7 +203,8 @@ TEST(LM1_CommandLineTest, HelpAndVersionWinOverTheRestOfTheLine)
     ASSERT_TRUE(Parse({"--version"}, line));
     EXPECT_EQ(line.mode, LM1_RunMode::Version);
     const std::string usage = LM1_Usage();
-    for (const char* mode : {"--render DIR", "--render FILE.mp4", "--dev", "--start BEAT", "--help", "--version"})
+    for (const char* mode :
+         {"--render DIR", "--render FILE.mp4", "--dev", "--start BEAT", "--assets DIR", "--verbose", "--help", "--version"})
         EXPECT_NE(usage.find(mode), std::string::npos) << mode;
 }
 

@@ -28,7 +28,7 @@ struct Process
     std::string errors;
 };
 
-// Runs the demo with arguments in folder (its assets/ is read from there), standard error kept.
+// Runs the demo with arguments in folder, standard error kept.
 Process RunDemo(const std::string& folder, const std::string& arguments)
 {
     TempDir scratch;
@@ -158,10 +158,12 @@ TEST(LM1_OfflineRenderTest, AnAssetThatDoesNotLoadIsNamedWithExitCodeOne)
     TempDir folder;
     std::filesystem::create_directories(folder.File("assets"));
     std::filesystem::copy_file(VC_SOURCE_DIR "/assets/scene.qcs", folder.File("assets/scene.qcs"));
-    const Process process =
-        RunDemo(folder.Path().string(), "--render '" + folder.File("out") + "' --size 64x36 --fps 4 --to 1");
+    const std::string assets = folder.File("assets");
+    const Process process = RunDemo(folder.Path().string(), "--render '" + folder.File("out") +
+                                                                "' --size 64x36 --fps 4 --to 1 --assets '" + assets + "'");
     EXPECT_EQ(process.exitCode, 1) << process.errors;
-    EXPECT_NE(process.errors.find("velvet-cascade: Unable to load assets/"), std::string::npos) << process.errors;
-    EXPECT_EQ(process.errors.find("Unable to load assets/scene.qcs"), std::string::npos) << "the file that is there";
+    EXPECT_NE(process.errors.find("velvet-cascade: Unable to load " + assets + "/"), std::string::npos) << process.errors;
+    EXPECT_EQ(process.errors.find("Unable to load " + assets + "/scene.qcs"), std::string::npos)
+        << "the file that is there";
     EXPECT_FALSE(std::filesystem::exists(folder.File("out/frame_000000.png")));
 }

@@ -107,20 +107,19 @@ TEST(LM1_DevModeWindowTest, KeysMoveTheClockAndAShaderErrorIsShownUntilFixedThen
     const std::string goodPost = ReadText(post);
     ASSERT_NE(goodPost.find("outColour = "), std::string::npos);
 
-    // The session reads assets/ from its working folder: started from the copy.
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(folder.Path());
-    ChildProcess dev({VC_BINARY_DIR "/velvet-cascade", "--dev", "--size", "400x240", "--start", "64"},
-                     {"SDL_AUDIODRIVER=dummy",
+    // The session works on the copy --assets names; its information lines are what the test
+    // follows, so it asks for them.
+    const std::string assets = folder.File("assets");
+    ChildProcess dev({VC_BINARY_DIR "/velvet-cascade", "--dev", "--size", "400x240", "--start", "64", "--assets", assets},
+                     {"SDL_AUDIODRIVER=dummy", "VC_LOG=debug",
                       "LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR "/tests/support/lsan-driver.supp"},
                      folder.File("dev.log"));
-    std::filesystem::current_path(previous);
     ASSERT_TRUE(dev.Started());
 
     Place window;
     ASSERT_TRUE(WaitUntil([&] { return dev.Exited() || FindWindow(folder, window); }, 60s)) << dev.Output();
     ASSERT_FALSE(dev.Exited()) << dev.Output();
-    EXPECT_NE(dev.Output().find("Dev mode: 400 x 240, watching assets/, starting at beat 64.00."), std::string::npos)
+    EXPECT_NE(dev.Output().find("Dev mode: 400 x 240, watching " + assets + "/, starting at beat 64.00."), std::string::npos)
         << dev.Output();
     Key(folder, "space");
     ASSERT_TRUE(WaitUntil([&] { return dev.Output().find("Paused at beat") != std::string::npos; }, 60s)) << dev.Output();
@@ -131,14 +130,14 @@ TEST(LM1_DevModeWindowTest, KeysMoveTheClockAndAShaderErrorIsShownUntilFixedThen
     EXPECT_NE(dev.Output().find("Moved to beat"), std::string::npos) << dev.Output();
 
     // Broken: the error is drawn over the picture, and logged at its place in the file as the
-    // session names it (assets/ in its working folder).
+    // session names it (in the folder --assets named).
     std::string broken = goodPost;
     broken.replace(broken.find("outColour = "), 12, "outColour = undeclaredThing + ");
     WriteText(post, broken);
     EXPECT_TRUE(WaitUntil([&] { return ErrorAreaShown(folder, window); }, 20s)) << dev.Output();
     const std::string line =
         std::to_string(1 + std::count(broken.begin(), broken.begin() + broken.find("undeclaredThing"), '\n'));
-    EXPECT_NE(dev.Output().find("assets/post.qcs(" + line + "): error: 'undeclaredThing' : unknown variable"),
+    EXPECT_NE(dev.Output().find(assets + "/post.qcs(" + line + "): error: 'undeclaredThing' : unknown variable"),
               std::string::npos)
         << dev.Output();
     // A text that crashes the compile chain costs that compile only.

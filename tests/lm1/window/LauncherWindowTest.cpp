@@ -39,12 +39,13 @@ std::string ReadText(const std::string& path)
     return text.str();
 }
 
-// The program under test: its output in the temporary folder, audio on SDL's silent driver (the
-// test machines have no sound card), the GL driver's leak suppressions for sanitiser builds
-// (without their summary, which would add lines to the output).
+// The program under test: its output in the temporary folder, with the information and debug
+// lines the tests follow (quiet by default), audio on SDL's silent driver (the test machines
+// have no sound card), the GL driver's leak suppressions for sanitiser builds (without their
+// summary, which would add lines to the output).
 std::unique_ptr<ChildProcess> StartDemo(const TempDir& folder, const std::vector<std::string>& changes = {})
 {
-    std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy",
+    std::vector<std::string> environment = {"SDL_AUDIODRIVER=dummy", "VC_LOG=debug",
                                             "LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR "/tests/support/lsan-driver.supp"};
     environment.insert(environment.end(), changes.begin(), changes.end());
     return std::make_unique<ChildProcess>(std::vector<std::string>{VC_BINARY_DIR "/velvet-cascade"}, environment,
