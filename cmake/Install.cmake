@@ -1,0 +1,74 @@
+# What `cmake --install` puts under its prefix, and the two packages CPack makes of it. The tree is
+# relocatable: the demo finds its data at ../share/velvet-cascade/assets and the shader compile
+# chain its helper at ../libexec/velvet-cascade, both relative to bin/ (LM1_DataFolders,
+# QP_ShaderCompilerProcess), so an unpacked archive runs where it lies.
+#
+#   PREFIX/bin/velvet-cascade, vc-shader, vc-seq, vc-synth, the art tools
+#   PREFIX/libexec/velvet-cascade/vc-shader-helper
+#   PREFIX/share/velvet-cascade/assets/
+#   PREFIX/share/doc/velvet-cascade/     README and the manual
+#   PREFIX/share/man/man6/velvet-cascade.6.gz
+#   PREFIX/share/applications/velvet-cascade.desktop
+#   PREFIX/share/icons/hicolor/64x64/apps/velvet-cascade.png
+
+include(GNUInstallDirs)
+
+set(VC_INSTALLED_TOOLS vc-shader vc-seq vc-synth vc-artwork vc-demo-art vc-scene-art-a vc-scene-art-b vc-scene-art-p)
+# Everything the install takes from the build: a suite that installs depends on all of it.
+set(VC_INSTALLED_TARGETS velvet-cascade vc-shader-helper ${VC_INSTALLED_TOOLS})
+set(VC_PACKAGE_NAME velvet-cascade)
+set(VC_DATA_DESTINATION ${CMAKE_INSTALL_DATADIR}/${VC_PACKAGE_NAME})
+set(VC_DOC_DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VC_PACKAGE_NAME})
+# The icon's folder names its size, which must be the picture's (source/resources/icon.png).
+set(VC_ICON_SIZE 64x64)
+
+install(TARGETS velvet-cascade ${VC_INSTALLED_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS vc-shader-helper RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/${VC_PACKAGE_NAME})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/assets/ DESTINATION ${VC_DATA_DESTINATION}/assets)
+file(GLOB VC_MANUAL CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md)
+install(FILES ${CMAKE_SOURCE_DIR}/README.md ${VC_MANUAL} DESTINATION ${VC_DOC_DESTINATION})
+install(FILES ${CMAKE_SOURCE_DIR}/source/resources/velvet-cascade.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/source/resources/icon.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${VC_ICON_SIZE}/apps RENAME ${VC_PACKAGE_NAME}.png)
+
+# The manual page carries the project's version; manual pages are installed compressed, and -n
+# keeps the name and time out of the bytes, so the same page always gives the same file.
+find_program(VC_GZIP gzip REQUIRED)
+configure_file(${CMAKE_SOURCE_DIR}/docs/velvet-cascade.6 ${CMAKE_BINARY_DIR}/man/${VC_PACKAGE_NAME}.6 @ONLY)
+set(VC_MAN_PAGE ${CMAKE_BINARY_DIR}/man/${VC_PACKAGE_NAME}.6.gz)
+add_custom_command(OUTPUT ${VC_MAN_PAGE}
+    COMMAND ${VC_GZIP} -9 -n -f -k ${CMAKE_BINARY_DIR}/man/${VC_PACKAGE_NAME}.6
+    DEPENDS ${CMAKE_BINARY_DIR}/man/${VC_PACKAGE_NAME}.6
+    VERBATIM)
+add_custom_target(vc_man_page ALL DEPENDS ${VC_MAN_PAGE})
+install(FILES ${VC_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+list(APPEND VC_INSTALLED_TARGETS vc_man_page)
+
+# --- packages: a Debian package (installed under /usr) and a release archive ----------------------
+set(CPACK_PACKAGE_NAME ${VC_PACKAGE_NAME})
+set(CPACK_PACKAGE_VENDOR "Velvet Cascade")
+set(CPACK_PACKAGE_CONTACT "Velvet Cascade <velvet-cascade@localhost>")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audiovisual demo with its authoring tools")
+# One string with its own line breaks: the Debian control file keeps lines short.
+set(CPACK_PACKAGE_DESCRIPTION "LM: Velvet Cascade plays a piece of music and renders, in step with it,
+a timed sequence of GPU scenes. The same program renders the demo offline
+to PNG frames or a video (--render) and is the demo maker's workbench with
+hot reload (--dev). The shader, sequencer script and soundtrack tools come
+with it.")
+set(CPACK_GENERATOR DEB TGZ)
+set(CPACK_STRIP_FILES ON)
+# The archive unpacks into one folder of its own name: velvet-cascade-VERSION-linux-x86_64/.
+set(CPACK_PACKAGE_FILE_NAME ${VC_PACKAGE_NAME}-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+# The Debian package is named as Debian names it (velvet-cascade_VERSION_amd64.deb); its library
+# dependencies are computed from the programs by dpkg-shlibdeps.
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Mesa's software renderer for machines without a GPU driver, and the font families the launcher
+# and the statistics ask fontconfig for.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgl1-mesa-dri, fonts-dejavu-core")
+include(CPack)
