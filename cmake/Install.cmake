@@ -48,7 +48,10 @@ list(APPEND VC_INSTALLED_TARGETS vc_man_page)
 # --- packages: a Debian package (installed under /usr) and a release archive ----------------------
 set(CPACK_PACKAGE_NAME ${VC_PACKAGE_NAME})
 set(CPACK_PACKAGE_VENDOR "Velvet Cascade")
-set(CPACK_PACKAGE_CONTACT "Velvet Cascade <velvet-cascade@localhost>")
+# The release's maker names the maintainer (a real address) when building a package to publish.
+set(VC_PACKAGE_MAINTAINER "Velvet Cascade <velvet-cascade@localhost>" CACHE STRING
+    "The Debian package's maintainer: NAME <ADDRESS>")
+set(CPACK_PACKAGE_CONTACT "${VC_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audiovisual demo with its authoring tools")
 # One string with its own line breaks: the Debian control file keeps lines short.
@@ -66,7 +69,8 @@ set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 # dependencies are computed from the programs by dpkg-shlibdeps.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SECTION games)
+# Not "games": Debian keeps that section for packages with programs in /usr/games.
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Mesa's software renderer for machines without a GPU driver, and the font families the launcher
 # and the statistics ask fontconfig for.
