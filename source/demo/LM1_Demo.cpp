@@ -51,9 +51,11 @@ std::uint32_t TickCount()
 }
 
 // A channel's value as the timeline uses it: truncated toward zero.
+// The timeline's channels read as the scenes read theirs: NaN as 0, wild values held to the
+// integer range (a saved script may hold anything).
 std::int32_t ChannelInt(const QD_Sequencer& sequencer, std::int32_t channel)
 {
-    return static_cast<std::int32_t>(sequencer.GetValue(channel));
+    return LM1_ChannelInt(sequencer.GetValue(channel));
 }
 
 float NoiseValue() { return static_cast<float>(QC_Rand()) / 32767.0f; }

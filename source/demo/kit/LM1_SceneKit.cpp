@@ -95,6 +95,14 @@ QC_Ptr<QM_Model> LM1_CreateIcosahedronModel()
     return BuildModel(mesh.Get());
 }
 
+std::int32_t LM1_ChannelInt(float value)
+{
+    constexpr float kLimit = 2147483520.0f; // the largest float below 2^31
+    if (value != value)
+        return 0;
+    return static_cast<std::int32_t>(std::clamp(value, -kLimit, kLimit));
+}
+
 QR_Colour LM1_ChannelColour(const QD_Sequencer& sequencer, std::int32_t firstChannel, bool withAlpha)
 {
     // Held to 0..255 before the conversion: a channel overshooting 1 (a spline past its keys)

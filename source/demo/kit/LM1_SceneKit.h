@@ -35,6 +35,11 @@ QC_Ptr<QM_Model> LM1_CreateBoxModel(std::int32_t segments1, std::int32_t segment
 QC_Ptr<QM_Model> LM1_CreatePlaneModel(std::int32_t columns, std::int32_t rows);
 QC_Ptr<QM_Model> LM1_CreateIcosahedronModel();
 
+// A channel value as a whole number, truncated toward zero. NaN reads as 0 and values beyond the
+// integer range are held at its ends: converting such a float is undefined, and a script may
+// hold anything.
+std::int32_t LM1_ChannelInt(float value);
+
 // Each channel value times 255, truncated, as red, green and blue; alpha 255 or from a fourth
 // channel when withAlpha is set.
 QR_Colour LM1_ChannelColour(const QD_Sequencer& sequencer, std::int32_t firstChannel, bool withAlpha = false);

@@ -87,16 +87,6 @@ QC_Ptr<QR_ConstantBuffer> CreateConstants(std::uint32_t size)
 }
 
 float SmoothStep(float t) { return t * t * (3.0f - 2.0f * t); }
-
-// A channel value truncated toward zero as a step number. Converting a float beyond the int
-// range is undefined, so wild values are held to it first (and NaN counts as 0).
-std::int32_t TruncatedStep(float value)
-{
-    constexpr float limit = 2147483520.0f; // the largest float below 2^31
-    if (!(value == value))
-        return 0;
-    return static_cast<std::int32_t>(std::clamp(value, -limit, limit));
-}
 } // namespace
 
 const QC_Float4 LM1_OScenesB::O21_COLOURS[13] = {
@@ -217,7 +207,7 @@ void LM1_OScenesB::RenderO19(const QD_Sequencer& sequencer) { RenderTitle(LM1_Ch
 
 bool LM1_OScenesB::UpdateO14Screen(float step, const QC_Ptr<QD_Text>& text)
 {
-    const std::int32_t wholeStep = TruncatedStep(step);
+    const std::int32_t wholeStep = LM1_ChannelInt(step);
     const bool entered = o14Entry.Enters(shared.target.Get(), shared.renderCalls);
     if (!text || (o14Builds > 0 && !entered && wholeStep == o14LastStep && o14ScreenSource.Get() == text.Get()))
         return false;
@@ -463,7 +453,7 @@ void LM1_OScenesB::RenderO23(const QD_Sequencer& sequencer)
     const float tumble = Channel(sequencer, 2300);
     const float step = std::floor(tumble);
     const float blend = SmoothStep(std::clamp(tumble - step, 0.0f, 1.0f));
-    const std::uint32_t seed = static_cast<std::uint32_t>(TruncatedStep(step));
+    const std::uint32_t seed = static_cast<std::uint32_t>(LM1_ChannelInt(step));
     float angles[2][3];
     for (std::uint32_t k = 0; k < 2; ++k) {
         QC_SRand(seed + k);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstring>
 
 namespace
@@ -17,6 +19,20 @@ QC_Ptr<QD_Sequencer> Script(const char* text)
     return sequencer;
 }
 } // namespace
+
+TEST(LM1_SceneKitTest, ChannelIntegersTruncateTowardZeroAndHoldWildValues)
+{
+    EXPECT_EQ(LM1_ChannelInt(3.9f), 3);
+    EXPECT_EQ(LM1_ChannelInt(-3.9f), -3);
+    EXPECT_EQ(LM1_ChannelInt(101.0f), 101);
+    // What a saved script may hold: NaN, infinities and values beyond the integer range, whose
+    // conversion would be undefined (the sanitiser build checks it).
+    EXPECT_EQ(LM1_ChannelInt(std::nanf("")), 0);
+    EXPECT_EQ(LM1_ChannelInt(INFINITY), 2147483520);
+    EXPECT_EQ(LM1_ChannelInt(-INFINITY), -2147483520);
+    EXPECT_EQ(LM1_ChannelInt(3.0e38f), 2147483520);
+    EXPECT_EQ(LM1_ChannelInt(-3.0e38f), -2147483520);
+}
 
 TEST(LM1_SceneKitTest, ChannelColoursScaleToBytesAndHoldOvershootsAtTheEnds)
 {
