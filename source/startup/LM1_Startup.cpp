@@ -1,5 +1,6 @@
 #include "LM1_Startup.h"
 
+#include "LM1_Resources.h"
 #include "QA_Audio.h"
 #include "QC_Log.h"
 #include "QC_Tasks.h"
@@ -10,7 +11,6 @@
 #include "QP_Window.h"
 #include "QU_App.h"
 #include "QU_Font.h"
-#include "LM1_Resources.h"
 
 #include <cstdlib>
 #include <strings.h>

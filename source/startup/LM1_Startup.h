@@ -57,8 +57,8 @@ struct LM1_StartupSettings
 int LM1_StandardErrorLevel(bool verbose, const char* environment);
 
 // Names the main thread "Main", sets standard error's log level, creates the log and the
-// renderer. False, with the log already
-// gone again, when a window is needed and there is no display.
+// renderer. False, with the log already gone again, when a window is needed and there is no
+// display.
 bool LM1_StartLogAndRenderer(const LM1_StartupSettings& settings);
 
 // Threads, task pool (one worker per processor), fonts, utility object, synchronisation, asset

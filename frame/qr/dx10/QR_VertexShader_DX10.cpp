@@ -1,7 +1,7 @@
 #include "QR_VertexShader_DX10.h"
 
 #include "QC_Log.h"
-#include "QP_ShaderCompiler.h"
+#include "QR_CompileStage_DX10.h"
 #include "QR_ShaderMessages.h"
 
 void QR_VertexShader_DX10::Compile(QP_Device* device, const QC_StringBase& text, const char* sourceName,
@@ -9,12 +9,9 @@ void QR_VertexShader_DX10::Compile(QP_Device* device, const QC_StringBase& text,
                                    const char* profile)
 {
     inputLayout = layout;
-    QC_Ptr<QP_Blob> code, errors;
-    if (QP_Failed(QP_Compile(text.CStr(), text.Length(), sourceName, include, "QR_Main", profile, &code, &errors))) {
-        QC_ERROR("Shader stage compilation failed, D3D message is \"%s\"",
-                 QR_ShaderMessages::FromCompiler(QP_BlobText(errors.Get()), sourceName, stageLine).CStr());
+    const QC_Ptr<QP_Blob> code = QR_CompileStage_DX10(text, sourceName, stageLine, include, profile);
+    if (!code)
         return;
-    }
     // The driver's own message (logged by the device) counts lines of the GLSL made from the
     // text, which has no place in the source: the stage as a whole is named.
     if (QP_Failed(device->CreateVertexShader(code->GetBufferPointer(), code->GetBufferSize(), &platformShader)))
