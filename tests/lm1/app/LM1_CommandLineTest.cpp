@@ -2,14 +2,11 @@
 // program answers to --help, --version and a wrong line, run as a process.
 
 #include "LM1_CommandLine.h"
-#include "support/TempDir.h"
+#include "support/CommandOutput.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace
@@ -28,32 +25,9 @@ std::string Shown(const std::vector<const char*>& arguments)
     return shown;
 }
 
-struct ProgramRun
+CommandRun RunProgram(const std::string& arguments)
 {
-    int exitCode = -1;
-    std::string output;
-    std::string errors;
-};
-
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-ProgramRun RunProgram(const std::string& arguments)
-{
-    TempDir scratch;
-    const std::string outputFile = scratch.File("stdout.txt");
-    const std::string errorFile = scratch.File("stderr.txt");
-    const std::string command = "'" VC_BINARY_DIR "/velvet-cascade' " + arguments + " >'" + outputFile + "' 2>'" +
-                                errorFile + "' </dev/null";
-    const int status = std::system(command.c_str());
-    ProgramRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.output = ReadAll(outputFile);
-    run.errors = ReadAll(errorFile);
-    return run;
+    return RunCommandKeepingErrors("'" VC_BINARY_DIR "/velvet-cascade' " + arguments);
 }
 } // namespace
 
@@ -210,15 +184,15 @@ TEST(LM1_CommandLineTest, HelpAndVersionWinOverTheRestOfTheLine)
 
 TEST(LM1_CommandLineTest, TheProgramAnswersHelpVersionAndWrongLinesLikeAConsoleTool)
 {
-    const ProgramRun help = RunProgram("--help");
+    const CommandRun help = RunProgram("--help");
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.output, LM1_Usage()) << "the usage on standard output";
     EXPECT_EQ(help.errors, "");
-    const ProgramRun version = RunProgram("--version");
+    const CommandRun version = RunProgram("--version");
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.output, LM1_VersionText());
     EXPECT_EQ(version.output.rfind("velvet-cascade ", 0), 0u) << version.output;
-    const ProgramRun wrong = RunProgram("--dev --size 1x1");
+    const CommandRun wrong = RunProgram("--dev --size 1x1");
     EXPECT_EQ(wrong.exitCode, 2);
     EXPECT_EQ(wrong.output, "");
     EXPECT_NE(wrong.errors.find("velvet-cascade: --size"), std::string::npos) << wrong.errors;

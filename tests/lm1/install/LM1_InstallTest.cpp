@@ -3,6 +3,7 @@
 // standard error and --verbose, a changed copy of the assets named with --assets, and a program
 // without its data saying where it looked.
 
+#include "support/CommandOutput.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -19,13 +20,6 @@
 
 namespace
 {
-struct ProgramRun
-{
-    int exitCode = -1;
-    std::string output;
-    std::string errors;
-};
-
 std::string ReadAll(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -34,19 +28,12 @@ std::string ReadAll(const std::string& path)
 
 // Runs a shell command line in folder, its two outputs kept apart. Programs built with the
 // sanitisers get the driver's leak suppressions, as every program the tests start.
-ProgramRun RunIn(const std::string& folder, const std::string& command)
+CommandRun RunIn(const std::string& folder, const std::string& command)
 {
-    TempDir scratch;
-    const std::string line = "cd '" + folder +
-                             "' && LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR
-                             "/tests/support/lsan-driver.supp " +
-                             command + " >'" + scratch.File("out") + "' 2>'" + scratch.File("err") + "' </dev/null";
-    const int status = std::system(line.c_str());
-    ProgramRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.output = ReadAll(scratch.File("out"));
-    run.errors = ReadAll(scratch.File("err"));
-    return run;
+    return RunCommandKeepingErrors("cd '" + folder +
+                                   "' && LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR
+                                   "/tests/support/lsan-driver.supp " +
+                                   command);
 }
 
 bool IsExecutable(const std::filesystem::path& file)
@@ -80,12 +67,12 @@ void ExpectTheInstalledDemoRuns(const std::filesystem::path& prefix)
 {
     TempDir elsewhere;
     const std::string demo = "'" + (prefix / "bin/velvet-cascade").string() + "'";
-    const ProgramRun version = RunIn(elsewhere.Path().string(), demo + " --version");
+    const CommandRun version = RunIn(elsewhere.Path().string(), demo + " --version");
     EXPECT_EQ(version.exitCode, 0) << version.errors;
     EXPECT_EQ(version.output, "velvet-cascade " VC_VERSION "\n");
 
     const std::string frames = " --size 64x36 --fps 2 --from 0 --to 2";
-    const ProgramRun render = RunIn(elsewhere.Path().string(), demo + " --render out" + frames);
+    const CommandRun render = RunIn(elsewhere.Path().string(), demo + " --render out" + frames);
     ASSERT_EQ(render.exitCode, 0) << render.errors;
     EXPECT_TRUE(std::filesystem::exists(elsewhere.File("out/frame_000000.png")));
     EXPECT_TRUE(std::filesystem::exists(elsewhere.File("out/frame_000001.png")));
@@ -94,11 +81,11 @@ void ExpectTheInstalledDemoRuns(const std::filesystem::path& prefix)
     EXPECT_FALSE(HasLevel(render.errors, "[INFO ]") || HasLevel(render.errors, "[DEBUG]"))
         << "quiet by default: " << render.errors;
 
-    const ProgramRun verbose = RunIn(elsewhere.Path().string(), demo + " --render verbose --verbose --fps 2 --to 1 --size 64x36");
+    const CommandRun verbose = RunIn(elsewhere.Path().string(), demo + " --render verbose --verbose --fps 2 --to 1 --size 64x36");
     ASSERT_EQ(verbose.exitCode, 0) << verbose.errors;
     EXPECT_TRUE(HasLevel(verbose.errors, "[INFO ]")) << verbose.errors;
     EXPECT_TRUE(HasLevel(verbose.errors, "[DEBUG] Shut-down: destroying the log.")) << verbose.errors;
-    const ProgramRun environment = RunIn(elsewhere.Path().string(), "VC_LOG=info " + demo + " --render info --fps 2 --to 1 --size 64x36");
+    const CommandRun environment = RunIn(elsewhere.Path().string(), "VC_LOG=info " + demo + " --render info --fps 2 --to 1 --size 64x36");
     ASSERT_EQ(environment.exitCode, 0) << environment.errors;
     EXPECT_TRUE(HasLevel(environment.errors, "[INFO ]")) << environment.errors;
     EXPECT_FALSE(HasLevel(environment.errors, "[DEBUG]")) << environment.errors;
@@ -108,7 +95,7 @@ void ExpectTheInstalledDemoRuns(const std::filesystem::path& prefix)
 TEST(LM1_InstallTest, TheInstalledTreeRunsFromAnyFolderAndTakesTheAssetsItIsGiven)
 {
     TempDir prefix;
-    const ProgramRun install = RunIn(prefix.Path().string(), "'" VC_CMAKE "' --install '" VC_BINARY_DIR "' --prefix '" +
+    const CommandRun install = RunIn(prefix.Path().string(), "'" VC_CMAKE "' --install '" VC_BINARY_DIR "' --prefix '" +
                                                           prefix.Path().string() + "'");
     ASSERT_EQ(install.exitCode, 0) << install.output << install.errors;
 
@@ -125,7 +112,7 @@ TEST(LM1_InstallTest, TheInstalledTreeRunsFromAnyFolderAndTakesTheAssetsItIsGive
     EXPECT_FALSE(std::filesystem::exists(root / "bin/vc-shader-helper")) << "the helper is no command";
     EXPECT_EQ(ReadAll((root / "share/velvet-cascade/assets/post.qcs").string()), ReadAll(VC_SOURCE_DIR "/assets/post.qcs"));
     if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
-        const ProgramRun valid = RunIn(prefix.Path().string(), "desktop-file-validate share/applications/velvet-cascade.desktop");
+        const CommandRun valid = RunIn(prefix.Path().string(), "desktop-file-validate share/applications/velvet-cascade.desktop");
         EXPECT_EQ(valid.exitCode, 0) << valid.output << valid.errors;
         EXPECT_EQ(valid.output + valid.errors, "") << "not even a hint";
     }
@@ -144,9 +131,9 @@ TEST(LM1_InstallTest, TheInstalledTreeRunsFromAnyFolderAndTakesTheAssetsItIsGive
     post.replace(post.find(output), output.size(), "outColour = float4(1.0, 0.0, 1.0, 1.0);");
     elsewhere.Write("mine/post.qcs", post);
     const std::string oneFrame = " --size 64x36 --fps 2 --from 8 --to 9";
-    const ProgramRun mine = RunIn(elsewhere.Path().string(), demo + " --render magenta --assets mine" + oneFrame);
+    const CommandRun mine = RunIn(elsewhere.Path().string(), demo + " --render magenta --assets mine" + oneFrame);
     ASSERT_EQ(mine.exitCode, 0) << mine.errors;
-    const ProgramRun usual = RunIn(elsewhere.Path().string(), demo + " --render usual" + oneFrame);
+    const CommandRun usual = RunIn(elsewhere.Path().string(), demo + " --render usual" + oneFrame);
     ASSERT_EQ(usual.exitCode, 0) << usual.errors;
     const std::vector<unsigned char> magenta = {255, 0, 255};
     EXPECT_EQ(CentrePixel(elsewhere.File("magenta/frame_000000.png")), magenta);
@@ -159,14 +146,14 @@ TEST(LM1_InstallTest, TheInstalledTreeRunsFromAnyFolderAndTakesTheAssetsItIsGive
     std::filesystem::create_directories(elsewhere.File("alone/bin"));
     std::filesystem::copy_file(root / "bin/velvet-cascade", elsewhere.File("alone/bin/velvet-cascade"));
     std::filesystem::copy(elsewhere.File("mine"), elsewhere.File("assets"), std::filesystem::copy_options::recursive);
-    const ProgramRun alone = RunIn(elsewhere.Path().string(), "alone/bin/velvet-cascade --render lost" + oneFrame);
+    const CommandRun alone = RunIn(elsewhere.Path().string(), "alone/bin/velvet-cascade --render lost" + oneFrame);
     EXPECT_EQ(alone.exitCode, 1) << alone.errors;
     EXPECT_NE(alone.errors.find("looked in " + elsewhere.File("alone/share/velvet-cascade/assets/") + "."),
               std::string::npos)
         << alone.errors;
     EXPECT_EQ(std::count(alone.errors.begin(), alone.errors.end(), '\n'), 1) << alone.errors;
     EXPECT_FALSE(std::filesystem::exists(elsewhere.File("lost")));
-    const ProgramRun named = RunIn(elsewhere.Path().string(), demo + " --render lost --assets nowhere" + oneFrame);
+    const CommandRun named = RunIn(elsewhere.Path().string(), demo + " --render lost --assets nowhere" + oneFrame);
     EXPECT_EQ(named.exitCode, 1) << named.errors;
     EXPECT_NE(named.errors.find("looked in nowhere/."), std::string::npos) << named.errors;
 }
@@ -174,7 +161,7 @@ TEST(LM1_InstallTest, TheInstalledTreeRunsFromAnyFolderAndTakesTheAssetsItIsGive
 TEST(LM1_InstallTest, TheReleaseArchiveUnpacksIntoOneFolderThatRunsWhereItLies)
 {
     TempDir packages;
-    const ProgramRun pack = RunIn(packages.Path().string(),
+    const CommandRun pack = RunIn(packages.Path().string(),
                            "'" VC_CPACK "' -G TGZ --config '" VC_BINARY_DIR "/CPackConfig.cmake' -B '" +
                                packages.Path().string() + "'");
     ASSERT_EQ(pack.exitCode, 0) << pack.output << pack.errors;
@@ -182,7 +169,7 @@ TEST(LM1_InstallTest, TheReleaseArchiveUnpacksIntoOneFolderThatRunsWhereItLies)
     ASSERT_TRUE(std::filesystem::is_regular_file(packages.File(name + ".tar.gz"))) << pack.output;
 
     TempDir unpacked;
-    const ProgramRun untar = RunIn(unpacked.Path().string(), "tar xzf '" + packages.File(name + ".tar.gz") + "'");
+    const CommandRun untar = RunIn(unpacked.Path().string(), "tar xzf '" + packages.File(name + ".tar.gz") + "'");
     ASSERT_EQ(untar.exitCode, 0) << untar.errors;
     std::vector<std::string> top;
     for (const auto& entry : std::filesystem::directory_iterator(unpacked.Path()))
