@@ -50,6 +50,133 @@ std::string SplicedLines(const char* text, std::size_t length)
     return out;
 }
 
+// --- token pasting ------------------------------------------------------------------------------
+// The front end's preprocessor pastes only when the left token is a name or an operator: "1 ## 2",
+// "n ## .5" (n a number) or an empty left argument fail with "not supported for these tokens".
+// A text that fails so is preprocessed again with the ## of each #define that pastes onto a
+// parameter or a number replaced by a marker name, which expands like any other token; the
+// marker and the blanks around it are then cut out of the expanded text, joining the two sides.
+// Such a joined token is not rescanned for macros; a #define pasting onto a name of its own
+// body (SHADE_##n) keeps the front end's pasting, which rescans.
+const char kPasteMarker[] = "QP_PASTE_JOIN";
+const char kPasteRefusal[] = "not supported for these tokens";
+
+bool IsNameByte(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+}
+
+// The start of a #define's name on the line [lineStart, lineEnd), or npos for any other line.
+std::size_t DefinedName(const std::string& text, std::size_t lineStart, std::size_t lineEnd)
+{
+    std::size_t at = text.find_first_not_of(" \t", lineStart);
+    if (at >= lineEnd || text[at] != '#')
+        return std::string::npos;
+    at = text.find_first_not_of(" \t", at + 1);
+    if (at >= lineEnd || text.compare(at, 6, "define") != 0 || at + 6 >= lineEnd || IsNameByte(text[at + 6]))
+        return std::string::npos;
+    at = text.find_first_not_of(" \t", at + 6);
+    return at < lineEnd ? at : std::string::npos;
+}
+
+// True when a ## of the #define on [lineStart, lineEnd) has a parameter, a number or nothing on
+// its left: the pastes the front end may refuse.
+bool PastesOntoParameter(const std::string& text, std::size_t name, std::size_t lineEnd)
+{
+    std::size_t at = name;
+    while (at < lineEnd && IsNameByte(text[at]))
+        ++at;
+    std::vector<std::string> parameters;
+    if (at < lineEnd && text[at] == '(') {
+        std::size_t close = at;
+        while (close < lineEnd && text[close] != ')')
+            ++close;
+        if (close == lineEnd)
+            return false;
+        for (std::size_t i = at + 1; i < close;) {
+            while (i < close && !IsNameByte(text[i]))
+                ++i;
+            const std::size_t begin = i;
+            while (i < close && IsNameByte(text[i]))
+                ++i;
+            if (i > begin)
+                parameters.push_back(text.substr(begin, i - begin));
+        }
+        parameters.push_back("__VA_ARGS__");
+        at = close + 1;
+    }
+    for (std::size_t paste = at; paste + 1 < lineEnd; ++paste) {
+        if (text[paste] != '#' || text[paste + 1] != '#')
+            continue;
+        std::size_t end = paste;
+        while (end > at && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+            --end;
+        std::size_t begin = end;
+        while (begin > at && IsNameByte(text[begin - 1]))
+            --begin;
+        const std::string left = text.substr(begin, end - begin);
+        if (left.empty() || std::isdigit(static_cast<unsigned char>(left[0])) ||
+            std::find(parameters.begin(), parameters.end(), left) != parameters.end())
+            return true;
+        ++paste;
+    }
+    return false;
+}
+
+// Every ## outside strings of such a #define line becomes " marker ". Lines were joined before.
+std::string MarkPastes(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t lineStart = 0; lineStart < text.size();) {
+        std::size_t lineEnd = text.find('\n', lineStart);
+        lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd + 1;
+        const std::size_t name = DefinedName(text, lineStart, lineEnd);
+        if (name == std::string::npos || !PastesOntoParameter(text, name, lineEnd)) {
+            out.append(text, lineStart, lineEnd - lineStart);
+            lineStart = lineEnd;
+            continue;
+        }
+        bool quoted = false;
+        for (std::size_t i = lineStart; i < lineEnd; ++i) {
+            if (text[i] == '"' && (i == lineStart || text[i - 1] != '\\'))
+                quoted = !quoted;
+            if (!quoted && text[i] == '#' && i + 1 < lineEnd && text[i + 1] == '#') {
+                out += ' ';
+                out += kPasteMarker;
+                out += ' ';
+                ++i;
+            } else {
+                out += text[i];
+            }
+        }
+        lineStart = lineEnd;
+    }
+    return out;
+}
+
+// Cuts each marker (a whole name) with the spaces and tabs on both sides.
+std::string JoinPastes(const std::string& text)
+{
+    const std::size_t markerSize = sizeof(kPasteMarker) - 1;
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const bool marker = text.compare(i, markerSize, kPasteMarker) == 0 && (i == 0 || !IsNameByte(text[i - 1])) &&
+                            (i + markerSize == text.size() || !IsNameByte(text[i + markerSize]));
+        if (!marker) {
+            out += text[i++];
+            continue;
+        }
+        while (!out.empty() && (out.back() == ' ' || out.back() == '\t'))
+            out.pop_back();
+        i += markerSize;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+            ++i;
+    }
+    return out;
+}
+
 // --- the include bridge ------------------------------------------------------------------------
 // The front end names each included file by the name the bridge gives it: the include's name
 // joined to the folder part of the including file's name, so messages show where a file sits
@@ -59,7 +186,7 @@ std::string SplicedLines(const char* text, std::size_t length)
 class IncludeBridge : public glslang::TShader::Includer
 {
 public:
-    explicit IncludeBridge(QP_Include* include) : include(include) {}
+    IncludeBridge(QP_Include* include, bool markPastes) : include(include), markPastes(markPastes) {}
 
     ~IncludeBridge() override
     {
@@ -144,6 +271,8 @@ private:
         live.push_back(entry);
         const std::size_t skip = QC_ByteOrderMarkLength(text, bytes);
         entry->text = SplicedLines(text + skip, bytes - skip);
+        if (markPastes)
+            entry->text = MarkPastes(entry->text);
         return new IncludeResult(entry->name, entry->text.data(), entry->text.size(), entry);
     }
 
@@ -170,6 +299,7 @@ private:
     }
 
     QP_Include* include;
+    bool markPastes; // the second pass for pastes the front end refuses
     std::vector<Entry*> live; // opened and not released, innermost last
     int opens = 0;            // Open calls so far
     std::string failedLocalName;
@@ -200,11 +330,11 @@ EShLanguage LanguageOf(QP_ShaderStage stage)
 } // namespace
 
 // --- the preprocessor pass ---------------------------------------------------------------------
-bool QP_PreprocessShader(const char* source, std::size_t length, const char* sourceName, QP_ShaderStage stage,
-                         QP_Include* include, std::string& expanded, std::string& errors)
+namespace
 {
-    const std::size_t skip = QC_ByteOrderMarkLength(source, length);
-    const std::string text = SplicedLines(source + skip, length - skip);
+bool Preprocess(const std::string& text, const char* sourceName, QP_ShaderStage stage, QP_Include* include,
+                bool markPastes, std::string& expanded, std::string& log)
+{
     const EShLanguage language = LanguageOf(stage);
     glslang::TShader shader(language);
     const char* strings[] = {text.c_str()};
@@ -216,9 +346,30 @@ bool QP_PreprocessShader(const char* source, std::size_t length, const char* sou
     shader.setEnvTarget(glslang::EShTargetSpv, glslang::EShTargetSpv_1_0);
     const EShMessages messages = static_cast<EShMessages>(EShMsgSpvRules | EShMsgVulkanRules | EShMsgReadHlsl |
                                                           EShMsgHlslOffsets);
-    IncludeBridge bridge(include);
+    IncludeBridge bridge(include, markPastes);
     const bool done = shader.preprocess(GetDefaultResources(), 100, ENoProfile, false, false, messages, &expanded, bridge);
-    errors += WithoutHeaderNameNotes(shader.getInfoLog());
+    log = WithoutHeaderNameNotes(shader.getInfoLog());
+    return done;
+}
+} // namespace
+
+bool QP_PreprocessShader(const char* source, std::size_t length, const char* sourceName, QP_ShaderStage stage,
+                         QP_Include* include, std::string& expanded, std::string& errors)
+{
+    const std::size_t skip = QC_ByteOrderMarkLength(source, length);
+    const std::string text = SplicedLines(source + skip, length - skip);
+    std::string log;
+    bool done = Preprocess(text, sourceName, stage, include, false, expanded, log);
+    if (!done && log.find(kPasteRefusal) != std::string::npos) {
+        std::string marked;
+        std::string markedLog;
+        if (Preprocess(MarkPastes(text), sourceName, stage, include, true, marked, markedLog)) {
+            expanded = JoinPastes(marked);
+            log = markedLog;
+            done = true;
+        }
+    }
+    errors += log;
     return done;
 }
 
@@ -235,6 +386,9 @@ bool QP_PreprocessShader(const char* source, std::size_t length, const char* sou
 // gl_ are refused (GLSL reserves them, so the GLSL written from such a shader could not compile
 // either). The compile chain renames those names first (QP_RewriteEffectSyntax reads the text
 // with the same QP_HlslScanner), so that refusal only stops a text that did not pass the rename.
+// An entry point parameter named before the guards run (QP_RewriteHlslForms names those with a
+// semantic) passes them. Interface and class declarations are refused by name: dynamic shader
+// linkage has no GLSL form, and the front end would only report a syntax error.
 // Preprocessor lines left in the expanded text are #line (followed for the messages), #pragma and
 // #extension, which hold no code; each ends at its line break, since continued lines were joined
 // before the preprocessor ran. A string goes on past a line break that a backslash escapes, as
@@ -264,6 +418,34 @@ bool OnlySpaceBetween(const char* text, std::size_t from, std::size_t to)
             return false;
     }
     return true;
+}
+
+// The word after a name at end, past white space: its extent in [*begin, *end), empty when none.
+void NextWord(const char* text, std::size_t length, std::size_t end, std::size_t* begin, std::size_t* wordEnd)
+{
+    while (end < length && (text[end] == ' ' || text[end] == '\t' || text[end] == '\r' || text[end] == '\n'))
+        ++end;
+    *begin = end;
+    while (end < length && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
+        ++end;
+    *wordEnd = end;
+}
+
+// interface NAME { or class NAME { / class NAME : BASE {: dynamic shader linkage, which has no
+// form in GLSL; refused by name rather than left to a syntax error.
+bool DeclaresLinkageType(const char* text, std::size_t length, std::size_t begin, std::size_t end)
+{
+    const std::size_t size = end - begin;
+    const bool keyword = (size == 9 && std::strncmp(text + begin, "interface", 9) == 0) ||
+                         (size == 5 && std::strncmp(text + begin, "class", 5) == 0);
+    if (!keyword)
+        return false;
+    std::size_t nameBegin = 0, nameEnd = 0;
+    NextWord(text, length, end, &nameBegin, &nameEnd);
+    std::size_t after = nameEnd;
+    while (after < length && (text[after] == ' ' || text[after] == '\t' || text[after] == '\r' || text[after] == '\n'))
+        ++after;
+    return nameEnd > nameBegin && after < length && (text[after] == '{' || text[after] == ':');
 }
 
 // An entry point parameter that is a type alone ("QR_Main(float)") makes the front end crash
@@ -320,6 +502,14 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
             lastNameStart = i;
             lastNameSize = size;
             lastNameEnd = end;
+            if (depth == 0 && DeclaresLinkageType(text, length, i, end)) {
+                char what[160];
+                std::snprintf(what, sizeof(what),
+                              "'%.*s' : interfaces and classes (dynamic shader linkage) are not supported; "
+                              "use structs and functions",
+                              static_cast<int>(size), text + i);
+                return fail(line, what);
+            }
             const bool modifier = (size == 2 && std::strncmp(text + i, "in", 2) == 0) ||
                                   (size == 3 && std::strncmp(text + i, "out", 3) == 0) ||
                                   (size == 5 && std::strncmp(text + i, "inout", 5) == 0);

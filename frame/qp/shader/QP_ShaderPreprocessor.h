@@ -19,7 +19,8 @@
 #include <string>
 
 // True with expanded set; false with the preprocessor's messages appended to errors (each with
-// its file and line). Warnings of a successful pass are appended too.
+// its file and line). Warnings of a successful pass are appended too. Token pasting the front
+// end's preprocessor refuses (a number or nothing on the left of ##) is done in a second pass.
 bool QP_PreprocessShader(const char* source, std::size_t length, const char* sourceName, QP_ShaderStage stage,
                          QP_Include* include, std::string& expanded, std::string& errors);
 
