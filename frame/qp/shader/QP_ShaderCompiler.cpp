@@ -8,7 +8,9 @@
 #include "QC_Log.h"
 #include "QP_ConstantBlockRewrite.h"
 #include "QP_EffectSyntax.h"
+#include "QP_HlslForms.h"
 #include "QP_HlslScanner.h"
+#include "QP_InitialiserLists.h"
 #include "QP_ShaderCode.h"
 #include "QP_ShaderPreprocessor.h"
 #include "QP_ShaderRegisters.h"
@@ -343,8 +345,12 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
         compiled = QP_PreprocessShader(source, sourceLength, sourceName, stage, include, expanded, messages);
         // Effect-file syntax (state blocks, techniques, legacy type names, gl_ names) becomes
         // what the front end parses; the guards then see the text the front end will.
-        if (compiled)
+        if (compiled) {
             QP_RewriteEffectSyntax(expanded);
+            // Forms of the platform compiler the front end lacks, as it reads them.
+            QP_RewriteHlslForms(expanded, entryPoint);
+            QP_NestInitialiserLists(expanded);
+        }
         compiled = compiled && QP_CheckShaderText(expanded.data(), expanded.size(), sourceName, messages, entryPoint);
         std::int64_t preprocessed = NowNs();
         if (timings)

@@ -192,7 +192,15 @@ TEST(QP_ShaderCompilerTest, KeptCrashersUnbalancedBracketsAndStrayModifiersFailW
                           "vs_4_0", &code, &errors),
               QP_OK)
         << QP_BlobText(errors.Get());
+    // A parameter with a semantic but no name is read as the platform compiler reads it: a value
+    // the stage never uses, given a name before the front end sees it.
     EXPECT_EQ(CompileText("float4 QR_Main(uint : SV_VertexID) : SV_POSITION { return 0; }", "vs_4_0", &code, &errors),
+              QP_OK)
+        << QP_BlobText(errors.Get());
+    // In any other parameter list it is still refused before the front end crashes on it.
+    EXPECT_EQ(CompileText("float f(uint : SV_VertexID) { return 0; }\n"
+                          "float4 QR_Main(uint id : SV_VertexID) : SV_POSITION { return f(id); }",
+                          "vs_4_0", &code, &errors),
               QP_E_FAIL);
     EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("'uint' : parameter without a name"), std::string::npos)
         << QP_BlobText(errors.Get());

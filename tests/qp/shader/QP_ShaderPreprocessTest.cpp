@@ -125,8 +125,8 @@ TEST(QP_ShaderPreprocessTest, CrasherHiddenBehindAMacroOrAnIncludeIsStillRefused
         {"modifier at top level from a macro", "#define MOD in\n\nMOD float4 x;\n", "main.hlsl:3: 'in'"},
         {"unclosed call from a macro", "#define OPEN float4(\nfloat4 QR_Main() : SV_TARGET\n{\n    return OPEN 1, 2, 3, 4;\n}\n",
          "main.hlsl:5: '}'"},
-        {"unnamed parameter from a macro", "#define PARAMETER uint : SV_VertexID\nfloat4 QR_Main(PARAMETER) : SV_POSITION { return 0; }\n",
-         "main.hlsl:2: 'uint' : parameter without a name"},
+        {"unnamed parameter from a macro", "#define PARAMETER uint\nfloat4 QR_Main(PARAMETER) : SV_POSITION { return 0; }\n",
+         "main.hlsl:2: 'uint' : entry point parameter without a name"},
     };
     for (const Case& test : cases) {
         CompileOutcome outcome = CompileWith(test.text, "main.hlsl", nullptr, "vs_4_0");

@@ -1,0 +1,265 @@
+// HLSL forms rewritten for the front end. Sections: tokens and edits, select, unnamed entry
+// parameters, statics inside buffers, system value spellings.
+
+#include "QP_HlslForms.h"
+
+#include "QP_HlslScanner.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+namespace
+{
+// --- tokens and edits --------------------------------------------------------------------------
+using Token = QP_HlslScanner::Token;
+constexpr std::size_t none = static_cast<std::size_t>(-1);
+
+// Words that may stand before a parameter's type: not its type, not its name.
+const char* const parameterQualifiers[] = {"in",     "out",      "inout",    "uniform",         "const",
+                                           "linear", "centroid", "sample",   "nointerpolation", "noperspective",
+                                           "point",  "line",     "triangle", "lineadj",         "triangleadj",
+                                           "void"};
+
+class FormRewriter
+{
+public:
+    FormRewriter(const std::string& text, const char* entryPoint) : text(text), entryPoint(entryPoint ? entryPoint : "")
+    {
+        QP_HlslScanner scanner(text.data(), text.size(), nullptr,
+                               QP_HlslScanner::CONTINUED_DIRECTIVES | QP_HlslScanner::FORM_FEEDS_AS_SPACE);
+        for (Token token; scanner.Next(token);)
+            tokens.push_back(token);
+        MatchBrackets();
+    }
+
+    std::string Run()
+    {
+        const bool ownSelect = DeclaresOwnSelect();
+        for (std::size_t i = 0; i < tokens.size(); ++i) {
+            if (!ownSelect && Spells(i, "select") && !Is(i - 1, '.') && Is(i + 1, '('))
+                RewriteSelect(i);
+            else if (!this->entryPoint.empty() && Spells(i, this->entryPoint.c_str()) && IsName(i - 1) &&
+                     !Spells(i - 1, "return") && Is(i + 1, '('))
+                NameEntryParameters(i + 1);
+            else if ((Spells(i, "cbuffer") || Spells(i, "tbuffer")) && IsName(i + 1))
+                MoveStatics(i);
+            else if (Is(i, ':') && !Is(i - 1, ':') && !Is(i + 1, ':') && IsName(i + 1) && SpellsAnyCase(i + 1, "SV_POSITION0"))
+                Replace(i + 1, "SV_Position");
+        }
+        return Write();
+    }
+
+private:
+    bool Is(std::size_t i, char c) const
+    {
+        return i < tokens.size() && tokens[i].kind == QP_HlslScanner::PUNCTUATION && text[tokens[i].begin] == c;
+    }
+    bool IsName(std::size_t i) const { return i < tokens.size() && tokens[i].kind == QP_HlslScanner::NAME; }
+    bool Spells(std::size_t i, const char* name) const
+    {
+        if (!IsName(i))
+            return false;
+        const std::size_t size = tokens[i].end - tokens[i].begin;
+        return std::strlen(name) == size && text.compare(tokens[i].begin, size, name) == 0;
+    }
+    bool SpellsAnyCase(std::size_t i, const char* name) const
+    {
+        const std::size_t size = tokens[i].end - tokens[i].begin;
+        if (std::strlen(name) != size)
+            return false;
+        for (std::size_t k = 0; k < size; ++k) {
+            if (std::toupper(static_cast<unsigned char>(text[tokens[i].begin + k])) != name[k])
+                return false;
+        }
+        return true;
+    }
+
+    // partner[i]: the bracket that closes or opens the one at i (none when unmatched).
+    void MatchBrackets()
+    {
+        partner.assign(tokens.size(), none);
+        std::vector<std::size_t> open;
+        for (std::size_t i = 0; i < tokens.size(); ++i) {
+            if (Is(i, '(') || Is(i, '[') || Is(i, '{')) {
+                open.push_back(i);
+            } else if (Is(i, ')') || Is(i, ']') || Is(i, '}')) {
+                const char opener = Is(i, ')') ? '(' : Is(i, ']') ? '[' : '{';
+                if (!open.empty() && Is(open.back(), opener)) {
+                    partner[open.back()] = i;
+                    partner[i] = open.back();
+                    open.pop_back();
+                } else {
+                    open.clear(); // unbalanced: the guards report it; nothing after it is matched
+                }
+            }
+        }
+    }
+
+    // The commas of the bracket pair opened at open that belong to it, not to nested brackets.
+    std::vector<std::size_t> OwnCommas(std::size_t open) const
+    {
+        std::vector<std::size_t> commas;
+        for (std::size_t i = open + 1; i < partner[open]; ++i) {
+            if ((Is(i, '(') || Is(i, '[') || Is(i, '{')) && partner[i] != none)
+                i = partner[i];
+            else if (Is(i, ','))
+                commas.push_back(i);
+        }
+        return commas;
+    }
+
+    void Replace(std::size_t i, const std::string& with) { edits.push_back({tokens[i].begin, tokens[i].end, with}); }
+    void Insert(std::size_t offset, const std::string& what) { edits.push_back({offset, offset, what}); }
+
+    std::string Write() const
+    {
+        std::vector<Edit> sorted = edits;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
+        std::string out;
+        out.reserve(text.size() + text.size() / 8);
+        std::size_t copied = 0;
+        for (const Edit& edit : sorted) {
+            if (edit.begin < copied)
+                continue; // overlaps an earlier edit: cannot happen for tokens edited once
+            out.append(text, copied, edit.begin - copied);
+            out += edit.with;
+            copied = edit.end;
+        }
+        out.append(text, copied, std::string::npos);
+        return out;
+    }
+
+    // --- select ----------------------------------------------------------------------------------
+    // A type name before select( declares a function of that name: then select is the text's own.
+    bool DeclaresOwnSelect() const
+    {
+        for (std::size_t i = 1; i < tokens.size(); ++i) {
+            if (Spells(i, "select") && IsName(i - 1) && !Spells(i - 1, "return") && Is(i + 1, '('))
+                return true;
+        }
+        return false;
+    }
+
+    // select ( c , a , b ) -> ( ( c ) ? ( a ) : ( b ) ); each token is edited on its own, so a
+    // select inside an argument is rewritten too.
+    void RewriteSelect(std::size_t name)
+    {
+        const std::size_t open = name + 1;
+        if (partner[open] == none)
+            return;
+        const std::vector<std::size_t> commas = OwnCommas(open);
+        if (commas.size() != 2)
+            return; // the front end names the wrong call
+        Replace(name, "");
+        Replace(open, "((");
+        Replace(commas[0], ") ? (");
+        Replace(commas[1], ") : (");
+        Replace(partner[open], "))");
+    }
+
+    // --- unnamed entry parameters ----------------------------------------------------------------
+    bool IsQualifier(std::size_t i) const
+    {
+        for (const char* qualifier : parameterQualifiers) {
+            if (Spells(i, qualifier))
+                return true;
+        }
+        return false;
+    }
+
+    // In the parameter list opened at open, a parameter whose only name is its type, followed by
+    // its semantic, is given a name after the type.
+    void NameEntryParameters(std::size_t open)
+    {
+        if (partner[open] == none)
+            return;
+        std::vector<std::size_t> ends = OwnCommas(open);
+        ends.push_back(partner[open]);
+        std::size_t first = open + 1;
+        for (std::size_t end : ends) {
+            std::size_t names = 0, type = none, i = first;
+            for (; i < end && !Is(i, ':') && !Is(i, '='); ++i) {
+                if (Is(i, '<') || Is(i, '[')) {
+                    // A template argument list or array size belongs to the type or the name.
+                    while (i < end && !Is(i, '>') && !Is(i, ']'))
+                        ++i;
+                    continue;
+                }
+                if (IsName(i) && !IsQualifier(i)) {
+                    ++names;
+                    type = i;
+                }
+            }
+            // Without a semantic it is no stage input either: left for the guards to refuse.
+            if (names == 1 && Is(i, ':')) {
+                std::size_t after = type + 1;
+                if (Is(after, '<'))
+                    while (after < end && !Is(after, '>'))
+                        ++after;
+                const std::size_t at = Is(after, '>') ? tokens[after].end : tokens[type].end;
+                Insert(at, " QP_Unnamed" + std::to_string(unnamed++));
+            }
+            first = end + 1;
+        }
+    }
+
+    // --- statics inside buffers --------------------------------------------------------------------
+    // cbuffer NAME [: register(bN)] { ... static ...; ... }: each static declaration is blanked in
+    // place (line breaks kept) and written, on one line, before the buffer's keyword.
+    void MoveStatics(std::size_t keyword)
+    {
+        std::size_t open = keyword + 2;
+        while (open < tokens.size() && !Is(open, '{') && !Is(open, ';') && !Is(open, '}'))
+            ++open;
+        if (!Is(open, '{') || partner[open] == none)
+            return;
+        const std::size_t close = partner[open];
+        bool statementStart = true;
+        for (std::size_t i = open + 1; i < close; ++i) {
+            if (statementStart && Spells(i, "static")) {
+                std::size_t end = i;
+                while (end < close && !Is(end, ';')) {
+                    if ((Is(end, '(') || Is(end, '[') || Is(end, '{')) && partner[end] != none && partner[end] < close)
+                        end = partner[end];
+                    ++end;
+                }
+                if (end == close)
+                    return;
+                std::string moved;
+                for (std::size_t at = tokens[i].begin; at < tokens[end].end; ++at)
+                    moved += text[at] == '\n' || text[at] == '\r' ? ' ' : text[at];
+                Insert(tokens[keyword].begin, moved + " ");
+                std::string blank;
+                for (std::size_t at = tokens[i].begin; at < tokens[end].end; ++at)
+                    blank += text[at] == '\n' || text[at] == '\r' ? text[at] : ' ';
+                edits.push_back({tokens[i].begin, tokens[end].end, blank});
+                i = end;
+                continue;
+            }
+            statementStart = Is(i, ';');
+        }
+    }
+
+    struct Edit
+    {
+        std::size_t begin, end; // text[begin, end) becomes with
+        std::string with;
+    };
+
+    const std::string& text;
+    const std::string entryPoint;
+    std::vector<Token> tokens;
+    std::vector<std::size_t> partner;
+    std::vector<Edit> edits;
+    int unnamed = 0;
+};
+} // namespace
+
+void QP_RewriteHlslForms(std::string& text, const char* entryPoint)
+{
+    std::string rewritten = FormRewriter(text, entryPoint).Run();
+    text.swap(rewritten);
+}
