@@ -246,27 +246,37 @@ bool QP_StageInterface::PlaceVertexInputs(spirv_cross::CompilerGLSL& compiler,
         spirv_cross::ID id;
         Semantic semantic;
         std::string text;
+        std::uint32_t rows; // locations it takes: a matrix or an array takes one per row or element
     };
     std::vector<Input> user;
     bool used[QP_MAX_INPUT_ELEMENTS] = {};
+    // A matrix input is fed as the platform feeds it: row r from the layout element of the
+    // semantic's index + r, at the location after row r - 1's (the front end keeps an HLSL row
+    // as one column of the SPIR-V matrix, so each location holds one row).
     auto record = [&](const Input& input, std::uint32_t location) {
-        if (shaderInterface.inputCount >= QP_MAX_INPUT_ELEMENTS) {
+        if (shaderInterface.inputCount + input.rows > QP_MAX_INPUT_ELEMENTS) {
             errors += Message(input.text, "too many vertex inputs (16 at most)");
             return false;
         }
         compiler.set_decoration(input.id, spv::DecorationLocation, location);
-        QP_ShaderInput& entry = shaderInterface.inputs[shaderInterface.inputCount++];
-        entry.location = location;
-        entry.semanticIndex = input.semantic.index;
-        std::snprintf(entry.semanticName, sizeof(entry.semanticName), "%s", input.semantic.name.c_str());
+        for (std::uint32_t row = 0; row < input.rows; ++row) {
+            QP_ShaderInput& entry = shaderInterface.inputs[shaderInterface.inputCount++];
+            entry.location = location + row;
+            entry.semanticIndex = input.semantic.index + row;
+            std::snprintf(entry.semanticName, sizeof(entry.semanticName), "%s", input.semantic.name.c_str());
+        }
         return true;
     };
     for (const spirv_cross::Resource& variable : resources.stage_inputs) {
         const std::string& text = compiler.get_decoration_string(variable.id, spv::DecorationHlslSemanticGOOGLE);
         char name[QP_SHADER_NAME_SIZE];
-        Input input = {variable.id, {"", 0}, text};
+        Input input = {variable.id, {"", 0}, text, LocationCount(compiler, variable.type_id)};
         if (text.empty() || !QP_SplitSemantic(text.c_str(), name, sizeof(name), &input.semantic.index)) {
             errors += Message(text.empty() ? variable.name : text, "a vertex input needs a semantic of at most 31 letters");
+            return false;
+        }
+        if (input.rows == 0 || input.rows > QP_MAX_INPUT_ELEMENTS) {
+            errors += Message(text, "this input takes more vertex attribute locations than there are (16)");
             return false;
         }
         input.semantic.name = UpperCase(name);
@@ -275,16 +285,16 @@ bool QP_StageInterface::PlaceVertexInputs(spirv_cross::CompilerGLSL& compiler,
             input.semantic.name = "POSITION";
         std::uint32_t location = 0;
         if (QP_VertexInputLocation(input.semantic.name.c_str(), input.semantic.index, &location)) {
-            const std::uint32_t count = LocationCount(compiler, variable.type_id);
-            for (std::uint32_t i = location; i < location + count && i < QP_MAX_INPUT_ELEMENTS; ++i)
+            if (location + input.rows > QP_MAX_INPUT_ELEMENTS) {
+                errors += Message(text, "this input reaches past the last vertex attribute location (16 in all)");
+                return false;
+            }
+            for (std::uint32_t i = location; i < location + input.rows; ++i)
                 used[i] = true;
             if (!record(input, location))
                 return false;
         } else if (IsSystemValue(input.semantic.name)) {
             errors += Message(text, "this system value is not a vertex input");
-            return false;
-        } else if (LocationCount(compiler, variable.type_id) != 1) {
-            errors += Message(text, "a vertex input with its own semantic must be a scalar or a vector");
             return false;
         } else {
             user.push_back(input);
@@ -295,13 +305,14 @@ bool QP_StageInterface::PlaceVertexInputs(spirv_cross::CompilerGLSL& compiler,
     std::sort(user.begin(), user.end(), [](const Input& a, const Input& b) { return a.semantic < b.semantic; });
     for (const Input& input : user) {
         std::uint32_t location = 0;
-        while (location < QP_MAX_INPUT_ELEMENTS && used[location])
+        while (location + input.rows <= QP_MAX_INPUT_ELEMENTS &&
+               std::any_of(used + location, used + location + input.rows, [](bool taken) { return taken; }))
             ++location;
-        if (location == QP_MAX_INPUT_ELEMENTS) {
+        if (location + input.rows > QP_MAX_INPUT_ELEMENTS) {
             errors += Message(input.text, "no vertex attribute location is left for this input (16 in all)");
             return false;
         }
-        used[location] = true;
+        std::fill(used + location, used + location + input.rows, true);
         if (!record(input, location))
             return false;
     }

@@ -11,7 +11,9 @@
 //
 // Locations. Semantics with a row in the fixed tables of QP_ShaderCode keep it. A vertex input
 // with any other semantic takes the lowest attribute location its shader leaves free; the
-// shader's code records it, and input layouts look it up there. A value passed between stages
+// shader's code records it, and input layouts look it up there. A matrix (or array) input takes
+// one location per row, in a row, each fed by the layout element of the next semantic index
+// (float4x4 m : INSTMATRIX reads INSTMATRIX0 to INSTMATRIX3). A value passed between stages
 // with any other semantic (WORLDPOS, FOG, TEXCOORD8) gets a location derived from its name and
 // index alone, in QP_FIRST_USER_VARYING_LOCATION and up. Two names with the same derived
 // location are told apart by probing in name order over every such semantic the source text
