@@ -1,9 +1,10 @@
 // HLSL forms rewritten for the front end. Sections: tokens and edits, select, unnamed entry
-// parameters, statics inside buffers, system value spellings.
+// parameters, statics inside buffers, narrowed call arguments.
 
 #include "QP_HlslForms.h"
 
 #include "QP_HlslScanner.h"
+#include "QP_InitialiserLists.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,12 +27,18 @@ const char* const parameterQualifiers[] = {"in",     "out",      "inout",    "un
 class FormRewriter
 {
 public:
-    FormRewriter(const std::string& text, const char* entryPoint) : text(text), entryPoint(entryPoint ? entryPoint : "")
+    FormRewriter(const std::string& text, const char* entryPoint, const char* sourceName = nullptr)
+        : text(text), entryPoint(entryPoint ? entryPoint : "")
     {
-        QP_HlslScanner scanner(text.data(), text.size(), nullptr,
-                               QP_HlslScanner::CONTINUED_DIRECTIVES | QP_HlslScanner::FORM_FEEDS_AS_SPACE);
-        for (Token token; scanner.Next(token);)
+        // Read as the front end reads the expanded text, so token lines and files match its messages.
+        QP_HlslScanner scanner(text.data(), text.size(), sourceName, QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS);
+        for (Token token; scanner.Next(token);) {
             tokens.push_back(token);
+            if (token.file >= fileNames.size())
+                fileNames.resize(token.file + 1);
+            if (fileNames[token.file].empty())
+                fileNames[token.file] = scanner.FileName(token.file);
+        }
         MatchBrackets();
     }
 
@@ -243,6 +250,73 @@ private:
         }
     }
 
+    // --- narrowed call arguments --------------------------------------------------------------------
+public:
+    // Casts the arguments of the calls of name on line of file to the parameter types of its one
+    // definition; false when there is nothing to cast.
+    bool NarrowCalls(const std::string& name, const std::string& file, int line)
+    {
+        std::size_t definition = none;
+        for (std::size_t i = 1; i < tokens.size(); ++i) {
+            if (!Spells(i, name.c_str()) || !IsName(i - 1) || Spells(i - 1, "return") || !Is(i + 1, '(') ||
+                partner[i + 1] == none || !(Is(partner[i + 1] + 1, '{') || Is(partner[i + 1] + 1, ':')))
+                continue;
+            if (definition != none)
+                return false; // overloads: which one was meant is the front end's question
+            definition = i;
+        }
+        if (definition == none)
+            return false;
+        const std::vector<std::string> casts = ParameterCasts(definition + 1);
+        for (std::size_t i = 0; i < tokens.size(); ++i) {
+            if (tokens[i].line != line || fileNames[tokens[i].file] != file || !Spells(i, name.c_str()) ||
+                !Is(i + 1, '(') || partner[i + 1] == none || i == definition)
+                continue;
+            std::vector<std::size_t> ends = OwnCommas(i + 1);
+            ends.push_back(partner[i + 1]);
+            if (ends.size() > casts.size() || ends.back() == i + 2)
+                continue;
+            std::size_t first = i + 2;
+            for (std::size_t argument = 0; argument < ends.size(); ++argument) {
+                if (!casts[argument].empty() && ends[argument] > first) {
+                    Insert(tokens[first].begin, "((" + casts[argument] + ")(");
+                    Insert(tokens[ends[argument] - 1].end, "))");
+                }
+                first = ends[argument] + 1;
+            }
+        }
+        return !edits.empty();
+    }
+
+    std::string Rewritten() const { return Write(); }
+
+private:
+    // For each parameter of the list opened at open: its type where an argument may be cast to
+    // it (a scalar, vector or matrix the function reads), empty otherwise.
+    std::vector<std::string> ParameterCasts(std::size_t open) const
+    {
+        std::vector<std::string> casts;
+        std::vector<std::size_t> ends = OwnCommas(open);
+        ends.push_back(partner[open]);
+        std::size_t first = open + 1;
+        for (std::size_t end : ends) {
+            std::string cast;
+            bool written = false;
+            for (std::size_t i = first; i < end && !Is(i, ':') && !Is(i, '='); ++i) {
+                written = written || Spells(i, "out") || Spells(i, "inout");
+                if (!IsName(i) || IsQualifier(i))
+                    continue;
+                const std::string word = text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin);
+                if (QP_NumericTypeComponents(word.data(), word.size()) > 0 && !Is(i + 1, '<'))
+                    cast = word;
+                break;
+            }
+            casts.push_back(written ? std::string() : cast);
+            first = end + 1;
+        }
+        return casts;
+    }
+
     struct Edit
     {
         std::size_t begin, end; // text[begin, end) becomes with
@@ -254,6 +328,7 @@ private:
     std::vector<Token> tokens;
     std::vector<std::size_t> partner;
     std::vector<Edit> edits;
+    std::vector<std::string> fileNames; // of each token's file, as the scanner names it
     int unnamed = 0;
 };
 } // namespace
@@ -262,4 +337,34 @@ void QP_RewriteHlslForms(std::string& text, const char* entryPoint)
 {
     std::string rewritten = FormRewriter(text, entryPoint).Run();
     text.swap(rewritten);
+}
+
+bool QP_NarrowCallArguments(std::string& text, const std::string& log, const char* sourceName, std::string& warnings)
+{
+    // "ERROR: FILE:LINE: 'NAME' : no matching overloaded function found"
+    static const char refusal[] = "' : no matching overloaded function found";
+    const std::size_t at = log.find(refusal);
+    if (at == std::string::npos)
+        return false;
+    const std::size_t lineStart = log.rfind('\n', at) == std::string::npos ? 0 : log.rfind('\n', at) + 1;
+    const std::size_t quote = log.rfind('\'', at - 1);
+    static const char tag[] = "ERROR: ";
+    if (quote == std::string::npos || quote < lineStart + sizeof(tag) + 2 || log.compare(lineStart, sizeof(tag) - 1, tag) != 0 ||
+        log.compare(quote - 2, 2, ": ") != 0)
+        return false;
+    const std::string place = log.substr(lineStart + sizeof(tag) - 1, quote - 2 - (lineStart + sizeof(tag) - 1));
+    const std::size_t colon = place.rfind(':');
+    if (colon == std::string::npos || colon + 1 == place.size() ||
+        place.find_first_not_of("0123456789", colon + 1) != std::string::npos || place.size() - colon > 9)
+        return false;
+    const std::string file = place.substr(0, colon);
+    const int line = std::stoi(place.substr(colon + 1));
+    const std::string name = log.substr(quote + 1, at - quote - 1);
+    FormRewriter rewriter(text, nullptr, sourceName);
+    if (!rewriter.NarrowCalls(name, file, line))
+        return false;
+    text = rewriter.Rewritten();
+    warnings += "WARNING: " + place + ": '" + name +
+                "' : implicit truncation of vector type: the arguments are converted to the parameter types\n";
+    return true;
 }

@@ -22,3 +22,13 @@
 #include <string>
 
 void QP_RewriteHlslForms(std::string& text, const char* entryPoint);
+
+// HLSL narrows an argument wider than its parameter (a float4 passed for a float: the first
+// component) with a warning; the front end refuses the call ("no matching overloaded function
+// found"). Given that refusal in log, the calls on the line it names of the function it names
+// have each argument cast to its parameter's type, where the text defines that function once and
+// the parameter is a scalar, vector or matrix read by the function (not out or inout). True when
+// the text changed, with the platform compiler's warning appended to warnings; false otherwise
+// (another refusal, or nothing to convert), text unchanged. Each call converts one line: a caller
+// retries while it returns true, within a bound of its own.
+bool QP_NarrowCallArguments(std::string& text, const std::string& log, const char* sourceName, std::string& warnings);

@@ -39,30 +39,6 @@ struct Shape
     std::vector<std::size_t> children; // an array's element, a structure's members
 };
 
-// Components of a scalar, vector or matrix type name (float, half3, uint2, float4x4...), 0 for
-// any other name.
-std::uint64_t BuiltinSize(const char* name, std::size_t size)
-{
-    static const char* const scalars[] = {"float",      "half",       "double",   "int",      "uint",     "bool",
-                                          "dword",      "min16float", "min10float", "min16int", "min12int",
-                                          "min16uint"};
-    for (const char* scalar : scalars) {
-        const std::size_t length = std::strlen(scalar);
-        if (size < length || std::strncmp(name, scalar, length) != 0)
-            continue;
-        const char* suffix = name + length;
-        const std::size_t rest = size - length;
-        auto dimension = [](char c) { return c >= '1' && c <= '4' ? static_cast<std::uint64_t>(c - '0') : 0u; };
-        if (rest == 0)
-            return 1;
-        if (rest == 1)
-            return dimension(suffix[0]);
-        if (rest == 3 && suffix[1] == 'x')
-            return dimension(suffix[0]) * dimension(suffix[2]);
-    }
-    return 0;
-}
-
 class Nester
 {
 public:
@@ -129,7 +105,7 @@ private:
         if (!IsName(i))
             return none;
         const std::string word = Word(i);
-        const std::uint64_t size = BuiltinSize(word.data(), word.size());
+        const std::uint64_t size = QP_NumericTypeComponents(word.data(), word.size());
         if (size > 0) {
             auto found = leaves.find(size);
             if (found != leaves.end())
@@ -325,7 +301,7 @@ private:
     {
         if (IsName(first) && Is(first + 1, '(') && partner[first + 1] == last) {
             const std::string word = Word(first);
-            const std::uint64_t size = BuiltinSize(word.data(), word.size());
+            const std::uint64_t size = QP_NumericTypeComponents(word.data(), word.size());
             if (size > 0)
                 return size;
         }
@@ -420,4 +396,26 @@ void QP_NestInitialiserLists(std::string& text)
 {
     std::string nested = Nester(text).Run();
     text.swap(nested);
+}
+
+std::uint64_t QP_NumericTypeComponents(const char* name, std::size_t size)
+{
+    static const char* const scalars[] = {"float",      "half",       "double",   "int",      "uint",     "bool",
+                                          "dword",      "min16float", "min10float", "min16int", "min12int",
+                                          "min16uint"};
+    for (const char* scalar : scalars) {
+        const std::size_t length = std::strlen(scalar);
+        if (size < length || std::strncmp(name, scalar, length) != 0)
+            continue;
+        const char* suffix = name + length;
+        const std::size_t rest = size - length;
+        auto dimension = [](char c) { return c >= '1' && c <= '4' ? static_cast<std::uint64_t>(c - '0') : 0u; };
+        if (rest == 0)
+            return 1;
+        if (rest == 1)
+            return dimension(suffix[0]);
+        if (rest == 3 && suffix[1] == 'x')
+            return dimension(suffix[0]) * dimension(suffix[2]);
+    }
+    return 0;
 }

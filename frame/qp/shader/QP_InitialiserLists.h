@@ -20,6 +20,12 @@
 // Only braces are inserted, so every line keeps its number. Linear in the text for a text of
 // bounded structure nesting; any bytes are safe.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 void QP_NestInitialiserLists(std::string& text);
+
+// Components of a scalar, vector or matrix type name (float, half3, uint2, float4x4...), 0 for
+// any other name.
+std::uint64_t QP_NumericTypeComponents(const char* name, std::size_t size);

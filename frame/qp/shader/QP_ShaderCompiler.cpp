@@ -52,6 +52,9 @@ QC_Ptr<QP_Blob> MakeTextBlob(const std::string& text)
     return QC_Ptr<QP_Blob>(new QP_Blob(std::move(bytes)));
 }
 
+// Lines of calls with narrowed arguments converted in one compile: each costs a parse.
+constexpr int kNarrowedCallLines = 16;
+
 // --- process start -----------------------------------------------------------------------------
 std::once_flag g_frontEndStarted;
 
@@ -357,9 +360,20 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
             timings->preprocessNs = preprocessed - start;
         if (compiled)
             stageInterface.ReadSource(expanded.data(), expanded.size(), sourceName, entryPoint);
-        if (compiled)
+        if (compiled) {
             compiled = CompileToSpirv(expanded.data(), expanded.size(), sourceName, entryPoint, language, spirv,
                                       registers, messages);
+            // A call narrowing its arguments is refused one line at a time; each retry converts one.
+            std::string narrowed;
+            for (int retry = 0; !compiled && retry < kNarrowedCallLines &&
+                                QP_NarrowCallArguments(expanded, messages, sourceName, narrowed);
+                 ++retry) {
+                messages.clear();
+                compiled = CompileToSpirv(expanded.data(), expanded.size(), sourceName, entryPoint, language, spirv,
+                                          registers, messages);
+            }
+            messages = narrowed + messages;
+        }
         std::int64_t frontEnd = NowNs();
         if (timings)
             timings->frontEndNs = frontEnd - preprocessed;

@@ -1,5 +1,5 @@
 // HLSL forms shader authors paste, drawn on the headless device: token pasting, flat initialiser
-// lists, select, matrix vertex inputs fed per instance, SV_Position among the pixel inputs, an
+// lists, select, vectors narrowed to their parameters, matrix vertex inputs fed per instance, SV_Position among the pixel inputs, an
 // unnamed entry parameter, a static constant inside a constant buffer; and the two forms that
 // stay refused, named at their line.
 
@@ -117,6 +117,43 @@ float select(float a, float b, float c) { return a * b * c; }
 float4 QR_Main(float4 p : SV_Position) : SV_Target { return float4(select(1, 0.5, 0.5), 0, 0, 1); }
 )");
     EXPECT_TRUE(Near(Pixel(size / 2, size / 2), {64, 0, 0, 255}));
+}
+
+TEST_F(QP_ShaderAuthorFormsTest, VectorNarrowedToItsParameterKeepsItsFirstComponentsWithAWarning)
+{
+    const char* pixelStage = R"(float Half(float a) { return a * 0.5; }
+float2 Scale(in float2 a, float by) { return a * by; }
+void Keep(float a, out float b) { b = a; }
+float4 QR_Main(float4 p : SV_Position, float2 uv : TEXCOORD0) : SV_Target
+{
+    uint2 cell = uint2(3, 7);
+    uint index = cell;
+    float4 v = float4(0.5, 0.25, 1, 1);
+    float kept;
+    Keep(index / 6.0, kept);
+    float2 scaled = Scale(v,
+                          v * 2);
+    return float4(Half(v), scaled, kept);
+}
+)";
+    QC_Ptr<QP_Blob> code, errors;
+    ASSERT_EQ(QP_Compile(pixelStage, std::strlen(pixelStage), "forms.hlsl", "QR_Main", "ps_4_0", &code, &errors), QP_OK)
+        << QP_BlobText(errors.Get());
+    const std::string warnings = QP_BlobText(errors.Get());
+    EXPECT_NE(warnings.find("WARNING: forms.hlsl:11: 'Scale' : implicit truncation of vector type"), std::string::npos)
+        << warnings;
+    EXPECT_NE(warnings.find("WARNING: forms.hlsl:13: 'Half' : implicit truncation"), std::string::npos) << warnings;
+    EXPECT_EQ(warnings.find("'Keep'"), std::string::npos) << "its arguments fit: " << warnings;
+    DrawWithPixelStage(pixelStage);
+    // Half(v) = 0.25; Scale(v.xy, (v * 2).x) = (0.5, 0.25); index = 3, so kept = 0.5.
+    EXPECT_TRUE(Near(Pixel(size / 2, size / 2), {64, 128, 64, 128}));
+
+    // An overloaded function keeps the front end's refusal: which overload was meant is unclear.
+    const std::string message = Refusal("float Half(float a) { return a; }\nfloat Half(int a) { return a; }\n"
+                                        "float4 QR_Main() : SV_Target { return Half(float4(1, 2, 3, 4)); }\n",
+                                        "ps_4_0");
+    EXPECT_NE(message.find("forms.hlsl:3: 'Half' : no matching overloaded function found"), std::string::npos)
+        << message;
 }
 
 TEST_F(QP_ShaderAuthorFormsTest, MatrixInputTakesOneLayoutElementPerRowFedPerInstance)
@@ -279,7 +316,8 @@ TEST_F(QP_ShaderAuthorFormsTest, FuzzSeedsOfTheFormsCompileOrAreRefusedByName)
         {"pixel_token_pasting", nullptr},          {"pixel_flat_initialisers", nullptr},
         {"pixel_select", nullptr},                 {"vertex_matrix_input", nullptr},
         {"pixel_position_among_inputs", nullptr},  {"pixel_unnamed_parameter", nullptr},
-        {"pixel_static_in_constant_buffer", nullptr}, {"pixel_interface_refused", "0:2: 'interface' : interfaces"},
+        {"pixel_static_in_constant_buffer", nullptr}, {"pixel_narrowed_arguments", nullptr},
+        {"pixel_interface_refused", "0:2: 'interface' : interfaces"},
         {"pixel_read_write_refused", "0:1: 'target' : read-write resources"},
     };
     for (const Seed& seed : seeds) {
