@@ -45,6 +45,7 @@ set_source_files_properties(
     ${CMAKE_SOURCE_DIR}/frame/qp/shader/QP_ShaderCompiler.cpp
     ${CMAKE_SOURCE_DIR}/frame/qp/shader/QP_ShaderPreprocessor.cpp
     ${CMAKE_SOURCE_DIR}/frame/qp/shader/QP_ShaderRegisters.cpp
+    ${CMAKE_SOURCE_DIR}/frame/qp/shader/QP_TruncationWarnings.cpp
     PROPERTIES COMPILE_OPTIONS -fno-sanitize=vptr)
 
 # --- frame/qr: the renderer ------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "QP_ShaderPreprocessor.h"
 #include "QP_ShaderRegisters.h"
 #include "QP_StageInterface.h"
+#include "QP_TruncationWarnings.h"
 
 // The library is built with its HLSL front end; its header shows that part only on request.
 #define ENABLE_HLSL 1
@@ -112,6 +113,7 @@ bool CompileToSpirv(const char* source, std::size_t length, const char* sourceNa
         return false;
     }
     registers.ReadDeclarations(*shader.getIntermediate());
+    QP_WarnImplicitTruncations(*shader.getIntermediate(), std::string(source, length), sourceName, errors);
     glslang::TProgram program;
     program.addShader(&shader);
     if (!program.link(messages) || !program.mapIO()) {
@@ -377,6 +379,8 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
         std::int64_t frontEnd = NowNs();
         if (timings)
             timings->frontEndNs = frontEnd - preprocessed;
+        if (compiled && stage == QP_SHADER_STAGE_PIXEL)
+            QP_StageInterface::WidenPixelPosition(spirv);
         if (compiled)
             compiled = stageInterface.LegaliseOpaqueLocals(spirv, messages) && ValidateSpirv(spirv, messages);
         std::int64_t validated = NowNs();

@@ -1,5 +1,5 @@
 // Stage interface of the compile chain. Sections: the source scan, messages, stage variables,
-// storage buffers, legalisation of opaque locals.
+// storage buffers, legalisation of opaque locals, the pixel position.
 
 #include "QP_StageInterface.h"
 
@@ -612,4 +612,131 @@ bool QP_StageInterface::LegaliseOpaqueLocals(std::vector<std::uint32_t>& spirv, 
     }
     spirv.swap(legal);
     return true;
+}
+
+// --- the pixel position ------------------------------------------------------------------------
+namespace {
+
+constexpr std::uint32_t kOpTypeFloat = 22, kOpTypeVector = 23, kOpTypePointer = 32, kOpVariable = 59, kOpLoad = 61,
+                        kOpDecorate = 71, kOpVectorShuffle = 79, kOpCompositeExtract = 81;
+constexpr std::uint32_t kDecorationBuiltIn = 11, kBuiltInFragCoord = 15, kStorageInput = 1;
+
+struct Instruction
+{
+    std::size_t at; // its first word
+    std::uint32_t opcode, words;
+};
+
+std::vector<Instruction> Instructions(const std::vector<std::uint32_t>& spirv)
+{
+    std::vector<Instruction> list;
+    for (std::size_t at = 5; at < spirv.size();) {
+        const std::uint32_t words = spirv[at] >> 16, opcode = spirv[at] & 0xFFFF;
+        if (words == 0 || at + words > spirv.size())
+            break;
+        list.push_back({at, opcode, words});
+        at += words;
+    }
+    return list;
+}
+
+} // namespace
+
+void QP_StageInterface::WidenPixelPosition(std::vector<std::uint32_t>& spirv)
+{
+    if (spirv.size() < 5)
+        return;
+    const std::vector<Instruction> list = Instructions(spirv);
+    std::vector<std::uint32_t> positions; // ids decorated FragCoord
+    for (const Instruction& instruction : list) {
+        if (instruction.opcode == kOpDecorate && instruction.words >= 4 && spirv[instruction.at + 2] == kDecorationBuiltIn &&
+            spirv[instruction.at + 3] == kBuiltInFragCoord)
+            positions.push_back(spirv[instruction.at + 1]);
+    }
+    if (positions.empty())
+        return;
+    // The narrow variable: its pointer type, the value type (a float or a vector of under 4).
+    std::uint32_t variable = 0, narrowType = 0, componentType = 0, components = 0;
+    std::size_t variableAt = 0;
+    for (const Instruction& instruction : list) {
+        if (instruction.opcode != kOpVariable || instruction.words < 4 || spirv[instruction.at + 3] != kStorageInput ||
+            std::find(positions.begin(), positions.end(), spirv[instruction.at + 2]) == positions.end())
+            continue;
+        const std::uint32_t pointer = spirv[instruction.at + 1];
+        for (const Instruction& type : list) {
+            if (type.opcode == kOpTypePointer && type.words == 4 && spirv[type.at + 1] == pointer)
+                narrowType = spirv[type.at + 3];
+        }
+        for (const Instruction& type : list) {
+            if (type.opcode == kOpTypeVector && type.words == 4 && spirv[type.at + 1] == narrowType) {
+                componentType = spirv[type.at + 2];
+                components = spirv[type.at + 3];
+            } else if (type.opcode == kOpTypeFloat && type.words == 3 && spirv[type.at + 1] == narrowType) {
+                componentType = narrowType;
+                components = 1;
+            }
+        }
+        variable = spirv[instruction.at + 2];
+        variableAt = instruction.at;
+        break;
+    }
+    if (!variable || components == 0 || components >= 4)
+        return;
+    // The vec4 and its input pointer, made where the module lacks them, right before the variable.
+    // An existing one may follow the variable: the variable then moves after it.
+    std::uint32_t bound = spirv[3];
+    std::uint32_t wide = 0, widePointer = 0;
+    std::size_t placeAt = variableAt;
+    for (const Instruction& type : list) {
+        if (type.opcode == kOpTypeVector && type.words == 4 && spirv[type.at + 2] == componentType && spirv[type.at + 3] == 4) {
+            wide = spirv[type.at + 1];
+            placeAt = std::max(placeAt, type.at);
+        }
+    }
+    std::vector<std::uint32_t> types;
+    if (!wide) {
+        wide = bound++;
+        types.insert(types.end(), {(4u << 16) | kOpTypeVector, wide, componentType, 4});
+    }
+    for (const Instruction& type : list) {
+        if (type.opcode == kOpTypePointer && type.words == 4 && spirv[type.at + 2] == kStorageInput &&
+            spirv[type.at + 3] == wide) {
+            widePointer = spirv[type.at + 1];
+            placeAt = std::max(placeAt, type.at);
+        }
+    }
+    if (!widePointer) {
+        widePointer = bound++;
+        types.insert(types.end(), {(4u << 16) | kOpTypePointer, widePointer, kStorageInput, wide});
+    }
+    std::vector<std::uint32_t> out(spirv.begin(), spirv.begin() + 5);
+    out.reserve(spirv.size() + types.size() + 16);
+    for (const Instruction& instruction : list) {
+        const std::uint32_t* words = spirv.data() + instruction.at;
+        if (instruction.opcode == kOpLoad && instruction.words >= 4 && words[3] == variable) {
+            // %narrow = OpLoad %type %variable -> %whole = OpLoad %vec4 %variable, then the
+            // declared components of it under the old result id.
+            const std::uint32_t whole = bound++;
+            out.insert(out.end(), {words[0], wide, whole});
+            out.insert(out.end(), words + 3, words + instruction.words);
+            if (components == 1) {
+                out.insert(out.end(), {(5u << 16) | kOpCompositeExtract, narrowType, words[2], whole, 0});
+            } else {
+                out.insert(out.end(), {((5u + components) << 16) | kOpVectorShuffle, narrowType, words[2], whole, whole});
+                for (std::uint32_t component = 0; component < components; ++component)
+                    out.push_back(component);
+            }
+            continue;
+        }
+        if (instruction.at != variableAt)
+            out.insert(out.end(), words, words + instruction.words);
+        if (instruction.at == placeAt) {
+            const std::uint32_t* declaration = spirv.data() + variableAt;
+            out.insert(out.end(), types.begin(), types.end());
+            out.insert(out.end(), {declaration[0], widePointer, variable, declaration[3]});
+            out.insert(out.end(), declaration + 4, declaration + (declaration[0] >> 16));
+        }
+    }
+    out[3] = bound;
+    spirv.swap(out);
 }

@@ -5,7 +5,8 @@
 //
 //   QP_StageInterface stageInterface;
 //   stageInterface.ReadSource(expanded.data(), expanded.size(), sourceName, entryPoint);
-//   ... front end, QP_StageInterface::LegaliseOpaqueLocals(spirv, errors), validation ...
+//   ... front end, QP_StageInterface::LegaliseOpaqueLocals(spirv, errors),
+//   QP_StageInterface::WidenPixelPosition(spirv) for a pixel stage, validation ...
 //   stageInterface.PlaceStorageBuffers(compiler, resources, stage, shaderInterface, errors);
 //   stageInterface.PlaceStageVariables(compiler, resources, stage, shaderInterface, errors);
 //
@@ -60,6 +61,11 @@ public:
     // does not. When the SPIR-V holds such locals, the legalisation passes forward them to their
     // uses. Fails with a message when that fails or leaves one behind.
     bool LegaliseOpaqueLocals(std::vector<std::uint32_t>& spirv, std::string& errors) const;
+
+    // A pixel stage may read SV_Position as a float, float2 or float3 (its first components);
+    // GL's gl_FragCoord is a vec4 only. The built-in is widened to a vec4 and each read of it
+    // keeps the components the shader declared.
+    static void WidenPixelPosition(std::vector<std::uint32_t>& spirv);
 
     // "ERROR: file:line: 'what' : message\n", the line where name is first declared at global
     // scope (the entry point's definition when unknown).

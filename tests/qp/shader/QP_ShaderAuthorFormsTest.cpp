@@ -140,13 +140,26 @@ float4 QR_Main(float4 p : SV_Position, float2 uv : TEXCOORD0) : SV_Target
     ASSERT_EQ(QP_Compile(pixelStage, std::strlen(pixelStage), "forms.hlsl", "QR_Main", "ps_4_0", &code, &errors), QP_OK)
         << QP_BlobText(errors.Get());
     const std::string warnings = QP_BlobText(errors.Get());
+    EXPECT_NE(warnings.find("WARNING: forms.hlsl:7: implicit truncation of vector type"), std::string::npos) << warnings;
     EXPECT_NE(warnings.find("WARNING: forms.hlsl:11: 'Scale' : implicit truncation of vector type"), std::string::npos)
         << warnings;
+    // The casts the conversion writes narrow on purpose: no second warning for those lines.
+    EXPECT_EQ(warnings.find("forms.hlsl:11: implicit"), std::string::npos) << warnings;
     EXPECT_NE(warnings.find("WARNING: forms.hlsl:13: 'Half' : implicit truncation"), std::string::npos) << warnings;
     EXPECT_EQ(warnings.find("'Keep'"), std::string::npos) << "its arguments fit: " << warnings;
     DrawWithPixelStage(pixelStage);
     // Half(v) = 0.25; Scale(v.xy, (v * 2).x) = (0.5, 0.25); index = 3, so kept = 0.5.
     EXPECT_TRUE(Near(Pixel(size / 2, size / 2), {64, 128, 64, 128}));
+
+    // Narrowing written out (a constructor or a cast, of a sum too) warns of nothing.
+    const char* explicitNarrowing = "float4 QR_Main(float4 p : SV_Position) : SV_Target\n"
+                                    "{\n    uint2 v = uint2(p.xy);\n    uint a = uint(v + 1);\n"
+                                    "    uint b = (uint)(v * 2);\n    float2 c = (float2)p;\n"
+                                    "    return float4(a, b, c);\n}\n";
+    ASSERT_EQ(QP_Compile(explicitNarrowing, std::strlen(explicitNarrowing), "forms.hlsl", "QR_Main", "ps_4_0", &code,
+                         &errors),
+              QP_OK);
+    EXPECT_STREQ(QP_BlobText(errors.Get()), "");
 
     // An overloaded function keeps the front end's refusal: which overload was meant is unclear.
     const std::string message = Refusal("float Half(float a) { return a; }\nfloat Half(int a) { return a; }\n"
@@ -238,6 +251,16 @@ float4 QR_Main(PSIn input) : SV_Target
 )");
     EXPECT_TRUE(Near(Pixel(size / 4, size / 4), {255, 64, 64, 255}));
     EXPECT_TRUE(Near(Pixel(3 * size / 4, 3 * size / 4), {0, 191, 191, 255}));
+
+    // Read as fewer components than GL's vec4: the first ones.
+    DrawWithPixelStage(R"(
+struct PSIn { float2 uv : TEXCOORD0; float2 position : SV_Position; };
+float4 QR_Main(PSIn input) : SV_Target
+{
+    return float4(input.position / 64, input.uv.x, 1);
+}
+)");
+    EXPECT_TRUE(Near(Pixel(16, 48), {66, 193, 66, 255}));
 
     // The position is declared, never named; the entry point still reads the value after it.
     DrawWithPixelStage("float4 QR_Main(in float4 : SV_Position,\n  float2 uv : TEXCOORD0) : SV_Target\n"
