@@ -1,9 +1,9 @@
-// HLSL forms rewritten for the front end. Sections: tokens and edits, select, unnamed entry
-// parameters, statics inside buffers, narrowed call arguments.
+// HLSL forms rewritten for the front end (QP_HlslTokens reads and edits the text). Sections:
+// select, unnamed entry parameters, statics inside buffers, narrowed call arguments.
 
 #include "QP_HlslForms.h"
 
-#include "QP_HlslScanner.h"
+#include "QP_HlslTokens.h"
 #include "QP_InitialiserLists.h"
 
 #include <algorithm>
@@ -14,9 +14,7 @@
 
 namespace
 {
-// --- tokens and edits --------------------------------------------------------------------------
-using Token = QP_HlslScanner::Token;
-constexpr std::size_t none = static_cast<std::size_t>(-1);
+constexpr std::size_t none = QP_HlslTokens::none;
 
 // Words that may stand before a parameter's type: not its type, not its name.
 const char* const parameterQualifiers[] = {"in",     "out",      "inout",    "uniform",         "const",
@@ -24,23 +22,16 @@ const char* const parameterQualifiers[] = {"in",     "out",      "inout",    "un
                                            "point",  "line",     "triangle", "lineadj",         "triangleadj",
                                            "void"};
 
-class FormRewriter
+class FormRewriter : QP_HlslTokens
 {
 public:
+    // Read as the front end reads the expanded text, so token lines and files match its messages.
     FormRewriter(const std::string& text, const char* entryPoint, const char* sourceName = nullptr)
-        : text(text), entryPoint(entryPoint ? entryPoint : "")
+        : QP_HlslTokens(text, sourceName, QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS), entryPoint(entryPoint ? entryPoint : "")
     {
-        // Read as the front end reads the expanded text, so token lines and files match its messages.
-        QP_HlslScanner scanner(text.data(), text.size(), sourceName, QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS);
-        for (Token token; scanner.Next(token);) {
-            tokens.push_back(token);
-            if (token.file >= fileNames.size())
-                fileNames.resize(token.file + 1);
-            if (fileNames[token.file].empty())
-                fileNames[token.file] = scanner.FileName(token.file);
-        }
-        MatchBrackets();
     }
+
+    using QP_HlslTokens::Write;
 
     std::string Run()
     {
@@ -60,18 +51,6 @@ public:
     }
 
 private:
-    bool Is(std::size_t i, char c) const
-    {
-        return i < tokens.size() && tokens[i].kind == QP_HlslScanner::PUNCTUATION && text[tokens[i].begin] == c;
-    }
-    bool IsName(std::size_t i) const { return i < tokens.size() && tokens[i].kind == QP_HlslScanner::NAME; }
-    bool Spells(std::size_t i, const char* name) const
-    {
-        if (!IsName(i))
-            return false;
-        const std::size_t size = tokens[i].end - tokens[i].begin;
-        return std::strlen(name) == size && text.compare(tokens[i].begin, size, name) == 0;
-    }
     bool SpellsAnyCase(std::size_t i, const char* name) const
     {
         const std::size_t size = tokens[i].end - tokens[i].begin;
@@ -82,61 +61,6 @@ private:
                 return false;
         }
         return true;
-    }
-
-    // partner[i]: the bracket that closes or opens the one at i (none when unmatched).
-    void MatchBrackets()
-    {
-        partner.assign(tokens.size(), none);
-        std::vector<std::size_t> open;
-        for (std::size_t i = 0; i < tokens.size(); ++i) {
-            if (Is(i, '(') || Is(i, '[') || Is(i, '{')) {
-                open.push_back(i);
-            } else if (Is(i, ')') || Is(i, ']') || Is(i, '}')) {
-                const char opener = Is(i, ')') ? '(' : Is(i, ']') ? '[' : '{';
-                if (!open.empty() && Is(open.back(), opener)) {
-                    partner[open.back()] = i;
-                    partner[i] = open.back();
-                    open.pop_back();
-                } else {
-                    open.clear(); // unbalanced: the guards report it; nothing after it is matched
-                }
-            }
-        }
-    }
-
-    // The commas of the bracket pair opened at open that belong to it, not to nested brackets.
-    std::vector<std::size_t> OwnCommas(std::size_t open) const
-    {
-        std::vector<std::size_t> commas;
-        for (std::size_t i = open + 1; i < partner[open]; ++i) {
-            if ((Is(i, '(') || Is(i, '[') || Is(i, '{')) && partner[i] != none)
-                i = partner[i];
-            else if (Is(i, ','))
-                commas.push_back(i);
-        }
-        return commas;
-    }
-
-    void Replace(std::size_t i, const std::string& with) { edits.push_back({tokens[i].begin, tokens[i].end, with}); }
-    void Insert(std::size_t offset, const std::string& what) { edits.push_back({offset, offset, what}); }
-
-    std::string Write() const
-    {
-        std::vector<Edit> sorted = edits;
-        std::stable_sort(sorted.begin(), sorted.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
-        std::string out;
-        out.reserve(text.size() + text.size() / 8);
-        std::size_t copied = 0;
-        for (const Edit& edit : sorted) {
-            if (edit.begin < copied)
-                continue; // overlaps an earlier edit: cannot happen for tokens edited once
-            out.append(text, copied, edit.begin - copied);
-            out += edit.with;
-            copied = edit.end;
-        }
-        out.append(text, copied, std::string::npos);
-        return out;
     }
 
     // --- select ----------------------------------------------------------------------------------
@@ -242,7 +166,7 @@ private:
                 std::string blank;
                 for (std::size_t at = tokens[i].begin; at < tokens[end].end; ++at)
                     blank += text[at] == '\n' || text[at] == '\r' ? text[at] : ' ';
-                edits.push_back({tokens[i].begin, tokens[end].end, blank});
+                Edit(tokens[i].begin, tokens[end].end, blank);
                 i = end;
                 continue;
             }
@@ -285,10 +209,8 @@ public:
                 first = ends[argument] + 1;
             }
         }
-        return !edits.empty();
+        return Edited();
     }
-
-    std::string Rewritten() const { return Write(); }
 
 private:
     // For each parameter of the list opened at open: its type where an argument may be cast to
@@ -317,18 +239,7 @@ private:
         return casts;
     }
 
-    struct Edit
-    {
-        std::size_t begin, end; // text[begin, end) becomes with
-        std::string with;
-    };
-
-    const std::string& text;
     const std::string entryPoint;
-    std::vector<Token> tokens;
-    std::vector<std::size_t> partner;
-    std::vector<Edit> edits;
-    std::vector<std::string> fileNames; // of each token's file, as the scanner names it
     int unnamed = 0;
 };
 } // namespace
@@ -363,7 +274,7 @@ bool QP_NarrowCallArguments(std::string& text, const std::string& log, const cha
     FormRewriter rewriter(text, nullptr, sourceName);
     if (!rewriter.NarrowCalls(name, file, line))
         return false;
-    text = rewriter.Rewritten();
+    text = rewriter.Write();
     warnings += "WARNING: " + place + ": '" + name +
                 "' : implicit truncation of vector type: the arguments are converted to the parameter types\n";
     return true;

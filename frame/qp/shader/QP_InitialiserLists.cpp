@@ -3,7 +3,7 @@
 
 #include "QP_InitialiserLists.h"
 
-#include "QP_HlslScanner.h"
+#include "QP_HlslTokens.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,8 +15,7 @@
 
 namespace
 {
-using Token = QP_HlslScanner::Token;
-constexpr std::size_t none = static_cast<std::size_t>(-1);
+constexpr std::size_t none = QP_HlslTokens::none;
 // Past this many components a type is too large to be filled from a list anyway.
 constexpr std::uint64_t kLargestSize = 1u << 24;
 // Structures inside structures deeper than this are left to the front end.
@@ -39,16 +38,12 @@ struct Shape
     std::vector<std::size_t> children; // an array's element, a structure's members
 };
 
-class Nester
+class Nester : QP_HlslTokens
 {
 public:
-    explicit Nester(const std::string& text) : text(text)
+    explicit Nester(const std::string& text)
+        : QP_HlslTokens(text, nullptr, QP_HlslScanner::CONTINUED_DIRECTIVES | QP_HlslScanner::FORM_FEEDS_AS_SPACE)
     {
-        QP_HlslScanner scanner(text.data(), text.size(), nullptr,
-                               QP_HlslScanner::CONTINUED_DIRECTIVES | QP_HlslScanner::FORM_FEEDS_AS_SPACE);
-        for (Token token; scanner.Next(token);)
-            tokens.push_back(token);
-        MatchBrackets();
     }
 
     std::string Run()
@@ -64,41 +59,6 @@ public:
     }
 
 private:
-    bool Is(std::size_t i, char c) const
-    {
-        return i < tokens.size() && tokens[i].kind == QP_HlslScanner::PUNCTUATION && text[tokens[i].begin] == c;
-    }
-    bool IsName(std::size_t i) const { return i < tokens.size() && tokens[i].kind == QP_HlslScanner::NAME; }
-    bool Spells(std::size_t i, const char* name) const
-    {
-        if (!IsName(i))
-            return false;
-        const std::size_t size = tokens[i].end - tokens[i].begin;
-        return std::strlen(name) == size && text.compare(tokens[i].begin, size, name) == 0;
-    }
-    std::string Word(std::size_t i) const { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); }
-
-    // partner[i]: the bracket that closes or opens the one at i (none when unmatched).
-    void MatchBrackets()
-    {
-        partner.assign(tokens.size(), none);
-        std::vector<std::size_t> open;
-        for (std::size_t i = 0; i < tokens.size(); ++i) {
-            if (Is(i, '(') || Is(i, '[') || Is(i, '{')) {
-                open.push_back(i);
-            } else if (Is(i, ')') || Is(i, ']') || Is(i, '}')) {
-                const char opener = Is(i, ')') ? '(' : Is(i, ']') ? '[' : '{';
-                if (!open.empty() && Is(open.back(), opener)) {
-                    partner[open.back()] = i;
-                    partner[i] = open.back();
-                    open.pop_back();
-                } else {
-                    open.clear(); // unbalanced: the guards report it; nothing after it is matched
-                }
-            }
-        }
-    }
-
     // The shape a type name stands for: a builtin or a structure read so far; none otherwise.
     std::size_t TypeShape(std::size_t i)
     {
@@ -262,9 +222,9 @@ private:
             return;
         for (const Item& item : items) {
             if (item.opens > 0)
-                inserts.push_back({tokens[item.first].begin, std::string(item.opens, '{')});
+                Insert(tokens[item.first].begin, std::string(item.opens, '{'));
             if (item.closes > 0)
-                inserts.push_back({tokens[item.last].end, std::string(item.closes, '}')});
+                Insert(tokens[item.last].end, std::string(item.closes, '}'));
         }
     }
 
@@ -352,43 +312,16 @@ private:
         return true;
     }
 
-    std::string Write() const
-    {
-        std::vector<Insert> sorted = inserts;
-        std::stable_sort(sorted.begin(), sorted.end(),
-                         [](const Insert& a, const Insert& b) { return a.offset < b.offset; });
-        std::string out;
-        out.reserve(text.size() + sorted.size() * 2);
-        std::size_t copied = 0;
-        for (const Insert& insert : sorted) {
-            out.append(text, copied, insert.offset - copied);
-            out += insert.text;
-            copied = insert.offset;
-        }
-        out.append(text, copied, std::string::npos);
-        return out;
-    }
-
     struct Item
     {
         std::size_t first, last; // its tokens
         std::uint64_t size;      // components it fills
         std::uint32_t opens, closes;
     };
-    struct Insert
-    {
-        std::size_t offset;
-        std::string text;
-    };
-
-    const std::string& text;
-    std::vector<Token> tokens;
-    std::vector<std::size_t> partner;
     std::vector<Shape> shapes;
     std::map<std::uint64_t, std::size_t> leaves;
     std::map<std::string, std::size_t> structures;
     std::vector<Item> items;
-    std::vector<Insert> inserts;
 };
 } // namespace
 

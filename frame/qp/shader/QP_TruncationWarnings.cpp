@@ -2,7 +2,7 @@
 
 #include "QP_TruncationWarnings.h"
 
-#include "QP_HlslScanner.h"
+#include "QP_HlslTokens.h"
 #include "QP_InitialiserLists.h"
 
 #define ENABLE_HLSL 1
@@ -15,27 +15,25 @@
 
 namespace
 {
-using Token = QP_HlslScanner::Token;
-constexpr std::size_t none = static_cast<std::size_t>(-1);
+constexpr std::size_t none = QP_HlslTokens::none;
 
 // --- the text's tokens by place ----------------------------------------------------------------
 // The front end's places are (file, line, column from 1) in the text it parsed: the same text,
 // read as the guards read it.
-class TokensByPlace
+class TokensByPlace : QP_HlslTokens
 {
 public:
-    TokensByPlace(const std::string& text, const char* sourceName) : text(text)
+    TokensByPlace(const std::string& text, const char* sourceName)
+        : QP_HlslTokens(text, sourceName, QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS)
     {
-        QP_HlslScanner scanner(text.data(), text.size(), sourceName, QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS);
         std::size_t lineStart = 0, scanned = 0;
-        for (Token token; scanner.Next(token);) {
-            for (; scanned < token.begin; ++scanned) {
+        for (std::size_t i = 0; i < tokens.size(); ++i) {
+            for (; scanned < tokens[i].begin; ++scanned) {
                 if (text[scanned] == '\n')
                     lineStart = scanned + 1;
             }
-            const int column = static_cast<int>(token.begin - lineStart) + 1;
-            places[{scanner.FileName(token.file), token.line, column}] = tokens.size();
-            tokens.push_back(token);
+            const int column = static_cast<int>(tokens[i].begin - lineStart) + 1;
+            places[{fileNames[tokens[i].file], tokens[i].line, column}] = i;
         }
     }
 
@@ -67,10 +65,6 @@ public:
     }
 
 private:
-    bool Is(std::size_t i, char c) const
-    {
-        return i < tokens.size() && tokens[i].kind == QP_HlslScanner::PUNCTUATION && text[tokens[i].begin] == c;
-    }
     bool IsNumericType(std::size_t i) const
     {
         return i < tokens.size() && tokens[i].kind == QP_HlslScanner::NAME &&
@@ -79,8 +73,6 @@ private:
     // ( type ) right before token i.
     bool IsCast(std::size_t i) const { return i >= 3 && Is(i - 1, ')') && IsNumericType(i - 2) && Is(i - 3, '('); }
 
-    const std::string& text;
-    std::vector<Token> tokens;
     std::map<std::tuple<std::string, int, int>, std::size_t> places;
 };
 
