@@ -384,7 +384,8 @@ bool QP_PreprocessShader(const char* source, std::size_t length, const char* sou
 // one-component vector types are refused (the shader generator never writes them; a plain float
 // is the same value); a parameter must be named before its semantic; and names beginning with
 // gl_ are refused (GLSL reserves them, so the GLSL written from such a shader could not compile
-// either). The compile chain renames those names first (QP_RewriteEffectSyntax reads the text
+// either); an array size in a global declaration or a parameter list must be one expression
+// (the front end crashes on "[1 2]" there). The compile chain renames those names first (QP_RewriteEffectSyntax reads the text
 // with the same QP_HlslScanner), so that refusal only stops a text that did not pass the rename.
 // An entry point parameter named before the guards run (QP_RewriteHlslForms names those with a
 // semantic) passes them. Interface and class declarations are refused by name: dynamic shader
@@ -461,6 +462,106 @@ bool UnnamedParameterCheck(int names, std::size_t lastStart, std::size_t lastSiz
     return fail(line, what);
 }
 
+// An array size in a global declaration or a parameter list must be one expression: the front
+// end crashes on a size it stops reading before the ']' ("[1 2]", "[1, 2]", "[f(,)]", or a
+// word it reserves or that starts no expression: "[sizeof]", "[if]", "[static]").
+bool CannotStartExpression(const char* word, std::size_t size)
+{
+    static const char* const words[] = {
+        "auto",       "catch",     "char",         "const_cast",  "enum",          "explicit",      "friend",
+        "goto",       "long",      "mutable",      "new",         "operator",      "private",       "protected",
+        "public",     "reinterpret_cast", "short", "signed",      "sizeof",        "static_cast",   "template",
+        "throw",      "try",       "typename",     "union",       "unsigned",      "using",         "virtual",
+        "volatile",   "default",   "if",           "else",        "for",           "while",         "do",
+        "switch",     "case",      "break",        "continue",    "return",        "discard",       "typedef",
+        "static",     "const",     "uniform",      "extern",      "shared",        "groupshared",   "inline",
+        "in",         "out",       "inout",        "precise",     "row_major",     "column_major",  "packoffset",
+        "linear",     "centroid",  "nointerpolation", "noperspective", "point",    "line",          "triangle",
+        "lineadj",    "triangleadj", "namespace",  "dword",       "vector",        "matrix"};
+    for (const char* reserved : words) {
+        if (std::strlen(reserved) == size && std::strncmp(word, reserved, size) == 0)
+            return true;
+    }
+    return false;
+}
+
+class ArraySizeCheck
+{
+public:
+    // Every token in turn (word: its bytes), with the bracket depth before it; false when the
+    // token cannot go on the size being read.
+    bool Next(QP_HlslScanner::Kind kind, const char* word, std::size_t size, int depthBefore, bool inParameterList)
+    {
+        const char c = word[0];
+        if (sizeDepth == 0) {
+            if (kind == QP_HlslScanner::PUNCTUATION && c == '[' && (depthBefore == 0 || inParameterList)) {
+                sizeDepth = depthBefore + 1;
+                last = OPEN;
+                groups.clear();
+            }
+            return true;
+        }
+        if (!groups.empty())
+            ++groups.back().tokens;
+        if (kind != QP_HlslScanner::PUNCTUATION) {
+            const bool follows = last != OPERAND && last != CLOSED &&
+                                 !(kind == QP_HlslScanner::NAME && CannotStartExpression(word, size));
+            if (!groups.empty() && groups.back().tokens == 1)
+                groups.back().oneName = kind == QP_HlslScanner::NAME;
+            last = OPERAND;
+            return follows;
+        }
+        bool fits = true;
+        switch (c) {
+        case '(':
+            groups.push_back({last == OPERAND, 0, false});
+            last = OPEN;
+            break;
+        case ',':
+            fits = depthBefore != sizeDepth && last != OPEN && last != COMMA;
+            last = COMMA;
+            break;
+        case ')':
+            fits = last != COMMA;
+            // (type) is a cast, which an operand may follow; any other bracket closes an operand.
+            last = CLOSED;
+            if (!groups.empty()) {
+                if (!groups.back().call && groups.back().tokens == 2 && groups.back().oneName)
+                    last = OTHER;
+                groups.pop_back();
+            }
+            break;
+        case ']':
+            if (depthBefore == sizeDepth)
+                sizeDepth = 0;
+            last = OTHER;
+            break;
+        default:
+            last = OTHER;
+        }
+        return fits;
+    }
+
+private:
+    enum Last
+    {
+        OPERAND, // a name, number or string
+        CLOSED,  // the ) of a call or of a bracketed expression
+        OPEN,    // (
+        COMMA,
+        OTHER,
+    };
+    struct Group
+    {
+        bool call;           // the ( follows an operand
+        std::size_t tokens;  // read since the (, its ) included
+        bool oneName;        // the first of them is a name
+    };
+    int sizeDepth = 0; // the depth inside the [ being read, 0 outside one
+    Last last = OTHER;
+    std::vector<Group> groups; // each ( open in the size
+};
+
 } // namespace
 
 bool QP_CheckShaderText(const char* text, std::size_t length, const char* sourceName, std::string& errors,
@@ -479,6 +580,7 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
     int depth = 0;
     QP_HlslScanner scanner(text, length, sourceName, QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS);
     QP_HlslScanner::Token token;
+    ArraySizeCheck arraySize;
     std::size_t file = 0;           // the current token's
     bool afterOpenOrComma = false; // the token before the current one is ( or ,
     auto failIn = [&](std::size_t inFile, int atLine, const char* what) {
@@ -492,6 +594,8 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
         const std::size_t i = token.begin;
         const int line = token.line;
         file = token.file;
+        if (!arraySize.Next(token.kind, text + i, token.end - i, depth, depth == 1 && expected[0] == ')'))
+            return fail(line, "'[' : an array size must be one constant expression");
         const bool parameterStart = afterOpenOrComma;
         afterOpenOrComma = token.kind == QP_HlslScanner::PUNCTUATION && (text[i] == '(' || text[i] == ',');
         if (token.kind == QP_HlslScanner::NAME) {

@@ -140,7 +140,8 @@ TEST(QP_ShaderCompilerTest, KeptCrashersUnbalancedBracketsAndStrayModifiersFailW
                                     "shader_compile-glslang-unbalanced-macro",
                                     "shader_compile-glslang-reserved-gl-name",
                                     "shader_compile-glslang-entry-parameter-unnamed",
-                                    "shader_compile-spirv-legalise-mismatched-texture-local"};
+                                    "shader_compile-spirv-legalise-mismatched-texture-local",
+                                    "shader_compile-glslang-malformed-global-array-size"};
     for (const char* name : crashers) {
         FILE* file = std::fopen((folder + name).c_str(), "rb");
         ASSERT_NE(file, nullptr) << name;
@@ -224,6 +225,25 @@ TEST(QP_ShaderCompilerTest, KeptCrashersUnbalancedBracketsAndStrayModifiersFailW
         << QP_BlobText(errors.Get());
     const char* renamed = code ? QP_ShaderCodeText(code.Get()) : nullptr;
     EXPECT_EQ(std::string(renamed ? renamed : "gl_Colour").find(" gl_Colour"), std::string::npos) << (renamed ? renamed : "");
+    // A global array size the front end stops reading before its ']' crashed it; so did one
+    // of a parameter. Inside a function the front end reports it itself.
+    for (const char* size : {"1 2", "1, 2", "f(,)", "sizeof", "if", "(1) 2"}) {
+        const std::string global = std::string("static const float w[") + size + "] = { 1, 2 };\n"
+                                   "float4 QR_Main() : SV_TARGET { return w[0]; }";
+        EXPECT_EQ(CompileText(global.c_str(), "ps_4_0", &code, &errors), QP_E_FAIL) << size;
+        EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("ERROR: 0:1: '[' : an array size must be one constant"),
+                  std::string::npos)
+            << size << ": " << QP_BlobText(errors.Get());
+    }
+    EXPECT_EQ(CompileText("float f(float w[1 2]) { return w[0]; }\nfloat4 QR_Main() : SV_TARGET { return 1; }", "ps_4_0",
+                          &code, &errors),
+              QP_E_FAIL);
+    EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("an array size must be one"), std::string::npos);
+    EXPECT_EQ(CompileText("static const int N = 2;\nstatic const float w[(int)(N * 2.5) - 1] = { 1, 2, 3, 4 };\n"
+                          "float4 QR_Main() : SV_TARGET { return w[int(w[3]) - 1]; }",
+                          "ps_4_0", &code, &errors),
+              QP_OK)
+        << QP_BlobText(errors.Get());
     std::string deep = "float4 QR_Main() : SV_TARGET { return ";
     deep += std::string(200, '(') + "1" + std::string(200, ')') + "; }";
     EXPECT_EQ(CompileText(deep.c_str(), "ps_4_0", &code, &errors), QP_E_FAIL);
