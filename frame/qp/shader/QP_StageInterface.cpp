@@ -289,6 +289,12 @@ bool QP_StageInterface::PlaceVertexInputs(spirv_cross::CompilerGLSL& compiler,
                 errors += Message(text, "this input reaches past the last vertex attribute location (16 in all)");
                 return false;
             }
+            // A matrix under a fixed semantic takes the locations after its own, which may be
+            // another fixed semantic's.
+            if (std::any_of(used + location, used + location + input.rows, [](bool taken) { return taken; })) {
+                errors += Message(text, "this input overlaps another vertex input's attribute locations");
+                return false;
+            }
             for (std::uint32_t i = location; i < location + input.rows; ++i)
                 used[i] = true;
             if (!record(input, location))

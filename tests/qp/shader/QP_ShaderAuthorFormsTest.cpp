@@ -205,6 +205,12 @@ VSOut QR_Main(VSIn input)
               QP_E_INVALIDARG);
     context->VSSetShader(vertexShader.Get());
     context->IASetInputLayout(layout.Get());
+    // Under a fixed semantic the rows take the locations after it: COLOR0's rows would reach
+    // TEXCOORD0's.
+    const std::string overlap = Refusal("float4 QR_Main(float4x4 m : COLOR0, float4 uv : TEXCOORD0) : SV_Position\n"
+                                        "{ return m[0] + uv; }\n",
+                                        "vs_4_0");
+    EXPECT_NE(overlap.find("overlaps another vertex input"), std::string::npos) << overlap;
 
     // Rows as the application writes them for mul(position, placement): half size, then moved
     // by the last row; instance 0 to the left half's top, instance 1 to the right half's bottom.
