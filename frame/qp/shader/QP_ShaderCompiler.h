@@ -14,7 +14,11 @@
 // read-only StructuredBuffer and ByteAddressBuffer as readonly storage blocks, stage inputs and
 // outputs at locations by semantic (QP_StageInterface: a fixed table, and for semantics of the
 // shader's own a location derived from the name) and instance ids counted from 0.
-// Error texts are the front end's messages with their line numbers ("ERROR: 0:12: ...").
+// Before the front end parses the preprocessed text, forms the platform compiler accepts and the
+// front end lacks are rewritten (QP_EffectSyntax, QP_HlslForms, QP_InitialiserLists).
+// Error texts are the front end's messages with their line numbers ("ERROR: 0:12: ..."); a
+// successful compile hands back its warnings the same way ("WARNING: 0:7: implicit truncation
+// of vector type").
 // Thread-safe: the front end's process initialisation runs once, on first use.
 
 #include "QC_Ptr.h"
