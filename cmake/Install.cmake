@@ -6,8 +6,8 @@
 #   PREFIX/bin/velvet-cascade, vc-shader, vc-seq, vc-synth, the art tools
 #   PREFIX/libexec/velvet-cascade/vc-shader-helper
 #   PREFIX/share/velvet-cascade/assets/
-#   PREFIX/share/doc/velvet-cascade/     README and the manual
-#   PREFIX/share/man/man6/velvet-cascade.6.gz
+#   PREFIX/share/doc/velvet-cascade/     README, the manual, copyright and changelog.gz
+#   PREFIX/share/man/man6/velvet-cascade.6.gz and man1/ the tools' pages
 #   PREFIX/share/applications/velvet-cascade.desktop
 #   PREFIX/share/icons/hicolor/64x64/apps/velvet-cascade.png
 
@@ -32,25 +32,51 @@ install(FILES ${CMAKE_SOURCE_DIR}/source/resources/velvet-cascade.desktop
 install(FILES ${CMAKE_SOURCE_DIR}/source/resources/icon.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${VC_ICON_SIZE}/apps RENAME ${VC_PACKAGE_NAME}.png)
 
-# The manual page carries the project's version; manual pages are installed compressed, and -n
-# keeps the name and time out of the bytes, so the same page always gives the same file.
+# A file installed compressed, as Debian keeps manual pages and changelogs: -n keeps the name and
+# time out of the bytes, so the same text always gives the same file. The texts carry the
+# project's version (@PROJECT_VERSION@) and, in the changelog, the maintainer.
 find_program(VC_GZIP gzip REQUIRED)
-configure_file(${CMAKE_SOURCE_DIR}/docs/velvet-cascade.6 ${CMAKE_BINARY_DIR}/man/${VC_PACKAGE_NAME}.6 @ONLY)
-set(VC_MAN_PAGE ${CMAKE_BINARY_DIR}/man/${VC_PACKAGE_NAME}.6.gz)
-add_custom_command(OUTPUT ${VC_MAN_PAGE}
-    COMMAND ${VC_GZIP} -9 -n -f -k ${CMAKE_BINARY_DIR}/man/${VC_PACKAGE_NAME}.6
-    DEPENDS ${CMAKE_BINARY_DIR}/man/${VC_PACKAGE_NAME}.6
-    VERBATIM)
-add_custom_target(vc_man_page ALL DEPENDS ${VC_MAN_PAGE})
-install(FILES ${VC_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
-list(APPEND VC_INSTALLED_TARGETS vc_man_page)
+function(vc_install_compressed source name destination)
+    set(text ${CMAKE_BINARY_DIR}/compressed/${name})
+    configure_file(${source} ${text} @ONLY)
+    add_custom_command(OUTPUT ${text}.gz
+        COMMAND ${VC_GZIP} -9 -n -f -k ${text}
+        DEPENDS ${text}
+        VERBATIM)
+    string(MAKE_C_IDENTIFIER "vc_compressed_${name}" target)
+    add_custom_target(${target} ALL DEPENDS ${text}.gz)
+    install(FILES ${text}.gz DESTINATION ${destination})
+    set(VC_INSTALLED_TARGETS ${VC_INSTALLED_TARGETS} ${target} PARENT_SCOPE)
+endfunction()
+
+# The manual pages: the demo's in section 6, the tools' in section 1. The art tools share one
+# page; their names are links to it.
+vc_install_compressed(${CMAKE_SOURCE_DIR}/docs/velvet-cascade.6 velvet-cascade.6 ${CMAKE_INSTALL_MANDIR}/man6)
+foreach(tool vc-shader vc-seq vc-synth vc-artwork)
+    vc_install_compressed(${CMAKE_SOURCE_DIR}/docs/${tool}.1 ${tool}.1 ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+foreach(tool vc-demo-art vc-scene-art-a vc-scene-art-b vc-scene-art-p)
+    file(CREATE_LINK vc-artwork.1.gz ${CMAKE_BINARY_DIR}/compressed/${tool}.1.gz SYMBOLIC)
+    install(FILES ${CMAKE_BINARY_DIR}/compressed/${tool}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
+# The release's maker names the maintainer (a real address) when building a package to publish:
+# the cache entry, or Debian's DEBFULLNAME and DEBEMAIL as packaging tools read them. Without
+# either, an address in the reserved .invalid domain says plainly that nobody reads it.
+set(VC_DEFAULT_MAINTAINER "Velvet Cascade developers <maintainers@velvet-cascade.invalid>")
+if(DEFINED ENV{DEBFULLNAME} AND DEFINED ENV{DEBEMAIL})
+    set(VC_DEFAULT_MAINTAINER "$ENV{DEBFULLNAME} <$ENV{DEBEMAIL}>")
+endif()
+set(VC_PACKAGE_MAINTAINER "${VC_DEFAULT_MAINTAINER}" CACHE STRING "The Debian package's maintainer: NAME <ADDRESS>")
+
+# The notices of the project and of the libraries linked into its programs, and the release's
+# history, where Debian keeps them.
+vc_install_compressed(${CMAKE_SOURCE_DIR}/source/resources/changelog.in changelog ${VC_DOC_DESTINATION})
+install(FILES ${CMAKE_SOURCE_DIR}/source/resources/copyright DESTINATION ${VC_DOC_DESTINATION})
 
 # --- packages: a Debian package (installed under /usr) and a release archive ----------------------
 set(CPACK_PACKAGE_NAME ${VC_PACKAGE_NAME})
 set(CPACK_PACKAGE_VENDOR "Velvet Cascade")
-# The release's maker names the maintainer (a real address) when building a package to publish.
-set(VC_PACKAGE_MAINTAINER "Velvet Cascade <velvet-cascade@localhost>" CACHE STRING
-    "The Debian package's maintainer: NAME <ADDRESS>")
 set(CPACK_PACKAGE_CONTACT "${VC_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audiovisual demo with its authoring tools")

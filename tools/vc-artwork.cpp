@@ -9,6 +9,7 @@
 // The motif is velvet falling in a cascade: soft vertical folds whose phase drifts with the
 // height, lit from the upper left, in deep plum to rose, with a sheen along each fold's crest.
 
+#include "VC_ToolHelp.h"
 #include <lodepng.h>
 
 #include <algorithm>
@@ -121,13 +122,13 @@ bool Write(const std::string& path, const std::vector<std::uint8_t>& rgba, std::
 }
 } // namespace
 
+constexpr const char* kUsage = "usage: vc-artwork [FOLDER]\nDraws the launcher's banner (launcher.png) and the program's icon (icon.png) into FOLDER\n(default: source/resources).\n";
+
 int main(int argc, char** argv)
 {
-    if (argc > 2) {
-        std::fprintf(stderr, "usage: vc-artwork [FOLDER]\n");
-        return 2;
-    }
-    const std::string folder = argc == 2 ? argv[1] : "source/resources";
+    std::string folder;
+    if (const int exitCode = VC_ReadOutputFolder(argc, argv, kUsage, "source/resources", folder); exitCode >= 0)
+        return exitCode;
     const bool launcher = Write(folder + "/launcher.png", Draw(400, 150, 5.0f, false), 400, 150);
     const bool icon = Write(folder + "/icon.png", Draw(64, 64, 2.0f, true), 64, 64);
     return launcher && icon ? 0 : 1;

@@ -10,6 +10,7 @@
 // white, coverage in alpha. Codes 32 to 126 come from DejaVu Sans Mono Bold (fonts-dejavu-core);
 // the control codes and 127 are left empty.
 
+#include "VC_ToolHelp.h"
 #include "art/VC_Art.h"
 #include "QP_FontFace.h"
 #include "QP_FontLibrary.h"
@@ -115,13 +116,13 @@ bool WriteVignette(const std::string& folder)
 }
 } // namespace
 
+constexpr const char* kUsage = "usage: vc-demo-art [FOLDER]\nDraws the demo's font sheet (font.png) and vignette (vignette.png) into FOLDER (default: assets).\n";
+
 int main(int argc, char** argv)
 {
-    if (argc > 2) {
-        std::fprintf(stderr, "usage: vc-demo-art [FOLDER]\n");
-        return 2;
-    }
-    const std::string folder = argc == 2 ? argv[1] : "assets";
+    std::string folder;
+    if (const int exitCode = VC_ReadOutputFolder(argc, argv, kUsage, "assets", folder); exitCode >= 0)
+        return exitCode;
     if (!WriteFont(folder) || !WriteVignette(folder))
         return 1;
     std::printf("wrote %s/font.png and %s/vignette.png\n", folder.c_str(), folder.c_str());

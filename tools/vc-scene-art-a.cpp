@@ -7,6 +7,7 @@
 // Textures that a scene repeats (wrapped samplers, tiled panels) tile seamlessly: their noise
 // is drawn with a period that divides the picture.
 
+#include "VC_ToolHelp.h"
 #include "art/VC_Art.h"
 
 #include <cmath>
@@ -249,9 +250,13 @@ bool Draw(const std::string& folder, const char* name, std::uint32_t width, std:
 }
 } // namespace
 
+constexpr const char* kUsage = "usage: vc-scene-art-a [FOLDER]\nDraws the textures of the opening scenes (o2 to o12) into FOLDER (default: assets).\n";
+
 int main(int argc, char** argv)
 {
-    const std::string folder = argc > 1 ? argv[1] : "assets";
+    std::string folder;
+    if (const int exitCode = VC_ReadOutputFolder(argc, argv, kUsage, "assets", folder); exitCode >= 0)
+        return exitCode;
     bool ok = true;
     ok &= Draw(folder, "o2.png", 512, 512, Velvet);
     ok &= Draw(folder, "o3_1.png", 1024, 512, StageCurtain);

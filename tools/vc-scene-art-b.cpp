@@ -10,6 +10,7 @@
 // Pictures that a shader scrolls with frac() tile: o20 across and down, o24_2 both ways (the
 // part's sampler clamps, so the wrap is the shader's).
 
+#include "VC_ToolHelp.h"
 #include "art/VC_Art.h"
 #include "QP_FontFace.h"
 #include "QP_FontLibrary.h"
@@ -391,13 +392,13 @@ bool Write(const std::string& path, std::uint32_t width, std::uint32_t height, S
 }
 } // namespace
 
+constexpr const char* kUsage = "usage: vc-scene-art-b [FOLDER]\nDraws the textures of the middle scenes (o13 to o24) into FOLDER (default: assets).\n";
+
 int main(int argc, char** argv)
 {
-    if (argc > 2) {
-        std::fputs("usage: vc-scene-art-b [FOLDER]\n", stderr);
-        return 2;
-    }
-    const std::string folder = argc == 2 ? argv[1] : "assets";
+    std::string folder;
+    if (const int exitCode = VC_ReadOutputFolder(argc, argv, kUsage, "assets", folder); exitCode >= 0)
+        return exitCode;
     bool written = DrawTitle(folder + "/o13.png");
     written = Write(folder + "/o15.png", 256, 256, Curtain) && written;
     written = Write(folder + "/o16.png", kMedallionWidth, kMedallionHeight, Medallion) && written;

@@ -10,6 +10,7 @@
 //   glitch.png    256 x 256  p3's tear mask: bars of random height, new in every column group
 //   percube.png   256 x 256  p5's box face: a velvet panel in a gold frame with a jewel
 
+#include "VC_ToolHelp.h"
 #include "art/VC_Art.h"
 
 #include <cmath>
@@ -214,9 +215,13 @@ bool Draw(const std::string& folder, const char* name, std::uint32_t width, std:
 }
 } // namespace
 
+constexpr const char* kUsage = "usage: vc-scene-art-p [FOLDER]\nDraws mexico.png, grilla.png, glitch.png and percube.png into FOLDER (default: assets).\n";
+
 int main(int argc, char** argv)
 {
-    const std::string folder = argc > 1 ? argv[1] : "assets";
+    std::string folder;
+    if (const int exitCode = VC_ReadOutputFolder(argc, argv, kUsage, "assets", folder); exitCode >= 0)
+        return exitCode;
     bool ok = true;
     ok &= Draw(folder, "mexico.png", 1024, 512, Desert);
     ok &= Draw(folder, "grilla.png", 256, 256, GridTile);

@@ -16,6 +16,7 @@
 // the exit status is 1. The stage code's #include directives name files relative to the
 // including file (the first level: relative to FILE).
 
+#include "VC_ToolHelp.h"
 #include "QC_File.h"
 #include "QC_Log.h"
 #include "QC_String.h"
@@ -49,9 +50,14 @@ private:
     int* count;
 };
 
+constexpr const char* kUsage =
+    "usage: vc-shader [--glsl] [--stage vertex|pixel] FILE.qcs\n"
+    "Translates a shader of the demo's shading language and compiles it: prints the HLSL, or with\n"
+    "--glsl the GLSL the platform compiled; errors name the author's file and line.\n";
+
 void PrintUsage()
 {
-    std::fputs("usage: vc-shader [--glsl] [--stage vertex|pixel] FILE.qcs\n", stderr);
+    std::fputs(kUsage, stderr);
 }
 
 // Creates the wanted stages through a headless renderer and appends the GLSL of each one made.
@@ -87,6 +93,10 @@ int main(int argc, char** argv)
     bool glsl = false;
     const char* path = nullptr;
 
+    if (VC_AskedForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--glsl") == 0) {
             glsl = true;

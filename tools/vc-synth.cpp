@@ -11,6 +11,7 @@
 // for balancing a mix by numbers. The same score always gives the same bytes. Wrong arguments print
 // the usage and exit with status 2.
 
+#include "VC_ToolHelp.h"
 #include "QA_Buffer_OGG.h"
 #include "QC_Log.h"
 #include "synth/VS_Loudness.h"
@@ -46,10 +47,14 @@ struct Options
     bool levels = false;
 };
 
+constexpr const char* kUsage =
+    "usage: vc-synth SCORE OUT.ogg [--wav FILE] [--from BAR] [--to BAR] [--quality Q] [--levels]\n"
+    "Renders a score of the soundtrack's synthesiser to an Ogg Vorbis file (and a WAV file with\n"
+    "--wav); --from and --to pick bars, --levels adds each instrument's level per section.\n";
+
 int Usage(const char* problem)
 {
-    std::fprintf(stderr, "vc-synth: %s\nusage: vc-synth SCORE OUT.ogg [--wav FILE] [--from BAR] [--to BAR] [--quality Q] [--levels]\n",
-                 problem);
+    std::fprintf(stderr, "vc-synth: %s\n%s", problem, kUsage);
     return kExitUsage;
 }
 
@@ -269,6 +274,10 @@ int Run(const Options& options)
 int main(int argc, char** argv)
 {
     Options options;
+    if (VC_AskedForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (const int usage = ReadOptions(argc, argv, options))
         return usage;
     QC_CreateLog(QC_LogConfig{});

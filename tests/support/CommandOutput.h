@@ -46,7 +46,8 @@ inline CommandRun RunCommandKeepingErrors(const std::string& command)
     TempDir scratch;
     const std::string outputFile = scratch.File("stdout.txt");
     const std::string errorFile = scratch.File("stderr.txt");
-    const std::string line = command + " >'" + outputFile + "' 2>'" + errorFile + "' </dev/null";
+    // The redirections apply to the whole command line, a pipeline's last program included.
+    const std::string line = "( " + command + " ) >'" + outputFile + "' 2>'" + errorFile + "' </dev/null";
     const int status = std::system(line.c_str());
     CommandRun run;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,7 +1,7 @@
 // The build installed into a temporary prefix, and the release archive unpacked, run from a
 // working folder that has nothing of the demo's: --version, a few offline frames, the quiet
 // standard error and --verbose, a changed copy of the assets named with --assets, and a program
-// without its data saying where it looked.
+// without its data saying where it looked. And the Debian package, with what Debian asks of one.
 
 #include "support/CommandOutput.h"
 #include "support/TempDir.h"
@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -110,6 +111,17 @@ TEST(LM1_InstallTest, TheInstalledTreeRunsFromAnyFolderAndTakesTheAssetsItIsGive
                              "share/icons/hicolor/64x64/apps/velvet-cascade.png"})
         EXPECT_TRUE(std::filesystem::is_regular_file(root / file)) << file;
     EXPECT_FALSE(std::filesystem::exists(root / "bin/vc-shader-helper")) << "the helper is no command";
+    // Every installed tool answers --help with its usage, and an art tool takes no option for the
+    // folder it writes into.
+    for (const char* tool : {"vc-shader", "vc-seq", "vc-synth", "vc-artwork", "vc-demo-art", "vc-scene-art-a",
+                             "vc-scene-art-b", "vc-scene-art-p"}) {
+        const CommandRun help = RunIn(prefix.Path().string(), "bin/" + std::string(tool) + " --help");
+        EXPECT_EQ(help.exitCode, 0) << tool << ": " << help.errors;
+        EXPECT_EQ(help.output.rfind("usage: " + std::string(tool), 0), 0u) << tool << ": " << help.output;
+    }
+    const CommandRun wrong = RunIn(prefix.Path().string(), "bin/vc-scene-art-a --out");
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(prefix.File("--out")));
     EXPECT_EQ(ReadAll((root / "share/velvet-cascade/assets/post.qcs").string()), ReadAll(VC_SOURCE_DIR "/assets/post.qcs"));
     if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
         const CommandRun valid = RunIn(prefix.Path().string(), "desktop-file-validate share/applications/velvet-cascade.desktop");
@@ -178,4 +190,44 @@ TEST(LM1_InstallTest, TheReleaseArchiveUnpacksIntoOneFolderThatRunsWhereItLies)
     EXPECT_TRUE(IsExecutable(unpacked.Path() / name / "libexec/velvet-cascade/vc-shader-helper"));
 
     ExpectTheInstalledDemoRuns(unpacked.Path() / name);
+}
+
+// The Debian package: the programs under /usr with the notices and history Debian asks for beside
+// the manual, library dependencies computed from the programs, and no error from lintian.
+TEST(LM1_InstallTest, TheDebianPackageCarriesItsNoticesAndPassesLintian)
+{
+    TempDir packages;
+    const CommandRun pack = RunIn(packages.Path().string(),
+                                  "'" VC_CPACK "' -G DEB --config '" VC_BINARY_DIR "/CPackConfig.cmake' -B '" +
+                                      packages.Path().string() + "'");
+    ASSERT_EQ(pack.exitCode, 0) << pack.output << pack.errors;
+    const std::string deb = packages.File("velvet-cascade_" VC_VERSION "_amd64.deb");
+    ASSERT_TRUE(std::filesystem::is_regular_file(deb)) << pack.output;
+
+    const CommandRun contents = RunIn(packages.Path().string(), "dpkg-deb -c '" + deb + "'");
+    ASSERT_EQ(contents.exitCode, 0) << contents.errors;
+    for (const char* file : {"./usr/bin/velvet-cascade", "./usr/libexec/velvet-cascade/vc-shader-helper",
+                             "./usr/share/velvet-cascade/assets/music.ogg", "./usr/share/doc/velvet-cascade/copyright",
+                             "./usr/share/doc/velvet-cascade/changelog.gz", "./usr/share/man/man6/velvet-cascade.6.gz",
+                             "./usr/share/man/man1/vc-shader.1.gz", "./usr/share/man/man1/vc-seq.1.gz",
+                             "./usr/share/man/man1/vc-synth.1.gz", "./usr/share/man/man1/vc-scene-art-a.1.gz -> vc-artwork.1.gz"})
+        EXPECT_NE(contents.output.find(std::string(file) + "\n"), std::string::npos) << file;
+
+    const CommandRun depends = RunIn(packages.Path().string(), "dpkg-deb -f '" + deb + "' Depends Maintainer");
+    EXPECT_NE(depends.output.find("libc6 (>="), std::string::npos) << "computed dependencies: " << depends.output;
+    EXPECT_EQ(depends.output.find("localhost"), std::string::npos) << depends.output;
+
+    // The changelog names the version that the package is.
+    const CommandRun changelog = RunIn(packages.Path().string(), "dpkg-deb --fsys-tarfile '" + deb +
+                                           "' | tar xO ./usr/share/doc/velvet-cascade/changelog.gz | gzip -dc | head -n 1");
+    EXPECT_EQ(changelog.output.rfind("velvet-cascade (" VC_VERSION ") ", 0), 0u) << changelog.output;
+
+    const CommandRun lint = RunIn(packages.Path().string(), "lintian --tag-display-limit 0 '" + deb + "'");
+    std::string errors;
+    std::istringstream lines(lint.output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("E: ", 0) == 0)
+            errors += line + "\n";
+    EXPECT_EQ(errors, "") << lint.output << lint.errors;
+    EXPECT_NE(lint.exitCode, 127) << "lintian is one of the packages the scripts install";
 }
