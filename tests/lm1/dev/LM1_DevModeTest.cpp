@@ -27,9 +27,12 @@ public:
     }
     bool IsPaused() const override { return paused; }
     void SetPaused(bool value) override { paused = value; }
+    int Slowdown() const override { return slowdown; }
+    void SetSlowdown(int divisor) override { slowdown = divisor; }
 
     float beat = 0.0f;
     bool paused = false;
+    int slowdown = 1;
     int sets = 0;
 };
 
@@ -116,7 +119,8 @@ TEST(LM1_DevTransportTest, LoopKeepsTheClockInsideTheScenesRangeUntilPressedAgai
     EXPECT_FALSE(transport.IsLooping());
     clock.beat = 45.0f;
     transport.Update();
-    EXPECT_EQ(clock.beat, 45.0f) << "no loop once stopped";
+    EXPECT_EQ(clock.beat, 40.0f - LM1_DevTransport::HoldBeforeEnd) << "no loop once stopped: held at the run's end";
+    EXPECT_TRUE(clock.paused);
 }
 
 TEST(LM1_DevTimelineTest, SceneChangesAndTheRunEndComeFromTheTimelineScript)
