@@ -156,3 +156,49 @@ TEST(LM1_DevModeWindowTest, KeysMoveTheClockAndAShaderErrorIsShownUntilFixedThen
     EXPECT_EQ(dev.ExitCode(), 0) << dev.Output();
     EXPECT_EQ(dev.Output().find("[FATAL]"), std::string::npos) << dev.Output();
 }
+
+TEST(LM1_DevModeWindowTest, TabShowsTheTimelineAndAClickOnItsRulerSeeksThere)
+{
+    XvfbServer server;
+    ASSERT_TRUE(server.Running()) << server.Error();
+    TempDir folder;
+    std::filesystem::copy(VC_SOURCE_DIR "/assets", folder.Path() / "assets", std::filesystem::copy_options::recursive);
+    const std::string assets = folder.File("assets");
+    ChildProcess dev({VC_BINARY_DIR "/velvet-cascade", "--dev", "--size", "400x240", "--start", "64", "--assets", assets},
+                     {"SDL_AUDIODRIVER=dummy", "VC_LOG=debug",
+                      "LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR "/tests/support/lsan-driver.supp"},
+                     folder.File("dev.log"));
+    ASSERT_TRUE(dev.Started());
+    Place window;
+    ASSERT_TRUE(WaitUntil([&] { return dev.Exited() || FindWindow(folder, window); }, 60s)) << dev.Output();
+    ASSERT_FALSE(dev.Exited()) << dev.Output();
+
+    // Paused once the session has begun at beat 64, then the panel shown: following the
+    // playhead, its first frame puts it a tenth of the way into the strip (1.1 beats at 0.05
+    // beats a pixel over 220 pixels); the ruler starts 180 pixels in and 40 below the panel's
+    // top (the lower 160 pixels of 240). The seek lands inside the page, which stays.
+    ASSERT_TRUE(WaitUntil([&] { return dev.Output().find("Started at beat 64.00.") != std::string::npos; }, 60s))
+        << dev.Output();
+    Key(folder, "space");
+    ASSERT_TRUE(WaitUntil([&] { return dev.Output().find("Paused at beat ") != std::string::npos; }, 60s)) << dev.Output();
+    const std::string output = dev.Output();
+    const float pausedAt = std::stof(output.substr(output.find("Paused at beat ") + 15));
+    Key(folder, "Tab");
+    ASSERT_TRUE(WaitUntil([&] { return dev.Output().find("Timeline panel shown.") != std::string::npos; }, 20s))
+        << dev.Output();
+    const int x = window.x + 180 + 100, y = window.y + (kHeight - 160) + 40 + 10;
+    ASSERT_EQ(RunTool({"xdotool", "mousemove", std::to_string(x), std::to_string(y)}, folder.File("xdotool.txt")), 0);
+    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(RunTool({"xdotool", "click", "1"}, folder.File("xdotool.txt")), 0);
+    ASSERT_TRUE(WaitUntil([&] { return dev.Output().find(" (timeline).") != std::string::npos; }, 20s)) << dev.Output();
+    const std::string moved = dev.Output();
+    const std::size_t at = moved.rfind("Moved to beat ", moved.find(" (timeline)."));
+    ASSERT_NE(at, std::string::npos) << moved;
+    const float seekedTo = std::stof(moved.substr(at + 14));
+    EXPECT_NEAR(seekedTo, pausedAt - 1.1f + 100.0f * 0.05f, 0.15f) << moved;
+
+    Key(folder, "Escape");
+    ASSERT_TRUE(dev.Wait(30s)) << dev.Output();
+    EXPECT_EQ(dev.ExitCode(), 0) << dev.Output();
+    EXPECT_EQ(dev.Output().find("[FATAL]"), std::string::npos) << dev.Output();
+}
