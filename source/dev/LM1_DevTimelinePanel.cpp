@@ -69,6 +69,18 @@ const char* SpeedText(int slowdown)
     return slowdown >= 4 ? "1/4x" : slowdown >= 2 ? "1/2x" : "1x";
 }
 
+// True when middle lies within a third of a pixel of the segment from first to last (which
+// runs left to right).
+bool OnTheLine(const ImVec2& first, const ImVec2& middle, const ImVec2& last)
+{
+    constexpr float kTolerance = 1.0f / 3.0f;
+    const float run = last.x - first.x;
+    if (run <= 0.0f)
+        return false;
+    const float onLine = first.y + (last.y - first.y) * (middle.x - first.x) / run;
+    return std::fabs(onLine - middle.y) <= kTolerance;
+}
+
 double FrameAtBeat(float beat, std::int32_t bpm)
 {
     return static_cast<double>(beat) * 60.0 / static_cast<double>(bpm > 0 ? bpm : 120) * QP_AudioDevice::SampleRate;
@@ -173,7 +185,7 @@ void LM1_DevTimelinePanel::DrawRuler(const LM1_DevPanelFrame& frame, LM1_DevTran
     if (transport.IsLooping())
         draw->AddRectFilled(ImVec2(std::max(view.Left(), view.PixelAt(transport.LoopStart())), area.top),
                             ImVec2(std::min(right, view.PixelAt(transport.LoopEnd())), area.top + area.height), kLoop);
-    const float tick = view.GridStep(8.0f);
+    const float tick = view.GridStep(12.0f);
     const float label = view.GridStep(64.0f);
     for (float beat = std::floor(view.FirstBeat() / tick) * tick; beat <= view.LastBeat(); beat += tick) {
         const float x = view.PixelAt(beat);
@@ -327,10 +339,14 @@ void LM1_DevTimelinePanel::DrawLane(const LM1_DevPanelFrame& frame, const LM1_De
     const float now = lane.channel->GetFloat(frame.beat - frame.syncBeat);
     char value[32];
     std::snprintf(value, sizeof(value), "%.3g", static_cast<double>(now));
-    draw->PushClipRect(ImVec2(0.0f, area.top), ImVec2(kGutter - 4.0f, area.top + area.height), true);
-    draw->AddText(ImVec2(6.0f, area.top + 1.0f), lane.pinned ? kPinned : kText, lane.name.c_str());
-    draw->AddText(ImVec2(6.0f, area.top + 14.0f), kDimText, (lane.script + "  = " + value).c_str());
-    draw->PopClipRect();
+    // Names clipped on the CPU: a clip rectangle of their own would cost a draw call a lane.
+    const ImVec4 nameClip(0.0f, area.top, kGutter - 4.0f, area.top + area.height);
+    ImFont* font = ImGui::GetFont();
+    const float size = ImGui::GetFontSize();
+    draw->AddText(font, size, ImVec2(6.0f, area.top + 1.0f), lane.pinned ? kPinned : kText, lane.name.c_str(), nullptr,
+                  0.0f, &nameClip);
+    const std::string reads = lane.script + "  = " + value;
+    draw->AddText(font, size, ImVec2(6.0f, area.top + 14.0f), kDimText, reads.c_str(), nullptr, 0.0f, &nameClip);
 
     LM1_DevLanes::Sample(*lane.channel, frame.syncBeat, sampleBeats, sampleValues);
     float low = now, high = now;
@@ -342,12 +358,25 @@ void LM1_DevTimelinePanel::DrawLane(const LM1_DevPanelFrame& frame, const LM1_De
     const float span = high - low > 1e-6f ? high - low : 1.0f;
     const float base = high - low > 1e-6f ? low : low - 0.5f;
     const auto yOf = [&](float v) { return area.top + area.height - 3.0f - (v - base) / span * (area.height - 6.0f); };
-    draw->PushClipRect(ImVec2(view.Left(), area.top), ImVec2(right, area.top + area.height), true);
-    for (std::size_t i = 1; i < sampleValues.size(); ++i) {
-        if (!std::isfinite(sampleValues[i - 1]) || !std::isfinite(sampleValues[i]))
+    // The samples lie inside the strip and the values are scaled to the lane: no clip needed.
+    // One polyline per finite stretch: shared vertices, a fraction of what segments cost.
+    curvePoints.clear();
+    for (std::size_t i = 0; i <= sampleValues.size(); ++i) {
+        if (i < sampleValues.size() && std::isfinite(sampleValues[i])) {
+            const ImVec2 point(view.Left() + static_cast<float>(i) * kSamplePixels, yOf(sampleValues[i]));
+            // Every segment is triangles for the device to set up: a point that lies on the line
+            // from the one before it to the new one (a level stretch, a straight ramp, the
+            // flat parts of a spline) is dropped.
+            const std::size_t count = curvePoints.size();
+            if (count >= 2 && OnTheLine(curvePoints[count - 2], curvePoints[count - 1], point))
+                curvePoints.back() = point;
+            else
+                curvePoints.push_back(point);
             continue;
-        const float x = view.Left() + static_cast<float>(i) * kSamplePixels;
-        draw->AddLine(ImVec2(x - kSamplePixels, yOf(sampleValues[i - 1])), ImVec2(x, yOf(sampleValues[i])), kCurve);
+        }
+        if (curvePoints.size() > 1)
+            draw->AddPolyline(curvePoints.data(), static_cast<int>(curvePoints.size()), kCurve, ImDrawFlags_None, 1.0f);
+        curvePoints.clear();
     }
     for (const QD_SequencerKey& key : lane.keys) {
         const float x = view.PixelAt(key.beat);
@@ -357,7 +386,6 @@ void LM1_DevTimelinePanel::DrawLane(const LM1_DevPanelFrame& frame, const LM1_De
                                                  : area.top + area.height * 0.5f;
         draw->AddQuadFilled(ImVec2(x, y - 3.5f), ImVec2(x + 3.5f, y), ImVec2(x, y + 3.5f), ImVec2(x - 3.5f, y), kKey);
     }
-    draw->PopClipRect();
 }
 
 // --- pointer ---------------------------------------------------------------------------------

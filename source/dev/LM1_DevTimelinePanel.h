@@ -21,6 +21,8 @@
 #include "LM1_DevWaveform.h"
 #include "LM1_DevWaveformJob.h"
 
+#include <imgui/imgui.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -93,4 +95,5 @@ private:
     // Per-frame scratch, kept to spare the allocations.
     std::vector<float> sampleBeats;
     std::vector<float> sampleValues;
+    std::vector<ImVec2> curvePoints;
 };

@@ -72,6 +72,10 @@ bool QP_GuiOverlay::Initialise(QP_NativeWindow* outputWindow)
     io.LogFilename = nullptr;
     io.Fonts->AddFontDefault();
     ImGui::StyleColorsDark();
+    // Plain edges: a panel of thin curves and hairlines over a picture needs no smoothing, and
+    // anti-aliased edges would triple the vertices a frame hands to the device.
+    ImGui::GetStyle().AntiAliasedLines = false;
+    ImGui::GetStyle().AntiAliasedFill = false;
     if (window) {
         sdlBackend = ImGui_ImplSDL2_InitForOpenGL(Sdl(window), SDL_GL_GetCurrentContext());
         if (!sdlBackend) {
