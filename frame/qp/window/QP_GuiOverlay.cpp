@@ -1,6 +1,7 @@
 #include "QP_GuiOverlay.h"
 
 #include "QC_Log.h"
+#include "QP_GuiContext.h"
 #include "QP_GL.h"
 
 #include <SDL.h>
@@ -65,12 +66,8 @@ QP_GuiOverlay* QP_GuiOverlay::Current()
 bool QP_GuiOverlay::Initialise(QP_NativeWindow* outputWindow)
 {
     window = outputWindow;
-    IMGUI_CHECKVERSION();
-    imguiContext = ImGui::CreateContext();
-    ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.LogFilename = nullptr;
-    io.Fonts->AddFontDefault();
+    imguiContext = QP_CreateGuiContext();
+    ImGui::GetIO().Fonts->AddFontDefault();
     ImGui::StyleColorsDark();
     // Plain edges: a panel of thin curves and hairlines over a picture needs no smoothing, and
     // anti-aliased edges would triple the vertices a frame hands to the device.
@@ -95,12 +92,7 @@ QP_GuiOverlay::~QP_GuiOverlay()
 {
     if (currentOverlay == this)
         currentOverlay = nullptr;
-    if (glBackend)
-        ImGui_ImplOpenGL3_Shutdown();
-    if (sdlBackend)
-        ImGui_ImplSDL2_Shutdown();
-    if (imguiContext)
-        ImGui::DestroyContext(static_cast<ImGuiContext*>(imguiContext));
+    QP_DestroyGuiContext(imguiContext, sdlBackend, glBackend);
 }
 
 void QP_GuiOverlay::HandleEvent(const void* platformEvent)
