@@ -1,12 +1,10 @@
 // The timeline panel's logic without a window: the beat view under zoom and pan, the waveform's
 // levels of detail against the samples themselves, lanes against the sequencer's own values,
-// the transport's loop range, speed and end-of-run hold, and the cue point file.
+// and the cue point file.
 
 #include "LM1_DevBeatView.h"
 #include "LM1_DevCuePoints.h"
 #include "LM1_DevLanes.h"
-#include "LM1_DevTimeline.h"
-#include "LM1_DevTransport.h"
 #include "LM1_DevWaveform.h"
 #include "QD_Sequencer_QCS.h"
 #include "QD_Sync.h"
@@ -24,21 +22,6 @@
 
 namespace
 {
-class StepClock final : public LM1_DevClock
-{
-public:
-    float GetBeat() const override { return beat; }
-    void SetBeat(float value) override { beat = value; }
-    bool IsPaused() const override { return paused; }
-    void SetPaused(bool value) override { paused = value; }
-    int Slowdown() const override { return slowdown; }
-    void SetSlowdown(int divisor) override { slowdown = divisor; }
-
-    float beat = 0.0f;
-    bool paused = false;
-    int slowdown = 1;
-};
-
 // Stereo PCM with loud and quiet stretches, deterministic.
 std::vector<std::uint8_t> NoisyPcm(std::uint32_t frames)
 {
@@ -241,82 +224,6 @@ TEST(LM1_DevLanesTest, LanesFollowTheSceneFilterAndPinsAndSampleTheDemosValues)
         }
     }
     QD_DestroySync();
-}
-
-TEST(LM1_DevTimelineTest, SceneRangesNameEveryRangeAndMarkCrossFades)
-{
-    QD_Sync* sync = QD_CreateSync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0});
-    const char* script = "1 = constant(0:1, 16:0, 32:1, 1000:1);\n2 = constant(0:1, 40:0, 1000:0);\n3 = 10;\n"
-                         "10 = constant(0:113, 16:201, 32:301, 1000:301);\n";
-    {
-        QC_Ptr<QD_Sequencer> timeline;
-        ASSERT_TRUE(QD_ParseSequencerText(script, static_cast<std::uint32_t>(std::strlen(script)), timeline));
-        timeline->SubscribeChannels();
-        sync->UpdateAtMilliseconds(5000);
-        const std::vector<LM1_SceneRange> ranges = LM1_FindSceneRanges(timeline, sync->GetBeat(), {0.0f, 16.0f, 32.0f}, 40.0f);
-        ASSERT_EQ(ranges.size(), 3u);
-        EXPECT_EQ(ranges[0].scene, 113);
-        EXPECT_EQ(ranges[0].fadeIn, 0.0f) << "the first scene cuts in";
-        EXPECT_EQ(ranges[1].scene, 201);
-        EXPECT_EQ(ranges[1].fadeIn, 0.0f) << "the transition channel reads 0 at 16: a cut";
-        EXPECT_EQ(ranges[2].start, 32.0f);
-        EXPECT_EQ(ranges[2].end, 40.0f);
-        EXPECT_EQ(ranges[2].fadeIn, 1.0f);
-        EXPECT_TRUE(LM1_FindSceneRanges(nullptr, 0.0f, {0.0f}, 40.0f).empty());
-    }
-    QD_DestroySync();
-}
-
-TEST(LM1_DevTransportTest, DraggedLoopRangeSpeedAndTheHoldAtTheEndOfTheRun)
-{
-    StepClock clock;
-    LM1_DevTransport transport(clock);
-    transport.SetTimeline({0.0f, 16.0f, 32.0f}, 40.0f);
-
-    // A range dragged right to left loops as well; the clock is brought into it.
-    clock.beat = 2.0f;
-    transport.SetLoopRange(12.5f, 6.0f);
-    ASSERT_TRUE(transport.IsLooping());
-    EXPECT_EQ(transport.LoopStart(), 6.0f);
-    EXPECT_EQ(transport.LoopEnd(), 12.5f);
-    EXPECT_EQ(clock.beat, 6.0f);
-    EXPECT_EQ(transport.SeekCount(), 1u);
-    clock.beat = 12.6f;
-    transport.Update();
-    EXPECT_EQ(clock.beat, 6.0f);
-    // Too short a range (a click) is refused and leaves the loop as it was.
-    transport.SetLoopRange(20.0f, 20.01f);
-    EXPECT_EQ(transport.LoopStart(), 6.0f);
-    transport.ToggleLoop();
-    EXPECT_FALSE(transport.IsLooping());
-
-    // S: 1x, 1/2x, 1/4x, 1x.
-    for (int expected : {2, 4, 1, 2}) {
-        EXPECT_TRUE(transport.Press(QP_Key::S, false));
-        EXPECT_EQ(clock.slowdown, expected);
-    }
-
-    // Playing into the end of the run: held just short of it, paused, not a seek.
-    const std::uint32_t seeks = transport.SeekCount();
-    clock.beat = 40.3f;
-    transport.Update();
-    EXPECT_TRUE(clock.paused);
-    EXPECT_EQ(clock.beat, 40.0f - LM1_DevTransport::HoldBeforeEnd);
-    EXPECT_EQ(transport.SeekCount(), seeks);
-    // Paused past the end (set there by hand) it stays where it was put.
-    clock.beat = 45.0f;
-    transport.Update();
-    EXPECT_EQ(clock.beat, 45.0f);
-    // Looping, the loop decides, not the end.
-    clock.paused = false;
-    clock.beat = 35.0f;
-    transport.ToggleLoop();
-    clock.beat = 40.5f;
-    transport.Update();
-    EXPECT_EQ(clock.beat, 32.0f);
-    EXPECT_FALSE(clock.paused);
-    transport.SeekToBeat(std::nanf(""));
-    EXPECT_EQ(clock.beat, 32.0f);
 }
 
 TEST(LM1_DevCuePointsTest, CuesToggleJumpAndLastInTheirFileAcrossSessions)
