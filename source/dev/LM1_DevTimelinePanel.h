@@ -80,7 +80,7 @@ private:
     void DrawScenes(const LM1_DevPanelFrame& frame, Area area);
     void DrawLanes(const LM1_DevPanelFrame& frame, LM1_DevLanes& lanes, Area area);
     void DrawLane(const LM1_DevPanelFrame& frame, const LM1_DevLane& lane, Area area);
-    void TakeWheelAndPan(Area area);
+    void TakeWheelAndPan(const char* id, Area area);
 
     LM1_DevBeatView view;
     bool following = true;
