@@ -120,6 +120,12 @@ void QA_Audio::SetPaused(bool paused)
     device.SetPaused(paused);
 }
 
+void QA_Audio::SetSlowdown(std::uint32_t divisor)
+{
+    AssertMainThread();
+    device.SetSlowdown(divisor);
+}
+
 void QA_Audio::Play(QA_SoundBuffer* buffer)
 {
     if (!enabled)

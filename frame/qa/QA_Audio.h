@@ -52,6 +52,10 @@ public:
     // Pausing holds the cursor and plays silence; resuming continues from the cursor.
     void SetPaused(bool paused);
     bool IsPaused() const { return device.IsPaused(); }
+    // Slow motion: the music at 1 / divisor of its speed (1 as recorded, 2 half, 4 a quarter),
+    // its cursor moving as much slower.
+    void SetSlowdown(std::uint32_t divisor);
+    std::uint32_t Slowdown() const { return device.Slowdown(); }
 
     bool IsEnabled() const { return enabled; }
     // The buffer last handed to Play (kept alive while the device lives), or null.

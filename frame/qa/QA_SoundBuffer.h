@@ -17,6 +17,9 @@ public:
 
     std::uint32_t Size() const { return size; }
     bool IsLocked() const { return locked; }
+    // The PCM, for reading only (a waveform drawn from the music): filled once, it does not
+    // change while the buffer is unlocked, so any thread that holds a reference may read it.
+    const std::uint8_t* Pcm() const { return data; }
 
 private:
     friend class QA_Audio;
@@ -27,7 +30,6 @@ private:
     void* Lock();
     // Ends a Lock; pointer must be the one Lock returned. Anything else is fatal.
     void Unlock(void* pointer);
-    const std::uint8_t* Pcm() const { return data; }
 
     std::uint8_t* data; // owned
     std::uint32_t size;

@@ -63,7 +63,20 @@ std::int64_t QD_Sync::GetSongMilliseconds() const
 {
     if (method != QD_SYNC_METHOD_BPM || !started)
         return 0;
-    return baseMilliseconds + (paused ? 0 : timer.ElapsedMilliseconds());
+    return baseMilliseconds + (paused ? 0 : timer.ElapsedMilliseconds() / slowdown);
+}
+
+void QD_Sync::SetSlowdown(std::int32_t divisor)
+{
+    if (method != QD_SYNC_METHOD_BPM)
+        return;
+    const std::int32_t wanted = divisor > 0 ? divisor : 1;
+    if (wanted == slowdown)
+        return;
+    // The time played so far stays; only what the timer adds from now on is slowed.
+    baseMilliseconds = GetSongMilliseconds();
+    timer.Start();
+    slowdown = wanted;
 }
 
 void QD_Sync::SetPaused(bool pause)

@@ -91,6 +91,10 @@ public:
     void SetBeat(float beat);
     // BPM mode: the song time in whole milliseconds that Update reads now (0 before Start).
     std::int64_t GetSongMilliseconds() const;
+    // BPM mode: slow motion, the song time running at 1 / divisor of the timer's (1 normal, 2
+    // half speed, 4 a quarter), from the position it has now. 0 is taken as 1.
+    void SetSlowdown(std::int32_t divisor);
+    std::int32_t Slowdown() const { return slowdown; }
 
     // MIDI input: only the low byte of status is looked at (see the header comment).
     void OnMidiMessage(std::uint32_t status, std::uint32_t data1, std::uint32_t data2, std::uint32_t timestamp) override;
@@ -134,6 +138,7 @@ private:
     QC_Timer timer;
     bool started = false;
     bool paused = false;
+    std::int32_t slowdown = 1;
     std::int64_t baseMilliseconds = 0; // song time when the timer was last started
     bool dispatching = false; // guarded by listenersLock
 };

@@ -273,6 +273,20 @@ void LM1_Demo::Compose(float beat)
 
 // --- scenes ------------------------------------------------------------------------------------
 
+QD_SequencerAsset* LM1_Demo::PartScript(std::int32_t scene) const
+{
+    switch (scene / 100) {
+    case 1:
+        return partOScript.Get();
+    case 2:
+        return partPScript.Get();
+    case 3:
+        return partTScript.Get();
+    default:
+        return nullptr;
+    }
+}
+
 void LM1_Demo::RenderScene(std::int32_t scene, QR_RenderTarget* target)
 {
     const QC_Ptr<QD_Sequencer> sequencerO = partOScript ? partOScript->GetCurrent() : QC_Ptr<QD_Sequencer>();

@@ -99,6 +99,9 @@ public:
     // The timeline script, the music asset (to follow a reload of it) and the statistics font.
     QD_SequencerAsset* Timeline() const { return timelineScript.Get(); }
     QD_SoundAsset* Music() const { return music.Get(); }
+    // The script of the part that draws scene (o.qcs for 101-199, p.qcs, t.qcs), or null for a
+    // number no part draws.
+    QD_SequencerAsset* PartScript(std::int32_t scene) const;
     QU_Font* StatisticsFont() const { return statisticsFont.Get(); }
     QR_RenderTarget* PreviousTarget() const { return previousTarget.Get(); }
 

@@ -6,6 +6,7 @@
 
 #include "LM1_DataFolders.h"
 #include "LM1_Demo.h"
+#include "LM1_DevFramePacer.h"
 #include "LM1_DevSession.h"
 #include "LM1_Startup.h"
 #include "QC_Log.h"
@@ -13,7 +14,9 @@
 #include "QD_AssetErrorLog.h"
 #include "QD_Assets.h"
 #include "QD_Sync.h"
+#include "QP_GuiOverlay.h"
 #include "QP_InputEvent.h"
+#include "QP_Thread.h"
 #include "QP_System.h"
 #include "QP_Window.h"
 #include "QR_Renderer.h"
@@ -30,6 +33,19 @@ constexpr std::int32_t kTempo = 120;
 constexpr const char* kCaption = "LM: Velvet Cascade - dev";
 constexpr int kNoDisplayExitCode = 1;
 constexpr int kNoDataExitCode = 1;
+// Kept beside the demo's assets, so they last from one session to the next.
+constexpr const char* kCueFileName = "cues.txt";
+
+double MillisecondsSince(std::chrono::steady_clock::time_point origin)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - origin).count();
+}
+
+std::string CueFile(const std::string& assetRoot)
+{
+    const bool separated = !assetRoot.empty() && assetRoot.back() == '/';
+    return assetRoot + (separated ? "" : "/") + kCueFileName;
+}
 
 // The demo's steps of one frame around the session's Render; returns the main thread's
 // milliseconds spent before the present.
@@ -76,19 +92,30 @@ int LM1_RunDevMode(const LM1_DevOptions& options)
 
     LM1_Demo demo;
     demo.Init(options.width, options.height);
-    LM1_DevSession session(demo, options.startBeat);
+    LM1_DevSession session(demo, options.startBeat, CueFile(settings.assetRoot));
+    // The panel's GUI draws on the device's context, over the back buffer; without it the
+    // session runs on, panel-less.
+    QP_GuiOverlay* gui = QP_GuiOverlay::Create(window);
+    session.SetGui(gui);
     QP_ShowWindow(window, true);
     QC_INFO("Dev mode: %u x %u, watching %s, starting at beat %.2f.", width, height, settings.assetRoot.c_str(),
             static_cast<double>(options.startBeat));
 
+    const auto origin = std::chrono::steady_clock::now();
+    LM1_DevFramePacer pacer;
+    double frameStart = 0.0;
     for (bool quit = false; !quit;) {
         const QP_InputEvent event = QP_PollInputEvent();
+        if (event.type != QP_InputType::None)
+            pacer.NoteInput(MillisecondsSince(origin));
         switch (event.type) {
         case QP_InputType::Quit:
             quit = true;
             continue;
         case QP_InputType::Key:
-            session.Press(event.key, event.shift);
+            // Keys typed into the panel's filter are the filter's.
+            if (!gui || !gui->WantsKeyboard())
+                session.Press(event.key, event.shift);
             continue;
         case QP_InputType::Resized:
             // The scene targets keep the start size; the composition stretches them.
@@ -104,8 +131,12 @@ int LM1_RunDevMode(const LM1_DevOptions& options)
         }
         session.SetCpuMilliseconds(RunFrame(demo, session, width, height));
         swapChain->Present();
+        QP_Sleep(pacer.RestAfterFrame(frameStart, MillisecondsSince(origin), session.Clock().IsPaused()));
+        frameStart = MillisecondsSince(origin);
     }
 
+    session.SetGui(nullptr);
+    delete gui;
     LM1_StopSubsystems();
     LM1_CloseMainWindow(window);
     QP_ExitProcess(0);

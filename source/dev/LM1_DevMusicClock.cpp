@@ -38,6 +38,19 @@ void LM1_DevMusicClock::SetPaused(bool paused)
         audio->SetPaused(paused);
 }
 
+int LM1_DevMusicClock::Slowdown() const
+{
+    return sync->Slowdown();
+}
+
+void LM1_DevMusicClock::SetSlowdown(int divisor)
+{
+    sync->SetSlowdown(divisor);
+    if (audio)
+        audio->SetSlowdown(static_cast<std::uint32_t>(sync->Slowdown()));
+    AlignMusic();
+}
+
 void LM1_DevMusicClock::AlignMusic()
 {
     // From the song's whole milliseconds, exactly: 44.1 sample frames to the millisecond.

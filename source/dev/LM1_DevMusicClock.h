@@ -23,6 +23,9 @@ public:
     void SetBeat(float beat) override;
     bool IsPaused() const override;
     void SetPaused(bool paused) override;
+    // Sync and music slowed together, the music's cursor put at the sync's time.
+    int Slowdown() const override;
+    void SetSlowdown(int divisor) override;
 
     // Puts the music's cursor at the sync's song time (after a seek, or when the music was
     // replaced).

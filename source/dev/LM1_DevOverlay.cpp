@@ -94,6 +94,8 @@ std::string LM1_DevOverlay::StatisticsText(const LM1_DevStatistics& s)
     text += Format("%d fps   %d triangles   %.2f ms CPU\n", s.framesPerSecond, s.triangles, s.cpuMilliseconds);
     text += Format("assets: %u loading, %u reloaded, %u failed\n", s.assetsLoading, s.assetsReloaded, s.assetsFailed);
     std::string transport = s.paused ? "paused" : "playing";
+    if (s.slowdown > 1)
+        transport += Format(" at 1/%d speed", s.slowdown);
     if (s.looping)
         transport += Format("   loop %.2f - %.2f", static_cast<double>(s.loopStart), static_cast<double>(s.loopEnd));
     text += transport + "\n";

@@ -37,6 +37,7 @@ struct LM1_DevStatistics
     float loopStart = 0.0f;
     float loopEnd = 0.0f;
     bool musicStarted = false;
+    int slowdown = 1;
 };
 
 class LM1_DevOverlay

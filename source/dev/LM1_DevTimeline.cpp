@@ -4,7 +4,11 @@
 
 namespace
 {
+constexpr std::int32_t kTransitionChannel = 1;
 constexpr std::int32_t kRunChannel = 2;
+// The demo cross-fades for one beat where the transition channel reads 1.
+constexpr std::int32_t kCrossFade = 1;
+constexpr float kCrossFadeBeats = 1.0f;
 constexpr std::int32_t kSceneSelectorChannel = 3;
 constexpr float kSampleStep = 0.125f;
 constexpr float kResolution = 1.0f / 1024.0f;
@@ -81,6 +85,26 @@ float LM1_FindRunEnd(const QD_Sequencer& timeline, float syncBeat, float limit)
             return NarrowDown(runAt, high - kSampleStep, high);
     }
     return limit;
+}
+
+std::vector<LM1_SceneRange> LM1_FindSceneRanges(const QC_Ptr<QD_Sequencer>& timeline, float syncBeat,
+                                                const std::vector<float>& changes, float runEnd)
+{
+    std::vector<LM1_SceneRange> ranges;
+    if (!timeline)
+        return ranges;
+    const LM1_SceneAtBeat sceneAt = LM1_TimelineSceneAt(timeline, syncBeat);
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        LM1_SceneRange range;
+        range.start = changes[i];
+        range.end = i + 1 < changes.size() ? changes[i + 1] : std::fmax(runEnd, changes[i]);
+        range.scene = sceneAt(range.start);
+        // The very first scene cuts in, whatever the channel says, as the demo does.
+        const bool fades = i > 0 && Truncated(ValueAt(*timeline, kTransitionChannel, range.start, syncBeat)) == kCrossFade;
+        range.fadeIn = fades ? kCrossFadeBeats : 0.0f;
+        ranges.push_back(range);
+    }
+    return ranges;
 }
 
 std::string LM1_SceneName(std::int32_t scene)

@@ -33,6 +33,20 @@ std::vector<float> LM1_FindSceneChanges(const LM1_SceneAtBeat& sceneAt, float fr
 // it never is).
 float LM1_FindRunEnd(const QD_Sequencer& timeline, float syncBeat, float limit);
 
+// The range of one scene on the timeline; fadeIn: the beats over which it cross-fades from the
+// scene before (1 where the transition channel reads 1 at its start, else 0).
+struct LM1_SceneRange
+{
+    float start = 0.0f;
+    float end = 0.0f;
+    std::int32_t scene = -1;
+    float fadeIn = 0.0f;
+};
+
+// The ranges between consecutive changes (LM1_FindSceneChanges), the last one ending at runEnd.
+std::vector<LM1_SceneRange> LM1_FindSceneRanges(const QC_Ptr<QD_Sequencer>& timeline, float syncBeat,
+                                                const std::vector<float>& changes, float runEnd);
+
 // "o1".."o99" for 101-199, "p1".. for 201-299, "t1".. for 301-399 (the part letter and the
 // number within the part), "-" for numbers no part draws.
 std::string LM1_SceneName(std::int32_t scene);

@@ -3,12 +3,15 @@
 #include "QC_Log.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
 // Page Up within this much of a scene's start goes to the scene before, as a player's "previous
 // track" does.
 constexpr float kRestartGrace = 0.5f;
+constexpr float kShortestLoop = 1.0f / 16.0f;
+constexpr int kSlowestSpeed = 4;
 } // namespace
 
 void LM1_DevTransport::SetTimeline(const std::vector<float>& changes, float runEnd)
@@ -48,6 +51,9 @@ bool LM1_DevTransport::Press(QP_Key key, bool shift)
         return true;
     case QP_Key::L:
         ToggleLoop();
+        return true;
+    case QP_Key::S:
+        CycleSpeed();
         return true;
     default:
         return false;
@@ -116,10 +122,50 @@ void LM1_DevTransport::ToggleLoop()
     looping = true;
 }
 
+void LM1_DevTransport::SetLoopRange(float start, float end)
+{
+    const float low = std::max(0.0f, std::min(start, end));
+    const float high = std::max(start, end);
+    if (!(high - low >= kShortestLoop)) {
+        QC_INFO("A loop needs at least 1/16 beat; %.3f - %.3f is too short.", static_cast<double>(low),
+                static_cast<double>(high));
+        return;
+    }
+    loopStart = low;
+    loopEnd = high;
+    looping = true;
+    const float beat = clock.GetBeat();
+    if (beat < loopStart || beat >= loopEnd)
+        SeekTo(loopStart);
+}
+
+void LM1_DevTransport::CycleSpeed()
+{
+    const int next = clock.Slowdown() * 2;
+    clock.SetSlowdown(next > kSlowestSpeed ? 1 : next);
+}
+
+void LM1_DevTransport::SeekToBeat(float beat)
+{
+    if (std::isfinite(beat))
+        SeekTo(beat);
+}
+
 void LM1_DevTransport::Update()
 {
     if (looping && clock.GetBeat() >= loopEnd)
         SeekTo(loopStart);
+    else if (!looping)
+        HoldAtRunEnd();
+}
+
+void LM1_DevTransport::HoldAtRunEnd()
+{
+    // Not a seek: the scene goes on from where it is, only the clock stands still.
+    if (timelineEnd > HoldBeforeEnd && !clock.IsPaused() && clock.GetBeat() >= timelineEnd - HoldBeforeEnd) {
+        clock.SetPaused(true);
+        clock.SetBeat(timelineEnd - HoldBeforeEnd);
+    }
 }
 
 void LM1_DevTransport::SeekTo(float beat)

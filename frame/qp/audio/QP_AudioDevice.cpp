@@ -86,6 +86,7 @@ void QP_AudioDevice::Play(const void* pcm, std::uint32_t bytes)
     source = static_cast<const std::uint8_t*>(pcm);
     sourceSize = pcm ? bytes - bytes % BytesPerFrame : 0;
     position = 0;
+    slowPhase = 0;
     SDL_UnlockAudioDevice(deviceId);
 }
 
@@ -105,6 +106,7 @@ void QP_AudioDevice::Seek(std::uint32_t byteOffset)
         SDL_LockAudioDevice(deviceId);
     const std::uint32_t whole = byteOffset - byteOffset % BytesPerFrame;
     position = whole < sourceSize ? whole : sourceSize;
+    slowPhase = 0;
     if (deviceId != 0)
         SDL_UnlockAudioDevice(deviceId);
 }
@@ -114,6 +116,16 @@ void QP_AudioDevice::SetPaused(bool pause)
     if (deviceId != 0)
         SDL_LockAudioDevice(deviceId);
     paused = pause;
+    if (deviceId != 0)
+        SDL_UnlockAudioDevice(deviceId);
+}
+
+void QP_AudioDevice::SetSlowdown(std::uint32_t divisor)
+{
+    if (deviceId != 0)
+        SDL_LockAudioDevice(deviceId);
+    slowdown = divisor > 0 ? divisor : 1;
+    slowPhase = 0;
     if (deviceId != 0)
         SDL_UnlockAudioDevice(deviceId);
 }
@@ -139,7 +151,9 @@ void QP_AudioDevice::Fill(std::uint8_t* output, std::uint32_t bytes)
 {
     // Runs on the mixer thread with the device lock held by SDL.
     std::uint32_t copied = 0;
-    if (source && !paused && position < sourceSize) {
+    if (source && !paused && position < sourceSize && slowdown > 1) {
+        copied = FillSlowed(output, bytes);
+    } else if (source && !paused && position < sourceSize) {
         copied = sourceSize - position;
         if (copied > bytes)
             copied = bytes;
@@ -148,4 +162,29 @@ void QP_AudioDevice::Fill(std::uint8_t* output, std::uint32_t bytes)
     }
     // Signed 16-bit silence is zero.
     std::memset(output + copied, 0, bytes - copied);
+}
+
+std::uint32_t QP_AudioDevice::FillSlowed(std::uint8_t* output, std::uint32_t bytes)
+{
+    // Between the frame at the cursor and the next one, slowPhase / slowdown of the way; the
+    // last frame of the block holds its value.
+    std::uint32_t written = 0;
+    while (written + BytesPerFrame <= bytes && position < sourceSize) {
+        const std::uint32_t next = position + BytesPerFrame < sourceSize ? position + BytesPerFrame : position;
+        for (std::uint32_t channel = 0; channel < static_cast<std::uint32_t>(Channels); ++channel) {
+            std::int16_t from = 0, to = 0;
+            std::memcpy(&from, source + position + channel * 2, 2);
+            std::memcpy(&to, source + next + channel * 2, 2);
+            const std::int32_t value = from + (static_cast<std::int32_t>(to) - from) * static_cast<std::int32_t>(slowPhase) /
+                                                  static_cast<std::int32_t>(slowdown);
+            const std::int16_t sample = static_cast<std::int16_t>(value);
+            std::memcpy(output + written + channel * 2, &sample, 2);
+        }
+        written += BytesPerFrame;
+        if (++slowPhase == slowdown) {
+            slowPhase = 0;
+            position += BytesPerFrame;
+        }
+    }
+    return written;
 }

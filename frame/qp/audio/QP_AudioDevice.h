@@ -47,6 +47,12 @@ public:
     // While paused the mixer plays silence and the cursor stands still. Play keeps the state.
     void SetPaused(bool paused);
     bool IsPaused() const { return paused; }
+    // Slow motion: each frame of the block lasts divisor frames of output (1 plays as given, 2
+    // at half speed, 4 at a quarter), the frames between two of the block interpolated linearly;
+    // the pitch drops with the speed, as a slowed tape's does. The cursor then moves divisor
+    // times slower, so a clock run at the same fraction stays with it. 0 is taken as 1.
+    void SetSlowdown(std::uint32_t divisor);
+    std::uint32_t Slowdown() const { return slowdown; }
     // While held, the mixer reads no PCM, so the playing block may be rewritten.
     void LockSource();
     void UnlockSource();
@@ -58,6 +64,8 @@ public:
 
 private:
     void SetError(const char* context);
+    // Fills output from the block at 1 / slowdown speed; returns the bytes written.
+    std::uint32_t FillSlowed(std::uint8_t* output, std::uint32_t bytes);
 
     std::uint32_t deviceId = 0;
     bool subsystemStarted = false;
@@ -66,5 +74,8 @@ private:
     std::uint32_t sourceSize = 0;
     std::uint32_t position = 0;
     bool paused = false;
+    std::uint32_t slowdown = 1;
+    // Output frames already made from the frame at position, while slowed.
+    std::uint32_t slowPhase = 0;
     char errorText[256] = {};
 };

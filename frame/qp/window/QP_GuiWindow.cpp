@@ -3,6 +3,7 @@
 #include "QC_Image.h"
 #include "QC_Log.h"
 #include "QP_FontLibrary.h"
+#include "QP_GuiContext.h"
 #include "QP_GL.h"
 #include "QP_OutputWindow.h"
 
@@ -84,11 +85,8 @@ bool QP_GuiWindow::Initialise(const QP_GuiWindowDesc& desc)
     SDL_GL_MakeCurrent(Sdl(window), context);
     SDL_GL_SetSwapInterval(1);
 
-    IMGUI_CHECKVERSION();
-    imguiContext = ImGui::CreateContext();
+    imguiContext = QP_CreateGuiContext();
     ImGuiIO& io = ImGui::GetIO();
-    io.IniFilename = nullptr;
-    io.LogFilename = nullptr;
     io.ConfigFlags |= ImGuiConfigFlags_NavEnableKeyboard;
     char fontPath[1024];
     if (!QP_ResolveSystemFontPath(kDialogFont, fontPath, sizeof(fontPath)) ||
@@ -114,12 +112,7 @@ QP_GuiWindow::~QP_GuiWindow()
         SDL_GL_MakeCurrent(Sdl(window), static_cast<SDL_GLContext>(glContext));
     if (!textures.empty())
         glDeleteTextures(static_cast<GLsizei>(textures.size()), textures.data());
-    if (glBackend)
-        ImGui_ImplOpenGL3_Shutdown();
-    if (sdlBackend)
-        ImGui_ImplSDL2_Shutdown();
-    if (imguiContext)
-        ImGui::DestroyContext(static_cast<ImGuiContext*>(imguiContext));
+    QP_DestroyGuiContext(imguiContext, sdlBackend, glBackend);
     // The device's context is current again before this window's context and window go.
     SDL_GL_MakeCurrent(static_cast<SDL_Window*>(previousWindow), static_cast<SDL_GLContext>(previousContext));
     if (glContext)

@@ -1,5 +1,7 @@
 #include "QP_InputEvent.h"
 
+#include "QP_GuiOverlay.h"
+
 #include <SDL.h>
 
 namespace
@@ -23,6 +25,18 @@ QP_Key KeyOf(SDL_Keycode code)
         return QP_Key::L;
     case SDLK_F1:
         return QP_Key::F1;
+    case SDLK_TAB:
+        return QP_Key::Tab;
+    case SDLK_f:
+        return QP_Key::F;
+    case SDLK_c:
+        return QP_Key::C;
+    case SDLK_s:
+        return QP_Key::S;
+    case SDLK_LEFTBRACKET:
+        return QP_Key::BracketLeft;
+    case SDLK_RIGHTBRACKET:
+        return QP_Key::BracketRight;
     default:
         return QP_Key::Other;
     }
@@ -35,6 +49,8 @@ QP_InputEvent QP_PollInputEvent()
     SDL_Event event;
     if (!SDL_PollEvent(&event))
         return result;
+    if (QP_GuiOverlay* overlay = QP_GuiOverlay::Current())
+        overlay->HandleEvent(&event);
     result.type = QP_InputType::Other;
     switch (event.type) {
     case SDL_QUIT:

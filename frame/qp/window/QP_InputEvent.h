@@ -7,6 +7,7 @@
 //       if (event.type == QP_InputType::Key && event.key == QP_Key::Space) ...
 //
 // Escape and closing a window still mean "quit". Key repeats of a held key arrive as presses.
+// While a GUI overlay lives (QP_GuiOverlay), every event taken off the queue is handed to it too.
 // Main thread only. Nothing outside frame/qp includes a platform header; this file includes
 // none either.
 
@@ -34,6 +35,12 @@ enum class QP_Key
     Home,
     L,
     F1,
+    Tab,
+    F,
+    C,
+    S,
+    BracketLeft,
+    BracketRight,
 };
 
 struct QP_InputEvent

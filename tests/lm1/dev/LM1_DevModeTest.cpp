@@ -1,6 +1,7 @@
 // The workbench's logic without a window: the transport on a clock of the test's own, scene
 // changes read from a timeline script and the overlay's texts.
 
+#include "LM1_DevFramePacer.h"
 #include "LM1_DevOverlay.h"
 #include "LM1_DevTimeline.h"
 #include "LM1_DevTransport.h"
@@ -27,9 +28,12 @@ public:
     }
     bool IsPaused() const override { return paused; }
     void SetPaused(bool value) override { paused = value; }
+    int Slowdown() const override { return slowdown; }
+    void SetSlowdown(int divisor) override { slowdown = divisor; }
 
     float beat = 0.0f;
     bool paused = false;
+    int slowdown = 1;
     int sets = 0;
 };
 
@@ -116,13 +120,67 @@ TEST(LM1_DevTransportTest, LoopKeepsTheClockInsideTheScenesRangeUntilPressedAgai
     EXPECT_FALSE(transport.IsLooping());
     clock.beat = 45.0f;
     transport.Update();
-    EXPECT_EQ(clock.beat, 45.0f) << "no loop once stopped";
+    EXPECT_EQ(clock.beat, 40.0f - LM1_DevTransport::HoldBeforeEnd) << "no loop once stopped: held at the run's end";
+    EXPECT_TRUE(clock.paused);
+}
+
+TEST(LM1_DevTransportTest, DraggedLoopRangeSpeedAndTheHoldAtTheEndOfTheRun)
+{
+    FakeClock clock;
+    LM1_DevTransport transport(clock);
+    transport.SetTimeline({0.0f, 16.0f, 32.0f}, 40.0f);
+
+    // A range dragged right to left loops as well; the clock is brought into it.
+    clock.beat = 2.0f;
+    transport.SetLoopRange(12.5f, 6.0f);
+    ASSERT_TRUE(transport.IsLooping());
+    EXPECT_EQ(transport.LoopStart(), 6.0f);
+    EXPECT_EQ(transport.LoopEnd(), 12.5f);
+    EXPECT_EQ(clock.beat, 6.0f);
+    EXPECT_EQ(transport.SeekCount(), 1u);
+    clock.beat = 12.6f;
+    transport.Update();
+    EXPECT_EQ(clock.beat, 6.0f);
+    // Too short a range (a click) is refused and leaves the loop as it was.
+    transport.SetLoopRange(20.0f, 20.01f);
+    EXPECT_EQ(transport.LoopStart(), 6.0f);
+    transport.ToggleLoop();
+    EXPECT_FALSE(transport.IsLooping());
+
+    // S: 1x, 1/2x, 1/4x, 1x.
+    for (int expected : {2, 4, 1, 2}) {
+        EXPECT_TRUE(transport.Press(QP_Key::S, false));
+        EXPECT_EQ(clock.slowdown, expected);
+    }
+
+    // Playing into the end of the run: held just short of it, paused, not a seek.
+    const std::uint32_t seeks = transport.SeekCount();
+    clock.beat = 40.3f;
+    transport.Update();
+    EXPECT_TRUE(clock.paused);
+    EXPECT_EQ(clock.beat, 40.0f - LM1_DevTransport::HoldBeforeEnd);
+    EXPECT_EQ(transport.SeekCount(), seeks);
+    // Paused past the end (set there by hand) it stays where it was put.
+    clock.beat = 45.0f;
+    transport.Update();
+    EXPECT_EQ(clock.beat, 45.0f);
+    // Looping, the loop decides, not the end.
+    clock.paused = false;
+    clock.beat = 35.0f;
+    transport.ToggleLoop();
+    clock.beat = 40.5f;
+    transport.Update();
+    EXPECT_EQ(clock.beat, 32.0f);
+    EXPECT_FALSE(clock.paused);
+    transport.SeekToBeat(std::nanf(""));
+    EXPECT_EQ(clock.beat, 32.0f);
 }
 
 TEST(LM1_DevTimelineTest, SceneChangesAndTheRunEndComeFromTheTimelineScript)
 {
     QD_Sync* sync = QD_CreateSync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0});
-    const char* script = "1 = 1;\n2 = constant(0:1, 40.5:0, 1000:0);\n3 = 10;\n"
+    // Cross-fades into every scene but the one at 16, which cuts in.
+    const char* script = "1 = constant(0:1, 16:0, 32.25:1, 1000:1);\n2 = constant(0:1, 40.5:0, 1000:0);\n3 = 10;\n"
                          "10 = constant(0:113, 16:201, 32.25:301, 1000:301);\n";
     {
         QC_Ptr<QD_Sequencer> timeline;
@@ -137,6 +195,21 @@ TEST(LM1_DevTimelineTest, SceneChangesAndTheRunEndComeFromTheTimelineScript)
         EXPECT_EQ(LM1_FindSceneChanges(sceneAt, 0.0f, 48.0f), (std::vector<float>{0.0f, 16.0f, 32.25f}));
         EXPECT_EQ(LM1_FindRunEnd(*timeline, sync->GetBeat(), 4096.0f), 40.5f);
         EXPECT_EQ(LM1_FindRunEnd(*timeline, sync->GetBeat(), 20.0f), 20.0f) << "searched up to the limit";
+
+        // The ranges between the changes: named, the last ending with the run, each marked with
+        // the cross-fade that brings it in (none for the first, whatever the channel says).
+        const std::vector<LM1_SceneRange> ranges =
+            LM1_FindSceneRanges(timeline, sync->GetBeat(), LM1_FindSceneChanges(sceneAt, 0.0f, 40.5f), 40.5f);
+        ASSERT_EQ(ranges.size(), 3u);
+        EXPECT_EQ(ranges[0].scene, 113);
+        EXPECT_EQ(ranges[0].fadeIn, 0.0f);
+        EXPECT_EQ(ranges[1].scene, 201);
+        EXPECT_EQ(ranges[1].end, 32.25f);
+        EXPECT_EQ(ranges[1].fadeIn, 0.0f) << "the transition channel reads 0 at 16: a cut";
+        EXPECT_EQ(ranges[2].scene, 301);
+        EXPECT_EQ(ranges[2].end, 40.5f);
+        EXPECT_EQ(ranges[2].fadeIn, 1.0f);
+        EXPECT_TRUE(LM1_FindSceneRanges(nullptr, 0.0f, {0.0f}, 40.5f).empty());
     }
     // A function that changes between samples is narrowed down to the grid.
     const LM1_SceneAtBeat stepped = [](float beat) { return beat < 7.3f ? 1 : 2; };
@@ -185,3 +258,19 @@ TEST(LM1_DevOverlayTest, StatisticsTextShowsEveryFigure)
     EXPECT_FALSE(Contains(loading, "loop")) << loading;
 }
 
+
+TEST(LM1_DevFramePacerTest, FramesRestToSixtyASecondAndToTenWhenPausedWithNothingComingIn)
+{
+    LM1_DevFramePacer pacer;
+    pacer.NoteInput(1000.0);
+    // Playing: the rest of a sixtieth of a second, none after a slow frame.
+    EXPECT_EQ(pacer.RestAfterFrame(5000.0, 5004.0, false), 12u);
+    EXPECT_EQ(pacer.RestAfterFrame(5000.0, 5040.0, false), 0u);
+    // Paused, a key a moment ago: still lively (the panel answers the pointer).
+    pacer.NoteInput(5500.0);
+    EXPECT_EQ(pacer.RestAfterFrame(6000.0, 6004.0, true), 12u);
+    // Paused and left alone for a second: a tenth of a second a frame.
+    EXPECT_EQ(pacer.RestAfterFrame(6500.0, 6504.0, true), 96u);
+    EXPECT_EQ(pacer.RestAfterFrame(6500.0, 6504.0, false), 12u) << "a playing clock always moves the picture";
+    EXPECT_EQ(pacer.RestAfterFrame(6500.0, 6700.0, true), 0u);
+}

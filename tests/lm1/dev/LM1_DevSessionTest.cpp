@@ -1,12 +1,14 @@
 // A workbench session in this process on the headless device: the demo object with painted
 // scenes, the assets watched, the music on SDL's disk driver. Shaders saved broken and fixed,
 // the compile chain's kept crashers saved as a shader, the transport moving clock and music
-// together, the overlay's pixels, and reloads of the timeline and the music.
+// together (slowed and looped too), the overlay's and the timeline panel's pixels, and reloads
+// of the timeline and the music.
 
 #include "support/DemoTestSupport.h"
 #include "LM1_Demo.h"
 #include "LM1_DevSession.h"
 #include "QD_AssetErrorLog.h"
+#include "QP_GuiOverlay.h"
 #include "QP_ShaderCompiler.h"
 #include "QU_Font.h"
 #include "support/OggWriter.h"
@@ -412,4 +414,98 @@ TEST_F(LM1_DevSessionTest, ScriptAndMusicReloadsTakeEffectAtTheCurrentBeat)
     EXPECT_EQ(QA_GetAudio()->Playing(), demo->Music()->GetCurrent().Get());
     EXPECT_EQ(MusicPosition(), 12u * 22050u);
     EXPECT_TRUE(QA_GetAudio()->IsPaused());
+}
+
+TEST_F(LM1_DevSessionTest, SlowMotionLoopsAndCuesKeepMusicAndClockTogetherAndTheRunEndHoldsItsPicture)
+{
+    StartSession();
+    ASSERT_TRUE(FramesUntil([&] { return MusicPosition() > 4096; })) << "the music does not play";
+    const auto musicWithClock = [&] {
+        return std::fabs(static_cast<double>(MusicPosition()) -
+                         static_cast<double>(session->Clock().FrameAtBeat(QD_GetSync()->GetBeat())));
+    };
+
+    // S: half speed, sync and music both; song time runs at half the wall clock's pace.
+    session->Press(QP_Key::S, false);
+    EXPECT_EQ(QD_GetSync()->Slowdown(), 2);
+    EXPECT_EQ(QA_GetAudio()->Slowdown(), 2u);
+    const std::int64_t songBefore = QD_GetSync()->GetSongMilliseconds();
+    const std::uint32_t musicBefore = MusicPosition();
+    const auto wallStart = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < wallStart + 600ms)
+        Frame();
+    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+    const double song = static_cast<double>(QD_GetSync()->GetSongMilliseconds() - songBefore);
+    EXPECT_NEAR(song, wall / 2.0, 40.0);
+    EXPECT_NEAR(static_cast<double>(MusicPosition() - musicBefore), song * 44.1, 44100.0 * 0.1);
+    EXPECT_NE(session->StatisticsText().find("at 1/2 speed"), std::string::npos) << session->StatisticsText();
+
+    // A range looped at half speed: the clock wraps inside it, the music with it.
+    session->Transport().SetLoopRange(8.0f, 9.0f);
+    bool wrapped = false;
+    float last = QD_GetSync()->GetBeat();
+    ASSERT_TRUE(FramesUntil([&] {
+        const float beat = QD_GetSync()->GetBeat();
+        EXPECT_GE(beat, 8.0f);
+        EXPECT_LT(beat, 9.0f);
+        wrapped |= beat < last;
+        last = beat;
+        return wrapped && beat > 8.3f;
+    })) << "the loop never wrapped";
+    EXPECT_LT(musicWithClock(), 44100.0 * 0.1) << "music and clock apart in the slowed loop";
+    session->Press(QP_Key::S, false);
+    session->Press(QP_Key::S, false);
+    EXPECT_EQ(QD_GetSync()->Slowdown(), 1) << "1/4x, then back to 1x";
+    EXPECT_EQ(QA_GetAudio()->Slowdown(), 1u);
+    session->Press(QP_Key::L, false);
+
+    // Cue points: set at the playhead, jumped back to after a seek.
+    session->Press(QP_Key::Space, false);
+    session->Transport().SeekToBeat(10.0f);
+    session->Press(QP_Key::C, false);
+    session->Transport().SeekToBeat(20.0f);
+    session->Press(QP_Key::BracketLeft, false);
+    Frame();
+    EXPECT_FLOAT_EQ(QD_GetSync()->GetBeat(), 10.0f);
+    EXPECT_EQ(MusicPosition(), 10u * 22050u);
+
+    // Playing into the end of the run (64): the clock stops just short of it, paused, and the
+    // scene's picture stays instead of black.
+    session->Clock().SetBeat(63.5f);
+    session->Press(QP_Key::Space, false);
+    ASSERT_TRUE(FramesUntil([&] { return session->Clock().IsPaused(); }));
+    Frame();
+    EXPECT_LT(QD_GetSync()->GetBeat(), 64.0f);
+    EXPECT_GT(QD_GetSync()->GetBeat(), 63.9f);
+    EXPECT_TRUE(demo->IsRunning());
+    EXPECT_TRUE(Near(Picture(), 0, 0, 255)) << Describe(Picture());
+}
+
+TEST_F(LM1_DevSessionTest, TabDrawsTheTimelinePanelOverTheLowerPartOfTheLivePicture)
+{
+    StartSession();
+    std::unique_ptr<QP_GuiOverlay> gui(QP_GuiOverlay::Create(nullptr));
+    ASSERT_TRUE(gui);
+    session->SetGui(gui.get());
+    Frame();
+    const auto lower = [&] { return PixelAt(*ReadBackBuffer(), width - 12, height - 6); };
+    EXPECT_TRUE(Near(lower(), 0, 0, 255)) << Describe(lower());
+
+    session->Press(QP_Key::Tab, false);
+    EXPECT_TRUE(session->PanelShown());
+    ASSERT_TRUE(FramesUntil([&] { return static_cast<bool>(session->Panel().Waveform()); })) << "no waveform built";
+    Frame();
+    // The panel's dark ground at the bottom (the upper part keeps the scene), and the lanes of
+    // the scene under the playhead and the timeline's own.
+    EXPECT_LT(lower().b, 80) << Describe(lower());
+    EXPECT_TRUE(Near(Picture(), 0, 0, 255)) << Describe(Picture());
+    ASSERT_FALSE(session->Lanes().Lanes().empty());
+    EXPECT_EQ(session->Lanes().Lanes().back().script, "scene.qcs");
+    EXPECT_EQ(session->SceneRanges().size(), 3u);
+    EXPECT_EQ(session->Panel().Waveform()->Frames(), 20u * 44100u);
+
+    session->Press(QP_Key::Tab, false);
+    Frame();
+    EXPECT_TRUE(Near(lower(), 0, 0, 255)) << Describe(lower());
+    session->SetGui(nullptr);
 }

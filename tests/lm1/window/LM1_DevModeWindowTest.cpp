@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <unistd.h>
 
@@ -95,64 +96,112 @@ void Key(const TempDir& folder, const char* key)
 {
     ASSERT_EQ(RunTool({"xdotool", "key", key}, folder.File("xdotool.txt")), 0) << key;
 }
+
+// A private X server and velvet-cascade --dev --start 64 at 400 x 240 on a copy of the demo's
+// assets, its information lines (what the tests follow) in its output.
+class LM1_DevModeWindowTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.Running()) << server.Error();
+        std::filesystem::copy(VC_SOURCE_DIR "/assets", folder.Path() / "assets", std::filesystem::copy_options::recursive);
+        dev = std::make_unique<ChildProcess>(
+            std::vector<std::string>{VC_BINARY_DIR "/velvet-cascade", "--dev", "--size", "400x240", "--start", "64",
+                                     "--assets", assets},
+            std::vector<std::string>{"SDL_AUDIODRIVER=dummy", "VC_LOG=debug",
+                                     "LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR
+                                     "/tests/support/lsan-driver.supp"},
+            folder.File("dev.log"));
+        ASSERT_TRUE(dev->Started());
+        ASSERT_TRUE(WaitUntil([&] { return dev->Exited() || FindWindow(folder, window); }, 60s)) << dev->Output();
+        ASSERT_FALSE(dev->Exited()) << dev->Output();
+    }
+
+    bool Logged(const std::string& line, std::chrono::milliseconds limit = 20s)
+    {
+        return WaitUntil([&] { return dev->Output().find(line) != std::string::npos; }, limit);
+    }
+
+    void EscapeEnds()
+    {
+        Key(folder, "Escape");
+        ASSERT_TRUE(dev->Wait(30s)) << dev->Output();
+        EXPECT_EQ(dev->ExitCode(), 0) << dev->Output();
+        EXPECT_EQ(dev->Output().find("[FATAL]"), std::string::npos) << dev->Output();
+    }
+
+    XvfbServer server;
+    TempDir folder;
+    const std::string assets = folder.File("assets");
+    std::unique_ptr<ChildProcess> dev;
+    Place window;
+};
 } // namespace
 
-TEST(LM1_DevModeWindowTest, KeysMoveTheClockAndAShaderErrorIsShownUntilFixedThenEscapeEnds)
+TEST_F(LM1_DevModeWindowTest, KeysMoveTheClockAndAShaderErrorIsShownUntilFixedThenEscapeEnds)
 {
-    XvfbServer server;
-    ASSERT_TRUE(server.Running()) << server.Error();
-    TempDir folder;
-    std::filesystem::copy(VC_SOURCE_DIR "/assets", folder.Path() / "assets", std::filesystem::copy_options::recursive);
     const std::string post = folder.File("assets/post.qcs");
     const std::string goodPost = ReadText(post);
     ASSERT_NE(goodPost.find("outColour = "), std::string::npos);
-
-    // The session works on the copy --assets names; its information lines are what the test
-    // follows, so it asks for them.
-    const std::string assets = folder.File("assets");
-    ChildProcess dev({VC_BINARY_DIR "/velvet-cascade", "--dev", "--size", "400x240", "--start", "64", "--assets", assets},
-                     {"SDL_AUDIODRIVER=dummy", "VC_LOG=debug",
-                      "LSAN_OPTIONS=print_suppressions=0:suppressions=" VC_SOURCE_DIR "/tests/support/lsan-driver.supp"},
-                     folder.File("dev.log"));
-    ASSERT_TRUE(dev.Started());
-
-    Place window;
-    ASSERT_TRUE(WaitUntil([&] { return dev.Exited() || FindWindow(folder, window); }, 60s)) << dev.Output();
-    ASSERT_FALSE(dev.Exited()) << dev.Output();
-    EXPECT_NE(dev.Output().find("Dev mode: 400 x 240, watching " + assets + "/, starting at beat 64.00."), std::string::npos)
-        << dev.Output();
+    // The session works on the copy --assets names.
+    EXPECT_NE(dev->Output().find("Dev mode: 400 x 240, watching " + assets + "/, starting at beat 64.00."), std::string::npos)
+        << dev->Output();
     Key(folder, "space");
-    ASSERT_TRUE(WaitUntil([&] { return dev.Output().find("Paused at beat") != std::string::npos; }, 60s)) << dev.Output();
+    ASSERT_TRUE(Logged("Paused at beat", 60s)) << dev->Output();
     Key(folder, "Right");
     Key(folder, "F1");
-    ASSERT_TRUE(WaitUntil([&] { return dev.Output().find("Statistics hidden.") != std::string::npos; }, 20s))
-        << dev.Output();
-    EXPECT_NE(dev.Output().find("Moved to beat"), std::string::npos) << dev.Output();
+    ASSERT_TRUE(Logged("Statistics hidden.")) << dev->Output();
+    EXPECT_NE(dev->Output().find("Moved to beat"), std::string::npos) << dev->Output();
 
     // Broken: the error is drawn over the picture, and logged at its place in the file as the
     // session names it (in the folder --assets named).
     std::string broken = goodPost;
     broken.replace(broken.find("outColour = "), 12, "outColour = undeclaredThing + ");
     WriteText(post, broken);
-    EXPECT_TRUE(WaitUntil([&] { return ErrorAreaShown(folder, window); }, 20s)) << dev.Output();
+    EXPECT_TRUE(WaitUntil([&] { return ErrorAreaShown(folder, window); }, 20s)) << dev->Output();
     const std::string line =
         std::to_string(1 + std::count(broken.begin(), broken.begin() + broken.find("undeclaredThing"), '\n'));
-    EXPECT_NE(dev.Output().find(assets + "/post.qcs(" + line + "): error: 'undeclaredThing' : unknown variable"),
+    EXPECT_NE(dev->Output().find(assets + "/post.qcs(" + line + "): error: 'undeclaredThing' : unknown variable"),
               std::string::npos)
-        << dev.Output();
+        << dev->Output();
     // A text that crashes the compile chain costs that compile only.
     std::string crashing = goodPost;
     crashing.replace(crashing.find("outColour = "), 12,
                      "outColour = float4(inTexCoord.x == 1 ? 3.0 : -1.0, inTexCoord.y == 2 ? -3.0 : G1.0, 0.5, 1.0); outColour = ");
     WriteText(post, crashing);
     std::this_thread::sleep_for(1s);
-    EXPECT_FALSE(dev.Exited()) << dev.Output();
+    EXPECT_FALSE(dev->Exited()) << dev->Output();
     // Fixed: the error goes.
     WriteText(post, goodPost);
-    EXPECT_TRUE(WaitUntil([&] { return !ErrorAreaShown(folder, window); }, 20s)) << dev.Output();
+    EXPECT_TRUE(WaitUntil([&] { return !ErrorAreaShown(folder, window); }, 20s)) << dev->Output();
 
-    Key(folder, "Escape");
-    ASSERT_TRUE(dev.Wait(30s)) << dev.Output();
-    EXPECT_EQ(dev.ExitCode(), 0) << dev.Output();
-    EXPECT_EQ(dev.Output().find("[FATAL]"), std::string::npos) << dev.Output();
+    EscapeEnds();
+}
+
+TEST_F(LM1_DevModeWindowTest, TabShowsTheTimelineAndAClickOnItsRulerSeeksThere)
+{
+    // Paused once the session has begun at beat 64, then the panel shown: following the
+    // playhead, its first frame puts it a tenth of the way into the strip (1.1 beats at 0.05
+    // beats a pixel over 220 pixels); the ruler starts 180 pixels in and 40 below the panel's
+    // top (the lower 160 pixels of 240). The seek lands inside the page, which stays.
+    ASSERT_TRUE(Logged("Started at beat 64.00.", 60s)) << dev->Output();
+    Key(folder, "space");
+    ASSERT_TRUE(Logged("Paused at beat ")) << dev->Output();
+    const std::string output = dev->Output();
+    const float pausedAt = std::stof(output.substr(output.find("Paused at beat ") + 15));
+    Key(folder, "Tab");
+    ASSERT_TRUE(Logged("Timeline panel shown.")) << dev->Output();
+    const int x = window.x + 180 + 100, y = window.y + (kHeight - 160) + 40 + 10;
+    ASSERT_EQ(RunTool({"xdotool", "mousemove", std::to_string(x), std::to_string(y)}, folder.File("xdotool.txt")), 0);
+    std::this_thread::sleep_for(200ms);
+    ASSERT_EQ(RunTool({"xdotool", "click", "1"}, folder.File("xdotool.txt")), 0);
+    ASSERT_TRUE(Logged(" (timeline).")) << dev->Output();
+    const std::string moved = dev->Output();
+    const std::size_t at = moved.rfind("Moved to beat ", moved.find(" (timeline)."));
+    ASSERT_NE(at, std::string::npos) << moved;
+    const float seekedTo = std::stof(moved.substr(at + 14));
+    EXPECT_NEAR(seekedTo, pausedAt - 1.1f + 100.0f * 0.05f, 0.15f) << moved;
+
+    EscapeEnds();
 }
