@@ -330,7 +330,15 @@ bool QD_ScriptDocument::Commit(const QD_ScriptRewriter& rewriter, const std::map
     return true;
 }
 
-bool QD_ScriptDocument::SetKeyValue(QD_KeyRef key, float value)
+bool QD_ScriptDocument::CommitSpline(std::uint32_t channel, const std::vector<QD_PlannedKey>& keys,
+                                     const std::vector<bool>& changed)
+{
+    QD_ScriptRewriter rewriter(text);
+    std::map<std::uint32_t, QD_ScriptChannel> expected = channels;
+    return PlanSpline(channel, keys, changed, rewriter, expected) && Commit(rewriter, expected);
+}
+
+bool QD_ScriptDocument::ChangeKey(QD_KeyRef key, const float* beat, const float* value)
 {
     if (!BeginEdit())
         return false;
@@ -338,32 +346,25 @@ bool QD_ScriptDocument::SetKeyValue(QD_KeyRef key, float value)
     bool done = FindKey(key, &spline);
     if (done) {
         std::vector<QD_PlannedKey> keys = KeptKeys(*spline);
+        if (beat)
+            keys[key.key].key.beat = *beat;
+        if (value)
+            keys[key.key].key.value = *value;
         std::vector<bool> changed(keys.size(), false);
-        keys[key.key].key.value = value;
         changed[key.key] = true;
-        QD_ScriptRewriter rewriter(text);
-        std::map<std::uint32_t, QD_ScriptChannel> expected = channels;
-        done = PlanSpline(key.channel, keys, changed, rewriter, expected) && Commit(rewriter, expected);
+        done = CommitSpline(key.channel, keys, changed);
     }
     return EndEdit(done);
 }
 
+bool QD_ScriptDocument::SetKeyValue(QD_KeyRef key, float value)
+{
+    return ChangeKey(key, nullptr, &value);
+}
+
 bool QD_ScriptDocument::SetKeyBeat(QD_KeyRef key, float beat)
 {
-    if (!BeginEdit())
-        return false;
-    const QD_ScriptChannel* spline = nullptr;
-    bool done = FindKey(key, &spline);
-    if (done) {
-        std::vector<QD_PlannedKey> keys = KeptKeys(*spline);
-        std::vector<bool> changed(keys.size(), false);
-        keys[key.key].key.beat = beat;
-        changed[key.key] = true;
-        QD_ScriptRewriter rewriter(text);
-        std::map<std::uint32_t, QD_ScriptChannel> expected = channels;
-        done = PlanSpline(key.channel, keys, changed, rewriter, expected) && Commit(rewriter, expected);
-    }
-    return EndEdit(done);
+    return ChangeKey(key, &beat, nullptr);
 }
 
 bool QD_ScriptDocument::MoveKeys(const std::vector<QD_KeyRef>& keys, float beatOffset, float valueOffset)
@@ -426,9 +427,7 @@ bool QD_ScriptDocument::AddKey(std::uint32_t channel, float beat, float value)
         planned.insert(planned.begin() + std::ptrdiff_t(index), QD_PlannedKey{-1, QD_SequencerKey{beat, value}});
         std::vector<bool> changed(planned.size(), false);
         changed[index] = true;
-        QD_ScriptRewriter rewriter(text);
-        std::map<std::uint32_t, QD_ScriptChannel> expected = channels;
-        done = PlanSpline(channel, planned, changed, rewriter, expected) && Commit(rewriter, expected);
+        done = CommitSpline(channel, planned, changed);
     }
     if (done)
         selection = {QD_KeyRef{channel, static_cast<std::uint32_t>(index)}};
@@ -516,42 +515,35 @@ bool QD_ScriptDocument::SetSplineType(std::uint32_t channel, std::int32_t spline
     return EndEdit(done);
 }
 
-bool QD_ScriptDocument::SetConstantValue(std::uint32_t channel, float value)
+bool QD_ScriptDocument::SetChannelNumber(std::uint32_t channel, QD_ScriptChannelKind kind, const char* kindName,
+                                         const char* what, float number)
 {
     if (!BeginEdit())
         return false;
     const QD_ScriptChannel* found = Channel(channel);
     bool done = true;
-    if (!found || found->kind != QD_SCRIPT_CONSTANT)
-        done = REFUSE("channel %u is not a constant.", channel);
-    done = done && CheckFinite("value", value);
+    if (!found || found->kind != kind)
+        done = REFUSE("channel %u is not a %s.", channel, kindName);
+    done = done && CheckFinite(what, number);
     if (done) {
+        const QD_StatementSyntax& statement = *Statement(channel);
         QD_ScriptRewriter rewriter(text);
-        rewriter.RewriteNumber(Statement(channel)->head, value);
+        rewriter.RewriteNumber(kind == QD_SCRIPT_BEAT ? statement.amplifier : statement.head, number);
         std::map<std::uint32_t, QD_ScriptChannel> expected = channels;
-        expected[channel].value = value;
+        expected[channel].value = number;
         done = Commit(rewriter, expected);
     }
     return EndEdit(done);
 }
 
+bool QD_ScriptDocument::SetConstantValue(std::uint32_t channel, float value)
+{
+    return SetChannelNumber(channel, QD_SCRIPT_CONSTANT, "constant", "value", value);
+}
+
 bool QD_ScriptDocument::SetBeatRate(std::uint32_t channel, float rate)
 {
-    if (!BeginEdit())
-        return false;
-    const QD_ScriptChannel* found = Channel(channel);
-    bool done = true;
-    if (!found || found->kind != QD_SCRIPT_BEAT)
-        done = REFUSE("channel %u is not a beat channel.", channel);
-    done = done && CheckFinite("rate", rate);
-    if (done) {
-        QD_ScriptRewriter rewriter(text);
-        rewriter.RewriteNumber(Statement(channel)->amplifier, rate);
-        std::map<std::uint32_t, QD_ScriptChannel> expected = channels;
-        expected[channel].value = rate;
-        done = Commit(rewriter, expected);
-    }
-    return EndEdit(done);
+    return SetChannelNumber(channel, QD_SCRIPT_BEAT, "beat channel", "rate", rate);
 }
 
 float QD_ScriptDocument::LimitBeatOffset(const std::vector<QD_KeyRef>& keys, float beatOffset, float step) const
@@ -642,28 +634,26 @@ void QD_ScriptDocument::ApplyStep(const Step& step, bool forward)
     KeepExistingSelection();
 }
 
-bool QD_ScriptDocument::Undo()
+bool QD_ScriptDocument::TakeStep(std::vector<Step>& from, std::vector<Step>& to, bool forward)
 {
     EndGesture();
-    if (undoSteps.empty())
+    if (from.empty())
         return false;
-    Step step = std::move(undoSteps.back());
-    undoSteps.pop_back();
-    ApplyStep(step, false);
-    redoSteps.push_back(std::move(step));
+    Step step = std::move(from.back());
+    from.pop_back();
+    ApplyStep(step, forward);
+    to.push_back(std::move(step));
     return true;
+}
+
+bool QD_ScriptDocument::Undo()
+{
+    return TakeStep(undoSteps, redoSteps, false);
 }
 
 bool QD_ScriptDocument::Redo()
 {
-    EndGesture();
-    if (redoSteps.empty())
-        return false;
-    Step step = std::move(redoSteps.back());
-    redoSteps.pop_back();
-    ApplyStep(step, true);
-    undoSteps.push_back(std::move(step));
-    return true;
+    return TakeStep(redoSteps, undoSteps, true);
 }
 
 // ---- selection --------------------------------------------------------------------------------

@@ -167,10 +167,19 @@ private:
     // Checks a spline's new keys (changed marks those to check) and plans their text.
     bool PlanSpline(std::uint32_t channel, const std::vector<QD_PlannedKey>& keys, const std::vector<bool>& changed,
                     QD_ScriptRewriter& rewriter, std::map<std::uint32_t, QD_ScriptChannel>& expected);
+    // The same for one spline, as one edit.
+    bool CommitSpline(std::uint32_t channel, const std::vector<QD_PlannedKey>& keys, const std::vector<bool>& changed);
+    // One key's beat or value (null: unchanged).
+    bool ChangeKey(QD_KeyRef key, const float* beat, const float* value);
+    // The one number of a constant (its value) or a beat channel (its rate).
+    bool SetChannelNumber(std::uint32_t channel, QD_ScriptChannelKind kind, const char* kindName, const char* what,
+                          float number);
     // Takes the rewritten text when it reads back as exactly the expected channels.
     bool Commit(const QD_ScriptRewriter& rewriter, const std::map<std::uint32_t, QD_ScriptChannel>& expected);
     void Record(const std::string& before);
     void ApplyStep(const Step& step, bool forward);
+    // Undo (forward false) or redo: the last step of from is applied and moves to to.
+    bool TakeStep(std::vector<Step>& from, std::vector<Step>& to, bool forward);
     void KeepExistingSelection();
 
     std::string name;
