@@ -10,7 +10,7 @@
 //   if (!script.IsEditable()) show(script.ParseErrors()); // a script with an error is left alone
 //   script.SetKeyValue({110, 2}, 0.5f);                    // channel 110, its third key
 //   script.Write();                                        // atomic replace of the file
-//   use(script.Sequencer());                               // a new sequencer after each edit
+//   asset->Adopt(script.Sequencer(), script.Text());      // the demo shows it this frame
 //   script.Undo();                                         // Ctrl+Z; Redo for Ctrl+Shift+Z
 //
 // A drag is one edit: BeginGesture, then each move with the whole offset from where the drag
