@@ -395,21 +395,20 @@ bool QD_ScriptDocument::MoveKeys(const std::vector<QD_KeyRef>& keys, float beatO
 
 bool QD_ScriptDocument::AddKey(std::uint32_t channel, float beat)
 {
-    const QD_ScriptChannel* spline = Channel(channel);
-    if (!editable || !spline || spline->kind != QD_SCRIPT_SPLINE || !std::isfinite(beat))
-        return AddKey(channel, beat, 0.0f); // refused there, with the reason
-    // The curve's value where the key goes, so adding it changes nothing until it is moved.
-    QD_SequencerSpline curve(spline->splineType, spline->keys);
-    curve.OnBeat(QD_SyncBeatEvent{beat});
-    return AddKey(channel, beat, curve.GetFloat(0.0f));
+    return AddKeyAt(channel, beat, nullptr);
 }
 
 bool QD_ScriptDocument::AddKey(std::uint32_t channel, float beat, float value)
 {
+    return AddKeyAt(channel, beat, &value);
+}
+
+bool QD_ScriptDocument::AddKeyAt(std::uint32_t channel, float beat, const float* value)
+{
     if (!BeginEdit())
         return false;
     const QD_ScriptChannel* spline = nullptr;
-    bool done = FindSpline(channel, &spline) && CheckBeat(beat) && CheckFinite("value", value);
+    bool done = FindSpline(channel, &spline) && CheckBeat(beat) && (!value || CheckFinite("value", *value));
     std::size_t index = 0;
     if (done) {
         const std::vector<QD_SequencerKey>& keys = spline->keys;
@@ -423,8 +422,13 @@ bool QD_ScriptDocument::AddKey(std::uint32_t channel, float beat, float value)
             ++index;
     }
     if (done) {
+        // Without a value, the curve's own there, so adding the key changes nothing until it
+        // is moved.
+        QD_SequencerSpline curve(spline->splineType, spline->keys);
+        curve.OnBeat(QD_SyncBeatEvent{beat});
+        const QD_SequencerKey added{beat, value ? *value : curve.GetFloat(0.0f)};
         std::vector<QD_PlannedKey> planned = KeptKeys(*spline);
-        planned.insert(planned.begin() + std::ptrdiff_t(index), QD_PlannedKey{-1, QD_SequencerKey{beat, value}});
+        planned.insert(planned.begin() + std::ptrdiff_t(index), QD_PlannedKey{-1, added});
         std::vector<bool> changed(planned.size(), false);
         changed[index] = true;
         done = CommitSpline(channel, planned, changed);

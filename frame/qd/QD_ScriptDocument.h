@@ -169,6 +169,8 @@ private:
                     QD_ScriptRewriter& rewriter, std::map<std::uint32_t, QD_ScriptChannel>& expected);
     // The same for one spline, as one edit.
     bool CommitSpline(std::uint32_t channel, const std::vector<QD_PlannedKey>& keys, const std::vector<bool>& changed);
+    // A key at beat with value, or the curve's value there (null).
+    bool AddKeyAt(std::uint32_t channel, float beat, const float* value);
     // One key's beat or value (null: unchanged).
     bool ChangeKey(QD_KeyRef key, const float* beat, const float* value);
     // The one number of a constant (its value) or a beat channel (its rate).
