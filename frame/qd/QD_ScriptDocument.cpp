@@ -230,6 +230,7 @@ QD_ScriptReload QD_ScriptDocument::Reload()
 
 QD_ScriptWrite QD_ScriptDocument::Write()
 {
+    refusal.clear();
     if (path.empty()) {
         REFUSE("the text has no file to write.");
         return QD_ScriptWrite::Failed;
