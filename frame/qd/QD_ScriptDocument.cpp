@@ -21,21 +21,6 @@
 
 namespace
 {
-struct ParsedText
-{
-    bool parsed = false;
-    QD_ScriptSyntax syntax;
-    QC_Ptr<QD_Sequencer> sequencer;
-};
-
-ParsedText Parse(const std::string& bytes, const std::string& name)
-{
-    ParsedText result;
-    result.parsed = QD_ParseSequencerSyntax(bytes.data(), static_cast<std::uint32_t>(bytes.size()),
-                                            result.sequencer, result.syntax, name.c_str());
-    return result;
-}
-
 // Key indices of keys grouped by channel, each list ascending without repeats.
 std::map<std::uint32_t, std::vector<std::uint32_t>> GroupByChannel(const std::vector<QD_KeyRef>& keys)
 {
@@ -160,18 +145,36 @@ bool QD_ScriptDocument::CheckKeyOrder(std::uint32_t channel, const std::vector<Q
 
 // ---- taking a text --------------------------------------------------------------------------
 
+QD_ScriptDocument::Parsed QD_ScriptDocument::Parse(const std::string& bytes) const
+{
+    Parsed result;
+    result.parsed = QD_ParseSequencerSyntax(bytes.data(), static_cast<std::uint32_t>(bytes.size()),
+                                            result.sequencer, result.syntax, name.c_str());
+    if (result.parsed)
+        result.channels = QD_DescribeChannels(*result.sequencer);
+    return result;
+}
+
+QD_ScriptDocument::Parsed QD_ScriptDocument::Current() const
+{
+    return Parsed{editable, syntax, sequencer, channels};
+}
+
 bool QD_ScriptDocument::TakeText(std::string bytes)
 {
-    ParsedText parsed = Parse(bytes, name);
+    Parsed parsed = Parse(bytes);
+    return TakeParsed(std::move(bytes), std::move(parsed));
+}
+
+bool QD_ScriptDocument::TakeParsed(std::string bytes, Parsed parsed)
+{
     text = std::move(bytes);
     syntax = std::move(parsed.syntax);
     editable = parsed.parsed;
-    if (editable) {
+    channels = std::move(parsed.channels);
+    // A text with an error keeps the last good sequencer for the picture.
+    if (editable)
         sequencer = parsed.sequencer;
-        channels = QD_DescribeChannels(*sequencer);
-    } else {
-        channels.clear();
-    }
     ++revision;
     return editable;
 }
@@ -275,8 +278,9 @@ bool QD_ScriptDocument::BeginEdit()
     restoreOnRefusal = gesture.active && text != gesture.startText;
     if (restoreOnRefusal) {
         beforeEdit = text;
+        beforeEditParsed = Current();
         beforeEditSelection = selection;
-        TakeText(gesture.startText);
+        TakeParsed(gesture.startText, gesture.startParsed);
         selection = gesture.startSelection;
     } else {
         beforeEdit.clear();
@@ -293,7 +297,7 @@ bool QD_ScriptDocument::EndEdit(bool succeeded)
     }
     // A refused edit in a gesture leaves the gesture where its last good edit put it.
     if (restoreOnRefusal) {
-        TakeText(beforeEdit);
+        TakeParsed(beforeEdit, beforeEditParsed);
         selection = beforeEditSelection;
     }
     return false;
@@ -321,11 +325,11 @@ bool QD_ScriptDocument::Commit(const QD_ScriptRewriter& rewriter, const std::map
     if (edited == text)
         return true;
     // The parse is the proof: the text must read back as exactly the channels meant.
-    ParsedText parsed = Parse(edited, name);
-    if (!parsed.parsed || QD_DescribeChannels(*parsed.sequencer) != expected)
+    Parsed parsed = Parse(edited);
+    if (!parsed.parsed || parsed.channels != expected)
         return REFUSE("the edit does not read back as meant; nothing is changed.");
     const std::string before = text;
-    TakeText(std::move(edited));
+    TakeParsed(std::move(edited), std::move(parsed));
     if (!gesture.active)
         Record(before);
     return true;
@@ -605,6 +609,7 @@ void QD_ScriptDocument::BeginGesture()
         EndGesture();
     gesture.active = true;
     gesture.startText = text;
+    gesture.startParsed = Current();
     gesture.startSelection = selection;
 }
 
@@ -623,7 +628,7 @@ void QD_ScriptDocument::CancelGesture()
     if (!gesture.active)
         return;
     if (text != gesture.startText) {
-        TakeText(gesture.startText);
+        TakeParsed(gesture.startText, gesture.startParsed);
         selection = gesture.startSelection;
     }
     gesture = Gesture{};

@@ -141,10 +141,19 @@ private:
         std::string removed;
         std::string inserted;
     };
+    // What a text gives; kept where a text is gone back to, so it is not parsed again.
+    struct Parsed
+    {
+        bool parsed = false;
+        QD_ScriptSyntax syntax;
+        QC_Ptr<QD_Sequencer> sequencer;
+        std::map<std::uint32_t, QD_ScriptChannel> channels;
+    };
     struct Gesture
     {
         bool active = false;
         std::string startText;
+        Parsed startParsed;
         std::vector<QD_KeyRef> startSelection;
     };
 
@@ -158,8 +167,11 @@ private:
     bool FindKey(QD_KeyRef key, const QD_ScriptChannel** found);
     bool CheckKeyOrder(std::uint32_t channel, const std::vector<QD_SequencerKey>& keys, const std::vector<bool>& changed);
 
-    // Parses bytes and makes them the text (also when they do not parse).
+    Parsed Parse(const std::string& bytes) const;
+    Parsed Current() const;
+    // Makes bytes the text (also when they do not parse), parsed here or already.
     bool TakeText(std::string bytes);
+    bool TakeParsed(std::string bytes, Parsed parsed);
     // Every edit runs between these: BeginEdit refuses while the text has an error and, in a
     // gesture, goes back to the gesture's start; EndEdit(false) undoes that return.
     bool BeginEdit();
@@ -201,5 +213,6 @@ private:
     // Where a gesture's edit started from, given back when it is refused.
     bool restoreOnRefusal = false;
     std::string beforeEdit;
+    Parsed beforeEditParsed;
     std::vector<QD_KeyRef> beforeEditSelection;
 };
