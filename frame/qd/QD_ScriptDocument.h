@@ -8,7 +8,7 @@
 //   QD_ScriptDocument script;
 //   if (!script.Open("assets/o.qcs")) ...                // unreadable (reported)
 //   if (!script.IsEditable()) show(script.ParseErrors()); // a script with an error is left alone
-//   script.SetKeyValue({110, 2}, 0.5f);                    // channel 110, its third key
+//   script.SetKeyValue({100, 2}, 0.5f);                    // channel 100, its third key
 //   script.Write();                                        // atomic replace of the file
 //   asset->Adopt(script.Sequencer(), script.Text());      // the demo shows it this frame
 //   script.Undo();                                         // Ctrl+Z; Redo for Ctrl+Shift+Z
