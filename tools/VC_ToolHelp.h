@@ -11,10 +11,15 @@
 #include <cstring>
 #include <string>
 
+inline bool VC_IsHelpWord(const char* argument)
+{
+    return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
+}
+
 inline bool VC_AskedForHelp(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+        if (VC_IsHelpWord(argv[i]))
             return true;
     return false;
 }

@@ -10,6 +10,7 @@
 // one line "BEAT CHANNEL VALUE" is printed for each channel N given (default: every assigned
 // channel, ascending), numbers in %.9g. Wrong arguments print the usage and exit with status 2.
 
+#include "VC_ToolHelp.h"
 #include "QC_File.h"
 #include "QC_Log.h"
 #include "QC_String.h"
@@ -211,7 +212,7 @@ int ReadOptions(int argc, char** argv, Options* options)
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (std::strcmp(argument, "--help") == 0) {
+        if (VC_IsHelpWord(argument)) {
             options->help = true;
             return 0;
         } else if (std::strcmp(argument, "--at") == 0) {
