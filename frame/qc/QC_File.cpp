@@ -14,7 +14,7 @@ std::uint32_t QC_DropCarriageReturns(char* bytes, std::uint32_t count)
     return kept;
 }
 
-bool QC_ReadFile(const char* path, QC_String& text)
+bool QC_ReadFileBytes(const char* path, QC_String& bytes)
 {
     // Binary mode: this C library's text mode keeps CR, so the line-end rule is applied below.
     std::FILE* file = std::fopen(path, "rb");
@@ -41,8 +41,22 @@ bool QC_ReadFile(const char* path, QC_String& text)
         return false;
     }
 
-    const std::uint32_t kept = QC_DropCarriageReturns(buffer, static_cast<std::uint32_t>(read));
-    text = QC_String(buffer, kept);
+    bytes = QC_String(buffer, static_cast<std::uint32_t>(read));
     std::free(buffer);
+    return true;
+}
+
+bool QC_ReadFile(const char* path, QC_String& text)
+{
+    QC_String bytes;
+    if (!QC_ReadFileBytes(path, bytes))
+        return false;
+    if (bytes.IsEmpty()) {
+        text = bytes;
+        return true;
+    }
+    // The line-end rule in place: the text only shrinks.
+    const std::uint32_t kept = QC_DropCarriageReturns(&bytes[0], bytes.Length());
+    text = QC_String(bytes.CStr(), kept);
     return true;
 }

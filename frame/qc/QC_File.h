@@ -15,6 +15,10 @@
 // a regular file, or is too large for a string. Reports nothing itself.
 bool QC_ReadFile(const char* path, QC_String& text);
 
+// The file's bytes exactly as stored (CR LF kept), for a caller that writes the text back and
+// must give every untouched byte back as it was. Fails as QC_ReadFile does.
+bool QC_ReadFileBytes(const char* path, QC_String& bytes);
+
 // The text-mode line-end rule on a buffer in place: drops every CR that directly precedes an
 // LF and returns the number of bytes kept.
 std::uint32_t QC_DropCarriageReturns(char* bytes, std::uint32_t count);

@@ -11,6 +11,7 @@
 #include "QD_SequencerConst.h"
 #include "QD_SequencerSpline.h"
 
+#include <charconv>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -58,9 +59,21 @@ class Tokenizer
 {
 public:
     // name: the script's file as the author knows it, or null for a text without one.
-    Tokenizer(const char* scriptText, std::uint32_t scriptLength, const char* scriptName)
-        : text(scriptText), length(scriptLength), name(scriptName)
+    // skipped: bytes before scriptText that belong to the text (a byte-order mark), so spans
+    // count from the start of the whole text. errorText, when given, collects each message in
+    // the author's form as well.
+    Tokenizer(const char* scriptText, std::uint32_t scriptLength, const char* scriptName,
+              std::uint32_t skipped = 0, std::string* errorText = nullptr)
+        : text(scriptText), length(scriptLength), name(scriptName), skippedBytes(skipped), errors(errorText)
     {
+    }
+
+    // Where token stands in the whole text; an absent span for the end of the text.
+    QD_ScriptSpan Span(const Token& token) const
+    {
+        if (token.end)
+            return QD_ScriptSpan{};
+        return QD_ScriptSpan{skippedBytes + static_cast<std::uint32_t>(token.text - text), token.length};
     }
 
     Token Next()
@@ -109,6 +122,14 @@ public:
             QC_Report(QC_GetLog(), QC_LOG_ERROR, "%s(%d): error: %s", file, checkLine, name, token.line, message);
         else
             QC_Report(QC_GetLog(), QC_LOG_ERROR, "%s", file, checkLine, message);
+        if (errors) {
+            char line[640];
+            if (name)
+                std::snprintf(line, sizeof(line), "%s(%d): error: %s\n", name, token.line, message);
+            else
+                std::snprintf(line, sizeof(line), "%s\n", message);
+            errors->append(line);
+        }
     }
 
 private:
@@ -154,6 +175,8 @@ private:
     const char* text;
     std::uint32_t length;
     const char* name;
+    std::uint32_t skippedBytes;
+    std::string* errors;
     std::uint32_t position = 0;
     int line = 1;
     int lastTokenLine = 1;
@@ -201,21 +224,9 @@ bool IsFloatConstant(const Token& token)
     return i == token.length;
 }
 
-// The C library's decimal reading narrowed to a 32-bit float. Values beyond the float range
-// become what IEEE rounding gives (the largest float or an infinity) instead of an undefined
-// narrowing.
 float ReadFloatConstant(const Token& token)
 {
-    const std::string digits(token.text, token.length);
-    const double value = std::strtod(digits.c_str(), nullptr);
-    const double magnitude = std::fabs(value);
-    if (magnitude > double(FLT_MAX)) {
-        // Halfway between FLT_MAX and 2^128 and above rounds to infinity.
-        const double overflowThreshold = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
-        const float rounded = magnitude >= overflowThreshold ? INFINITY : FLT_MAX;
-        return value < 0.0 ? -rounded : rounded;
-    }
-    return static_cast<float>(value);
+    return QD_ReadScriptFloat(token.text, token.length);
 }
 
 // The channel number of a digits-only token. Numbers beyond the channel range, however many
@@ -248,7 +259,8 @@ int PrintLength(const Token& token)
 // Each reads tokens after the body's keyword. On failure it reports its own message and
 // leaves in current the token at which it stopped (an end token when the text ran out).
 
-bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD_SequencerChannel>& channel)
+bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD_SequencerChannel>& channel,
+                 QD_StatementSyntax* syntax)
 {
     current = tokens.Next();
     if (!Is(current, "(")) {
@@ -263,7 +275,9 @@ bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD
         if (current.end)
             break;
         float beat;
+        QD_KeySyntax keySyntax;
         if (Is(current, "+")) {
+            keySyntax.plus = tokens.Span(current);
             current = tokens.Next();
             if (!IsFloatConstant(current)) {
                 SCRIPT_ERROR(tokens, current, "Expected float for beat in spline.");
@@ -277,6 +291,7 @@ bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD
             SCRIPT_ERROR(tokens, current, "Expected float for beat in spline.");
             return false;
         }
+        keySyntax.beat = tokens.Span(current);
         current = tokens.Next();
         if (!Is(current, ":")) {
             SCRIPT_ERROR(tokens, current, "Expected : after spline beat.");
@@ -288,19 +303,25 @@ bool ParseSpline(Tokenizer& tokens, std::int32_t type, Token& current, QC_Ptr<QD
             return false;
         }
         keys.push_back(QD_SequencerKey{beat, ReadFloatConstant(current)});
+        keySyntax.value = tokens.Span(current);
         current = tokens.Next();
-        if (Is(current, ")"))
-            break;
-        if (!Is(current, ",")) {
+        const bool last = Is(current, ")");
+        if (!last && !Is(current, ",")) {
             SCRIPT_ERROR(tokens, current, ", or ) for end of spline.");
             return false;
         }
+        if (!last)
+            keySyntax.comma = tokens.Span(current);
+        if (syntax)
+            syntax->keys.push_back(keySyntax);
+        if (last)
+            break;
     }
     channel = new QD_SequencerSpline(type, std::move(keys));
     return true;
 }
 
-bool ParseBeat(Tokenizer& tokens, Token& current, QC_Ptr<QD_SequencerChannel>& channel)
+bool ParseBeat(Tokenizer& tokens, Token& current, QC_Ptr<QD_SequencerChannel>& channel, QD_StatementSyntax* syntax)
 {
     current = tokens.Next();
     if (!Is(current, "(")) {
@@ -313,6 +334,8 @@ bool ParseBeat(Tokenizer& tokens, Token& current, QC_Ptr<QD_SequencerChannel>& c
         return false;
     }
     const float amplifier = ReadFloatConstant(current);
+    if (syntax)
+        syntax->amplifier = tokens.Span(current);
     current = tokens.Next();
     if (!Is(current, ")")) {
         SCRIPT_ERROR(tokens, current, "Expected ) after beattrigger arguments.");
@@ -325,8 +348,11 @@ bool ParseBeat(Tokenizer& tokens, Token& current, QC_Ptr<QD_SequencerChannel>& c
 // ---- the statement loop ---------------------------------------------------------------
 
 // Parses the body that starts at token; false after reporting.
-bool ParseBody(Tokenizer& tokens, const Token& token, QC_Ptr<QD_SequencerChannel>& channel)
+bool ParseBody(Tokenizer& tokens, const Token& token, QC_Ptr<QD_SequencerChannel>& channel,
+               QD_StatementSyntax* syntax)
 {
+    if (syntax)
+        syntax->head = tokens.Span(token);
     if (IsFloatConstant(token)) {
         channel = new QD_SequencerConst(ReadFloatConstant(token));
         return true;
@@ -334,13 +360,13 @@ bool ParseBody(Tokenizer& tokens, const Token& token, QC_Ptr<QD_SequencerChannel
     Token current = token;
     bool parsed;
     if (Is(token, "linear"))
-        parsed = ParseSpline(tokens, QD_SPLINE_LINEAR, current, channel);
+        parsed = ParseSpline(tokens, QD_SPLINE_LINEAR, current, channel, syntax);
     else if (Is(token, "constant"))
-        parsed = ParseSpline(tokens, QD_SPLINE_CONSTANT, current, channel);
+        parsed = ParseSpline(tokens, QD_SPLINE_CONSTANT, current, channel, syntax);
     else if (Is(token, "catmullrom"))
-        parsed = ParseSpline(tokens, QD_SPLINE_CATMULLROM, current, channel);
+        parsed = ParseSpline(tokens, QD_SPLINE_CATMULLROM, current, channel, syntax);
     else if (Is(token, "beat"))
-        parsed = ParseBeat(tokens, current, channel);
+        parsed = ParseBeat(tokens, current, channel, syntax);
     else
         parsed = false;
     if (!parsed)
@@ -348,7 +374,8 @@ bool ParseBody(Tokenizer& tokens, const Token& token, QC_Ptr<QD_SequencerChannel
     return parsed;
 }
 
-bool ParseStatements(Tokenizer& tokens, QD_Sequencer& sequencer)
+// syntax, when given, receives one statement per channel object made.
+bool ParseStatements(Tokenizer& tokens, QD_Sequencer& sequencer, QD_ScriptSyntax* syntax)
 {
     for (;;) {
         Token token = tokens.Next();
@@ -362,6 +389,9 @@ bool ParseStatements(Tokenizer& tokens, QD_Sequencer& sequencer)
         if (!ReadChannelNumber(tokens, token, &number))
             return false;
         const int channelNumber = static_cast<int>(number);
+        QD_StatementSyntax statement;
+        statement.channel = number;
+        statement.number = tokens.Span(token);
 
         token = tokens.Next();
         if (!Is(token, "=")) {
@@ -374,7 +404,7 @@ bool ParseStatements(Tokenizer& tokens, QD_Sequencer& sequencer)
             return false;
         }
         QC_Ptr<QD_SequencerChannel> channel;
-        if (!ParseBody(tokens, token, channel))
+        if (!ParseBody(tokens, token, channel, syntax ? &statement : nullptr))
             return false;
         token = tokens.Next();
         if (!Is(token, ";")) {
@@ -382,24 +412,83 @@ bool ParseStatements(Tokenizer& tokens, QD_Sequencer& sequencer)
             return false;
         }
         sequencer.SetChannel(channel.Get(), number);
+        if (syntax) {
+            statement.semicolon = tokens.Span(token);
+            syntax->statements.push_back(std::move(statement));
+        }
     }
 }
 } // namespace
 
 // ---- entry points ---------------------------------------------------------------------
 
-bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer, const char* name)
+namespace
+{
+bool ParseText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer, const char* name,
+               QD_ScriptSyntax* syntax)
 {
     // Built aside and handed out only whole: a script with an error never yields a partial
     // sequencer, and the caller's stays in use.
     QC_Ptr<QD_Sequencer> built(new QD_Sequencer);
     // A leading byte-order mark is no token; it comes before line 1's first character.
     const std::uint32_t mark = static_cast<std::uint32_t>(QC_ByteOrderMarkLength(text, length));
-    Tokenizer tokens(text + mark, length - mark, name);
-    if (!ParseStatements(tokens, *built))
+    Tokenizer tokens(text + mark, length - mark, name, mark, syntax ? &syntax->errors : nullptr);
+    if (!ParseStatements(tokens, *built, syntax))
         return false;
     sequencer = built;
     return true;
+}
+} // namespace
+
+bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer, const char* name)
+{
+    return ParseText(text, length, sequencer, name, nullptr);
+}
+
+bool QD_ParseSequencerSyntax(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer,
+                             QD_ScriptSyntax& syntax, const char* name)
+{
+    QD_ScriptSyntax parsed;
+    if (!ParseText(text, length, sequencer, name, &parsed)) {
+        // The statements read before the error are of no use; the messages are.
+        syntax = QD_ScriptSyntax{};
+        syntax.errors = std::move(parsed.errors);
+        return false;
+    }
+    syntax = std::move(parsed);
+    return true;
+}
+
+float QD_ReadScriptFloat(const char* digits, std::uint32_t length)
+{
+    const std::string number(digits, length);
+    const double value = std::strtod(number.c_str(), nullptr);
+    const double magnitude = std::fabs(value);
+    if (magnitude > double(FLT_MAX)) {
+        // Halfway between FLT_MAX and 2^128 and above rounds to infinity.
+        const double overflowThreshold = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+        const float rounded = magnitude >= overflowThreshold ? INFINITY : FLT_MAX;
+        return value < 0.0 ? -rounded : rounded;
+    }
+    return static_cast<float>(value);
+}
+
+std::string QD_FormatScriptFloat(float value)
+{
+    // The shortest plain decimal that reads back as value, or, where the reading's double
+    // rounding needs more, the first longer one that does (every float has an exact decimal
+    // form, so the search ends). The format has no exponent, so fixed notation it is.
+    char buffer[64];
+    std::to_chars_result result = std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed);
+    std::string text(buffer, result.ptr);
+    for (int precision = 1; QD_ReadScriptFloat(text.data(), static_cast<std::uint32_t>(text.size())) != value &&
+                            precision <= 160;
+         ++precision) {
+        char wide[256];
+        result = std::to_chars(wide, wide + sizeof(wide), value, std::chars_format::fixed, precision);
+        text.assign(wide, result.ptr);
+    }
+    return text;
 }
 
 bool QD_ParseSequencerScript(const char* path, QC_Ptr<QD_Sequencer>& sequencer)

@@ -17,9 +17,11 @@
 //   if (QD_ParseSequencerScript("assets/scene.qcs", sequencer)) ...
 
 #include "QC_Ptr.h"
+#include "QD_ScriptSyntax.h"
 #include "QD_Sequencer.h"
 
 #include <cstdint>
+#include <string>
 
 // Reads the file (text mode) and parses it. True: sequencer is replaced by the new one. False:
 // the file cannot be read (nothing reported) or the script has an error (reported); sequencer
@@ -30,3 +32,16 @@ bool QD_ParseSequencerScript(const char* path, QC_Ptr<QD_Sequencer>& sequencer);
 // file the errors name; without one they carry the message alone.
 bool QD_ParseSequencerText(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer,
                            const char* name = nullptr);
+
+// The same, and where each statement's tokens stand in the text (for editors that rewrite
+// single tokens). On an error, syntax holds no statements and its errors the messages.
+bool QD_ParseSequencerSyntax(const char* text, std::uint32_t length, QC_Ptr<QD_Sequencer>& sequencer,
+                             QD_ScriptSyntax& syntax, const char* name = nullptr);
+
+// A float constant's reading: the C library's decimal reading narrowed to a 32-bit float, values
+// beyond the float range becoming what IEEE rounding gives (the largest float or an infinity).
+float QD_ReadScriptFloat(const char* digits, std::uint32_t length);
+// The shortest float constant (plain decimal, no exponent) that reads back as value, which must
+// be finite: 0.25f gives "0.25", 16.0f "16", 0.07f "0.07". Formatting a value read from a
+// constant and reading it again is stable.
+std::string QD_FormatScriptFloat(float value);

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 namespace
@@ -28,6 +29,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QC_Ptr<QD_Sequencer> sequencer;
     if (!QD_ParseSequencerText(reinterpret_cast<const char*>(data), static_cast<std::uint32_t>(size), sequencer))
         return 0;
+    // The token spans an editor rewrites lie inside the text, one statement per channel object.
+    QD_ScriptSyntax syntax;
+    QC_Ptr<QD_Sequencer> again;
+    if (!QD_ParseSequencerSyntax(reinterpret_cast<const char*>(data), static_cast<std::uint32_t>(size), again, syntax) ||
+        syntax.statements.size() != sequencer->AllChannels().size())
+        std::abort();
+    for (const QD_StatementSyntax& statement : syntax.statements) {
+        if (statement.semicolon.End() > size || statement.head.End() > statement.semicolon.offset)
+            std::abort();
+        for (const QD_KeySyntax& key : statement.keys) {
+            if (key.value.End() > statement.semicolon.offset || key.beat.End() > key.value.offset)
+                std::abort();
+        }
+    }
     volatile float sink = 0.0f;
     for (const QC_Ptr<QD_SequencerChannel>& channel : sequencer->AllChannels()) {
         for (float position : kPositions) {

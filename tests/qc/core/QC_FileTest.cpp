@@ -89,3 +89,25 @@ TEST(QC_DropCarriageReturnsTest, CountsOnlyTheBytesKept)
     char lone[] = "\r";
     EXPECT_EQ(QC_DropCarriageReturns(lone, 1), 1u);
 }
+
+TEST(QC_ReadFileBytesTest, GivesEveryByteAsStoredAndFailsLikeTheTextReader)
+{
+    TempDir dir;
+    const std::string bytes = std::string("1 = 0.5;\r\n\r\n// \xEF\xBB\xBF\r\0end\r", 24);
+    const std::string path = dir.Write("crlf.qcs", bytes);
+    QC_String read("previous");
+    ASSERT_TRUE(QC_ReadFileBytes(path.c_str(), read));
+    EXPECT_EQ(ToStd(read), bytes);
+    // The text reader still drops the CR of each CR LF.
+    QC_String text;
+    ASSERT_TRUE(QC_ReadFile(path.c_str(), text));
+    EXPECT_EQ(ToStd(text), std::string("1 = 0.5;\n\n// \xEF\xBB\xBF\r\0end\r", 22));
+
+    QC_String empty("previous");
+    ASSERT_TRUE(QC_ReadFileBytes(dir.Write("empty.qcs", "").c_str(), empty));
+    EXPECT_TRUE(empty.IsEmpty());
+    QC_String untouched("kept");
+    EXPECT_FALSE(QC_ReadFileBytes(dir.File("missing.qcs").c_str(), untouched));
+    EXPECT_FALSE(QC_ReadFileBytes(dir.Path().c_str(), untouched));
+    EXPECT_EQ(ToStd(untouched), "kept");
+}

@@ -6,6 +6,7 @@
 
 #include "QD_AssetErrorLog.h"
 #include "QD_Assets.h"
+#include "QD_ScriptDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -208,6 +209,39 @@ TEST_F(QD_AssetReloadTest, ALoadErrorCarriesTheParserLinesUntilTheFileLoadsAgain
     ASSERT_TRUE(PumpUntil([&] { return !scene->HasLoadError() && Idle(*scene); }));
     EXPECT_FLOAT_EQ(scene->GetCurrent()->GetValue(1), 4.0f);
     EXPECT_EQ(scene->GetReloadsDone(), 1u);
+}
+
+TEST_F(QD_AssetReloadTest, AnEditorsOwnWriteIsAdoptedAtOnceAndNotBuiltAgain)
+{
+    QD_SetSaveSettling(QD_SaveSettling{.settleMilliseconds = 0, .emptyHoldMilliseconds = 0});
+    const std::string script = Write("scene.qcs", "1 = linear(0:0, 8:4);\r\n2 = beat(1);\r\n");
+    CreateAssets(true);
+    QC_Ptr<QD_SequencerAsset> scene = QD_GetAssets()->LoadSequencer("scene.qcs");
+    ASSERT_TRUE(PumpUntil([&] { return QD_GetAssets()->AllLoaded() && Idle(*scene); }));
+
+    QD_ScriptDocument editor;
+    ASSERT_TRUE(editor.Open(script.c_str()));
+    ASSERT_TRUE(editor.SetKeyValue({1, 1}, 6.0f));
+    ASSERT_EQ(editor.Write(), QD_ScriptWrite::Written);
+    scene->Adopt(editor.Sequencer(), editor.Text());
+    EXPECT_EQ(scene->GetCurrent().Get(), editor.Sequencer().Get()) << "current at once, before the watcher speaks";
+
+    // The watcher's notice of that write: the file is read, and the adopted sequencer stays.
+    const std::uint32_t loadsBefore = scene->GetLoadsRun();
+    ASSERT_TRUE(PumpUntil([&] { return scene->GetLoadsRun() > loadsBefore && Idle(*scene); }));
+    EXPECT_EQ(scene->GetCurrent().Get(), editor.Sequencer().Get());
+    EXPECT_EQ(editor.Reload(), QD_ScriptReload::Unchanged);
+    // Subscribed once per channel (the first sequencer's channels are gone with it).
+    EXPECT_EQ(QD_GetSync()->ListenerCount(), 2u);
+    QD_GetSync()->DispatchBeat(4.0f);
+    EXPECT_FLOAT_EQ(scene->GetCurrent()->GetValue(1), 3.0f);
+
+    // Another editor's save wins: built from the file, the editor takes it up too.
+    SaveInPlace(script, "1 = 9;\n");
+    ASSERT_TRUE(PumpUntil([&] { return scene->GetCurrent()->GetValue(1) == 9.0f && Idle(*scene); }));
+    EXPECT_NE(scene->GetCurrent().Get(), editor.Sequencer().Get());
+    EXPECT_EQ(editor.Reload(), QD_ScriptReload::Changed);
+    EXPECT_EQ(QD_GetSync()->ListenerCount(), 0u) << "the adopted sequencer was let go";
 }
 
 TEST(QD_AssetErrorLogTest, LinesAreCutAtTheLimitWithOneMarker)
