@@ -21,6 +21,7 @@ LM1_DevSession::LM1_DevSession(LM1_Demo& runningDemo, float start, const std::st
     : demo(runningDemo), startBeat(start > 0.0f ? start : 0.0f), clock(QD_GetSync(), QA_GetAudio()), transport(clock),
       cues(cueFile)
 {
+    panel.SetLaneEditor(&laneEditor);
 }
 
 bool LM1_DevSession::PressPanelKey(QP_Key key)
@@ -210,6 +211,8 @@ const LM1_DevLaneScript& LM1_DevSession::ScriptOf(QD_SequencerAsset* asset, Scri
 void LM1_DevSession::UpdateLanes()
 {
     const std::int32_t scene = demo.CurrentScene();
+    keyEditor.Follow(demo.Timeline());
+    keyEditor.Follow(demo.PartScript(scene));
     const LM1_DevLaneScript& timeline = ScriptOf(demo.Timeline(), timelineScriptSeen);
     const LM1_DevLaneScript& part = ScriptOf(demo.PartScript(scene), partScriptSeen);
     lanes.SetScripts(timeline, part, scene);

@@ -17,11 +17,14 @@
 // through the GUI overlay the entry point hands over (SetGui; none in headless tests, where the
 // panel's state still follows the keys). F makes the panel follow the playhead, C sets or
 // removes a cue point at the playhead and [ / ] jump to the cue before / after it; the cues are
-// kept in the file the session was given.
+// kept in the file the session was given. The lanes' keys are edited in place (LM1_DevKeyEditor),
+// written back into the scripts.
 
 #include "LM1_Demo.h"
 #include "LM1_DevMusicClock.h"
 #include "LM1_DevCuePoints.h"
+#include "LM1_DevKeyEditor.h"
+#include "LM1_DevLaneEditor.h"
 #include "LM1_DevLanes.h"
 #include "LM1_DevOverlay.h"
 #include "LM1_DevTimelinePanel.h"
@@ -57,6 +60,7 @@ public:
     LM1_DevTimelinePanel& Panel() { return panel; }
     const LM1_DevLanes& Lanes() const { return lanes; }
     const LM1_DevCuePoints& Cues() const { return cues; }
+    LM1_DevKeyEditor& KeyEditor() { return keyEditor; }
     const std::vector<LM1_SceneRange>& SceneRanges() const { return sceneRanges; }
     LM1_DevMusicClock& Clock() { return clock; }
     // The texts drawn by the last Render ("" when not drawn).
@@ -89,6 +93,8 @@ private:
     LM1_DevOverlay overlay;
     LM1_DevTimelinePanel panel;
     LM1_DevLanes lanes;
+    LM1_DevKeyEditor keyEditor;
+    LM1_DevLaneEditor laneEditor{keyEditor};
     LM1_DevCuePoints cues;
     QP_GuiOverlay* gui = nullptr;
     std::vector<LM1_SceneRange> sceneRanges;
