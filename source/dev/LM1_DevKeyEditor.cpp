@@ -22,7 +22,8 @@ float OnGridTowardStart(float grabbedBeat, float offset, float step)
 {
     constexpr float kRounding = 1e-3f;
     const float target = (grabbedBeat + offset) / step;
-    const float onGrid = (offset > 0.0f ? std::floor(target + kRounding) : std::ceil(target - kRounding)) * step - grabbedBeat;
+    const float steps = offset > 0.0f ? std::floor(target + kRounding) : std::ceil(target - kRounding);
+    const float onGrid = steps * step - grabbedBeat;
     // Never past the start: a key off the grid next to its neighbour stays put.
     return onGrid * offset > 0.0f ? onGrid : 0.0f;
 }

@@ -1,5 +1,5 @@
 // Sections: a lane (keys marked, the press taken, the menu); the press followed and ended
-// (drag, box); the keyboard.
+// (drag, box).
 
 #include "LM1_DevLaneEditor.h"
 
@@ -34,11 +34,6 @@ bool Inside(const ImVec2& point, const ImVec2& corner, const ImVec2& other)
 {
     return point.x >= std::min(corner.x, other.x) && point.x <= std::max(corner.x, other.x) &&
            point.y >= std::min(corner.y, other.y) && point.y <= std::max(corner.y, other.y);
-}
-
-bool Pressed(ImGuiKey key)
-{
-    return ImGui::IsKeyPressed(ImGui::GetKeyIndex(key), false);
 }
 } // namespace
 
@@ -118,8 +113,8 @@ void LM1_DevLaneEditor::TakePress(const LM1_DevBeatView& view, const LM1_DevLane
     }
     if (ImGui::IsMouseDoubleClicked(ImGuiMouseButton_Left)) {
         pressed = false;
-        keys.AddKey(lane.script, static_cast<std::uint32_t>(lane.channelNumber), std::max(0.0f, view.BeatAt(io.MousePos.x)),
-                    SnapOfModifiers());
+        const float beat = std::max(0.0f, view.BeatAt(io.MousePos.x));
+        keys.AddKey(lane.script, static_cast<std::uint32_t>(lane.channelNumber), beat, SnapOfModifiers());
         return;
     }
     press.boxing = true;
@@ -139,8 +134,8 @@ void LM1_DevLaneEditor::LaneMenu(const LM1_DevLane& lane, const QD_ScriptDocumen
     if (ImGui::IsWindowAppearing())
         typedValue = channel->kind == QD_SCRIPT_SPLINE ? 0.0f : channel->value;
     if (channel->kind == QD_SCRIPT_SPLINE) {
-        const std::vector<QD_KeyRef> selected = keys.SelectedScript() == lane.script ? keys.Selection() : std::vector<QD_KeyRef>{};
-        if (!selected.empty() && ImGui::InputFloat("value of the selected keys", &typedValue, 0.0f, 0.0f, "%g", enter))
+        const bool selected = keys.SelectedScript() == lane.script && !keys.Selection().empty();
+        if (selected && ImGui::InputFloat("value of the selected keys", &typedValue, 0.0f, 0.0f, "%g", enter))
             keys.SetSelectedValue(typedValue);
         for (std::int32_t type : {QD_SPLINE_CONSTANT, QD_SPLINE_LINEAR, QD_SPLINE_CATMULLROM})
             if (ImGui::MenuItem(QD_SplineTypeName(type), nullptr, channel->splineType == type))
@@ -167,7 +162,6 @@ void LM1_DevLaneEditor::EndLanes()
     else if (pressed)
         EndPress();
     seen.clear();
-    TakeKeys();
 }
 
 void LM1_DevLaneEditor::FollowPress()
@@ -188,9 +182,10 @@ void LM1_DevLaneEditor::FollowPress()
     }
     if (!press.dragging)
         return;
-    const float taken = keys.Drag(press.grabbedBeat, dx * press.beatsPerPixel, -dy * press.valuesPerPixel, SnapOfModifiers());
+    const float valueOffset = -dy * press.valuesPerPixel;
+    const float taken = keys.Drag(press.grabbedBeat, dx * press.beatsPerPixel, valueOffset, SnapOfModifiers());
     ImGui::SetTooltip("beat %.4g  (%+.4g)  value %+.4g", static_cast<double>(press.grabbedBeat + taken),
-                      static_cast<double>(taken), static_cast<double>(-dy * press.valuesPerPixel));
+                      static_cast<double>(taken), static_cast<double>(valueOffset));
 }
 
 void LM1_DevLaneEditor::EndPress()
@@ -208,24 +203,6 @@ void LM1_DevLaneEditor::EndPress()
         if (key.script == press.script && Inside(key.at, press.start, pointer))
             caught.push_back(key.key);
     keys.SelectKeys(press.script, caught, press.addToBox);
-}
-
-// --- the keyboard ----------------------------------------------------------------------------
-
-void LM1_DevLaneEditor::TakeKeys()
-{
-    const ImGuiIO& io = ImGui::GetIO();
-    // Keys typed into a field (the filter, a value) are the field's.
-    if (io.WantTextInput)
-        return;
-    if (Pressed(ImGuiKey_Delete) || Pressed(ImGuiKey_Backspace))
-        keys.DeleteSelected();
-    if (!io.KeyCtrl)
-        return;
-    if (Pressed(ImGuiKey_Y) || (Pressed(ImGuiKey_Z) && io.KeyShift))
-        keys.Redo();
-    else if (Pressed(ImGuiKey_Z))
-        keys.Undo();
 }
 
 std::string LM1_DevLaneEditor::StateText() const

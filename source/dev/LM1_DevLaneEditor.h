@@ -5,14 +5,15 @@
 //
 //   LM1_DevLaneEditor lanesEditing(keyEditor);
 //   for (each lane in sight) { panel draws it;  lanesEditing.Lane(view, lane, place); }
-//   lanesEditing.EndLanes();                     // box selection, Delete, Ctrl+Z ...
+//   lanesEditing.EndLanes();                     // a drag or a box followed
 //
 // In a lane: a click on a key selects it (Shift: adds or takes it away), a drag moves the
 // selected keys in beat (on quarter beats; Ctrl: sixteenths, Alt: free) and value; a drag from
 // an empty place draws a box that selects the keys inside (Shift: adds them); a double-click
 // adds a key with the curve's value there; the right button opens the lane's menu (the selected
 // keys' value typed, the spline's kind, a constant made a spline, a beat channel's rate).
-// Delete or Backspace deletes the selected keys; Ctrl+Z undoes, Ctrl+Shift+Z or Ctrl+Y redoes.
+// The editing keys (Delete, Ctrl+Z ...) come through the session's keyboard: this GUI sees a
+// key only while it is held at a frame's start, and a quick press falls between two frames.
 
 #include "LM1_DevBeatView.h"
 #include "LM1_DevKeyEditor.h"
@@ -72,7 +73,6 @@ private:
     void FollowPress();
     void EndPress();
     void LaneMenu(const LM1_DevLane& lane, const QD_ScriptDocument& document);
-    void TakeKeys();
 
     LM1_DevKeyEditor& keys;
     Press press;

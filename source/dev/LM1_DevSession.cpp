@@ -60,14 +60,32 @@ void LM1_DevSession::ReportSeek(std::uint32_t seeksBefore, const char* how)
         QC_INFO("Moved to beat %.2f (%s).", static_cast<double>(clock.GetBeat()), how);
 }
 
-void LM1_DevSession::Press(QP_Key key, bool shift)
+bool LM1_DevSession::PressEditKey(QP_Key key, bool shift, bool ctrl)
+{
+    if (!panelShown)
+        return false;
+    const std::string script = keyEditor.SelectedScript();
+    if (key == QP_Key::Delete || key == QP_Key::Backspace) {
+        if (keyEditor.DeleteSelected())
+            QC_INFO("Keys deleted (%s).", script.c_str());
+        return true;
+    }
+    if (!ctrl || (key != QP_Key::Z && key != QP_Key::Y))
+        return false;
+    const bool redo = key == QP_Key::Y || shift;
+    if (redo ? keyEditor.Redo() : keyEditor.Undo())
+        QC_INFO("%s (%s).", redo ? "Redone" : "Undone", script.c_str());
+    return true;
+}
+
+void LM1_DevSession::Press(QP_Key key, bool shift, bool ctrl)
 {
     if (key == QP_Key::F1) {
         statisticsShown = !statisticsShown;
         QC_INFO("Statistics %s.", statisticsShown ? "shown" : "hidden");
         return;
     }
-    if (PressPanelKey(key))
+    if (PressEditKey(key, shift, ctrl) || PressPanelKey(key))
         return;
     const std::uint32_t seeks = transport.SeekCount();
     const bool wasPaused = clock.IsPaused();

@@ -45,9 +45,10 @@ public:
     LM1_DevSession(const LM1_DevSession&) = delete;
     LM1_DevSession& operator=(const LM1_DevSession&) = delete;
 
-    // F1 toggles the statistics, Tab the panel; F, C, [ and ] are the panel's; the transport
-    // takes its keys; others are ignored.
-    void Press(QP_Key key, bool shift);
+    // F1 toggles the statistics, Tab the panel; F, C, [ and ] are the panel's, and while it is
+    // shown so are Delete and Backspace (the selected keys) and Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y
+    // (undo, redo); the transport takes its keys; others are ignored.
+    void Press(QP_Key key, bool shift, bool ctrl = false);
     // The overlay the panel is drawn with (null: the panel is not drawn).
     void SetGui(QP_GuiOverlay* overlay) { gui = overlay; }
     void Render(std::uint32_t width, std::uint32_t height);
@@ -73,6 +74,7 @@ private:
     void FollowMusic();
     void DrawOverlay(std::uint32_t width, std::uint32_t height);
     bool PressPanelKey(QP_Key key);
+    bool PressEditKey(QP_Key key, bool shift, bool ctrl);
     void UpdateLanes();
     void DrawPanel(std::uint32_t width, std::uint32_t height);
     void ReportSeek(std::uint32_t seeksBefore, const char* how);
