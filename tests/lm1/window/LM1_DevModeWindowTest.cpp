@@ -124,6 +124,16 @@ protected:
         return WaitUntil([&] { return dev->Output().find(line) != std::string::npos; }, limit);
     }
 
+    // Space once the session has begun at beat 64; the beat it paused at.
+    void PauseOnceStarted(float& pausedAt)
+    {
+        ASSERT_TRUE(Logged("Started at beat 64.00.", 60s)) << dev->Output();
+        Key(folder, "space");
+        ASSERT_TRUE(Logged("Paused at beat ")) << dev->Output();
+        const std::string output = dev->Output();
+        pausedAt = std::stof(output.substr(output.find("Paused at beat ") + 15));
+    }
+
     void EscapeEnds()
     {
         Key(folder, "Escape");
@@ -186,11 +196,8 @@ TEST_F(LM1_DevModeWindowTest, TabShowsTheTimelineAndAClickOnItsRulerSeeksThere)
     // playhead, its first frame puts it a tenth of the way into the strip (1.1 beats at 0.05
     // beats a pixel over 220 pixels); the ruler starts 180 pixels in and 40 below the panel's
     // top (the lower 160 pixels of 240). The seek lands inside the page, which stays.
-    ASSERT_TRUE(Logged("Started at beat 64.00.", 60s)) << dev->Output();
-    Key(folder, "space");
-    ASSERT_TRUE(Logged("Paused at beat ")) << dev->Output();
-    const std::string output = dev->Output();
-    const float pausedAt = std::stof(output.substr(output.find("Paused at beat ") + 15));
+    float pausedAt = 0.0f;
+    ASSERT_NO_FATAL_FAILURE(PauseOnceStarted(pausedAt));
     Key(folder, "Tab");
     ASSERT_TRUE(Logged("Timeline panel shown.")) << dev->Output();
     const int x = window.x + 180 + 100, y = window.y + (kHeight - 160) + 40 + 10;
@@ -278,11 +285,8 @@ TEST_F(LM1_DevModeWindowTest, AKeyDraggedInItsLaneIsWrittenToTheScriptAndShownTh
     const std::string script = folder.File("assets/o.qcs");
     const std::string original = ReadText(script);
     ASSERT_NE(original.find("100 = linear(0:2, 64:3, 72:6,"), std::string::npos);
-    ASSERT_TRUE(Logged("Started at beat 64.00.", 60s)) << dev->Output();
-    Key(folder, "space");
-    ASSERT_TRUE(Logged("Paused at beat ")) << dev->Output();
-    const std::string output = dev->Output();
-    const float pausedAt = std::stof(output.substr(output.find("Paused at beat ") + 15));
+    float pausedAt = 0.0f;
+    ASSERT_NO_FATAL_FAILURE(PauseOnceStarted(pausedAt));
     Key(folder, "F1");
     Key(folder, "Tab");
     ASSERT_TRUE(Logged("Timeline panel shown.")) << dev->Output();
