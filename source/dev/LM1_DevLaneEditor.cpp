@@ -35,6 +35,17 @@ bool Inside(const ImVec2& point, const ImVec2& corner, const ImVec2& other)
     return point.x >= std::min(corner.x, other.x) && point.x <= std::max(corner.x, other.x) &&
            point.y >= std::min(corner.y, other.y) && point.y <= std::max(corner.y, other.y);
 }
+// What the menu's value field starts from: the first selected key of this channel, or the
+// channel's own number (a constant's value, a beat channel's rate).
+float FirstValue(const QD_ScriptChannel& channel, std::uint32_t number, const std::vector<QD_KeyRef>& selection)
+{
+    if (channel.kind != QD_SCRIPT_SPLINE)
+        return channel.value;
+    for (const QD_KeyRef& key : selection)
+        if (key.channel == number && key.key < channel.keys.size())
+            return channel.keys[key.key].value;
+    return 0.0f;
+}
 } // namespace
 
 LM1_DevSnap LM1_DevLaneEditor::SnapOfModifiers()
@@ -131,10 +142,12 @@ void LM1_DevLaneEditor::LaneMenu(const LM1_DevLane& lane, const QD_ScriptDocumen
     if (!channel)
         return;
     const ImGuiInputTextFlags enter = ImGuiInputTextFlags_EnterReturnsTrue;
+    const bool thisScript = keys.SelectedScript() == lane.script;
+    const std::vector<QD_KeyRef> selection = thisScript ? keys.Selection() : std::vector<QD_KeyRef>{};
     if (ImGui::IsWindowAppearing())
-        typedValue = channel->kind == QD_SCRIPT_SPLINE ? 0.0f : channel->value;
+        typedValue = FirstValue(*channel, number, selection);
     if (channel->kind == QD_SCRIPT_SPLINE) {
-        const bool selected = keys.SelectedScript() == lane.script && !keys.Selection().empty();
+        const bool selected = !selection.empty();
         if (selected && ImGui::InputFloat("value of the selected keys", &typedValue, 0.0f, 0.0f, "%g", enter))
             keys.SetSelectedValue(typedValue);
         for (std::int32_t type : {QD_SPLINE_CONSTANT, QD_SPLINE_LINEAR, QD_SPLINE_CATMULLROM})
