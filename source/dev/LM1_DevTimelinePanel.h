@@ -12,7 +12,8 @@
 //
 // Pointer: a click or drag on the ruler seeks (the picture and the music follow), Shift and a
 // drag on the ruler loops the range dragged; the wheel zooms around the pointer, a drag below the
-// ruler pans; a click on a lane's name pins it. F makes the view follow the playhead.
+// ruler pans (in the lanes, once a lane editor is set, a drag edits keys: LM1_DevLaneEditor); a
+// click on a lane's name pins it. F makes the view follow the playhead.
 
 #include "LM1_DevBeatView.h"
 #include "LM1_DevLaneEditor.h"
