@@ -1,5 +1,6 @@
 #include "QP_ReplaceFile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -24,25 +25,38 @@ std::string ResolveTarget(const char* path)
     return path;
 }
 
-// "folder/.name.XXXXXX": hidden beside the file, so it shares its file system (rename is atomic
+// "folder/.name.PID.N": hidden beside the file, so it shares its file system (rename is atomic
 // only within one) and a folder listing does not show it while it lives.
-std::string TemporaryPattern(const std::string& target)
+std::string TemporaryName(const std::string& target, unsigned attempt)
 {
+    static std::atomic<unsigned> made{0};
     const std::string::size_type slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    return folder + "." + name + ".XXXXXX";
+    return folder + "." + name + "." + std::to_string(getpid()) + "." + std::to_string(made++) + "." +
+           std::to_string(attempt);
 }
 
-mode_t ModeFor(const std::string& target)
+// A new temporary file, created with the permissions the umask allows a new file (what the
+// target gets when it does not exist yet; an existing target's mode is copied later).
+int CreateTemporary(const std::string& target, std::string* temporary)
+{
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        *temporary = TemporaryName(target, attempt);
+        const int descriptor = open(temporary->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0 || errno != EEXIST)
+            return descriptor;
+    }
+    return -1;
+}
+
+// The target's permission bits go to the new file; nothing when there is no target yet.
+bool CopyMode(int descriptor, const std::string& target)
 {
     struct stat info;
-    if (stat(target.c_str(), &info) == 0)
-        return info.st_mode & 07777;
-    // umask can only be read by setting it: set it back at once.
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
+    if (stat(target.c_str(), &info) != 0)
+        return errno == ENOENT;
+    return fchmod(descriptor, info.st_mode & 07777) == 0;
 }
 
 bool WriteAll(int descriptor, const char* bytes, std::uint64_t length)
@@ -64,14 +78,14 @@ bool WriteAll(int descriptor, const char* bytes, std::uint64_t length)
 bool QP_ReplaceFile(const char* path, const void* bytes, std::uint64_t length, int* errorCode)
 {
     const std::string target = ResolveTarget(path);
-    std::string temporary = TemporaryPattern(target);
-    const int descriptor = mkstemp(temporary.data());
+    std::string temporary;
+    const int descriptor = CreateTemporary(target, &temporary);
     if (descriptor < 0) {
         *errorCode = errno;
         return false;
     }
     const bool written = WriteAll(descriptor, static_cast<const char*>(bytes), length) &&
-                         fchmod(descriptor, ModeFor(target)) == 0 && fsync(descriptor) == 0;
+                         CopyMode(descriptor, target) && fsync(descriptor) == 0;
     int error = written ? 0 : errno;
     if (close(descriptor) != 0 && error == 0)
         error = errno;

@@ -49,11 +49,18 @@ TEST(QP_ReplaceFileTest, NewContentArrivesByRenameKeepingPermissionsAndLeavingNo
     EXPECT_EQ(after.st_mode & 07777, 0640u);
     EXPECT_EQ(EntriesIn(dir.Path()), 1u);
 
-    // A file that does not exist yet is made; an empty content is a content.
+    // A file that does not exist yet is made, with the permissions the umask gives new files;
+    // an empty content is a content.
+    const mode_t mask = umask(027);
     const std::string fresh = dir.File("fresh.qcs");
-    ASSERT_TRUE(Replace(fresh, "", &error));
+    const bool made = Replace(fresh, "", &error);
+    umask(mask);
+    ASSERT_TRUE(made);
     EXPECT_TRUE(std::filesystem::is_regular_file(fresh));
     EXPECT_EQ(ReadAll(fresh), "");
+    struct stat freshInfo;
+    ASSERT_EQ(stat(fresh.c_str(), &freshInfo), 0);
+    EXPECT_EQ(freshInfo.st_mode & 07777, 0640u);
 }
 
 TEST(QP_ReplaceFileTest, LinkIsFollowedAndAFailedReplaceLeavesNothingBehind)
