@@ -6,6 +6,7 @@
 
 #include "LM1_DataFolders.h"
 #include "LM1_Demo.h"
+#include "LM1_DevFramePacer.h"
 #include "LM1_DevSession.h"
 #include "LM1_Startup.h"
 #include "QC_Log.h"
@@ -32,18 +33,12 @@ constexpr std::int32_t kTempo = 120;
 constexpr const char* kCaption = "LM: Velvet Cascade - dev";
 constexpr int kNoDisplayExitCode = 1;
 constexpr int kNoDataExitCode = 1;
-// Frames are capped: with no display to wait for (vertical sync off, or a virtual display) the
-// loop would otherwise draw as fast as it can and keep a core busy doing it.
-constexpr double kFrameMilliseconds = 1000.0 / 60.0;
 // Kept beside the demo's assets, so they last from one session to the next.
 constexpr const char* kCueFileName = "cues.txt";
 
-// Sleeps out the rest of the frame's share of time.
-void PaceFrame(std::chrono::steady_clock::time_point frameStart)
+double MillisecondsSince(std::chrono::steady_clock::time_point origin)
 {
-    const double spent = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - frameStart).count();
-    if (spent < kFrameMilliseconds)
-        QP_Sleep(static_cast<std::uint32_t>(kFrameMilliseconds - spent));
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - origin).count();
 }
 
 std::string CueFile(const std::string& assetRoot)
@@ -106,9 +101,13 @@ int LM1_RunDevMode(const LM1_DevOptions& options)
     QC_INFO("Dev mode: %u x %u, watching %s, starting at beat %.2f.", width, height, settings.assetRoot.c_str(),
             static_cast<double>(options.startBeat));
 
-    auto frameStart = std::chrono::steady_clock::now();
+    const auto origin = std::chrono::steady_clock::now();
+    LM1_DevFramePacer pacer;
+    double frameStart = 0.0;
     for (bool quit = false; !quit;) {
         const QP_InputEvent event = QP_PollInputEvent();
+        if (event.type != QP_InputType::None)
+            pacer.NoteInput(MillisecondsSince(origin));
         switch (event.type) {
         case QP_InputType::Quit:
             quit = true;
@@ -132,8 +131,8 @@ int LM1_RunDevMode(const LM1_DevOptions& options)
         }
         session.SetCpuMilliseconds(RunFrame(demo, session, width, height));
         swapChain->Present();
-        PaceFrame(frameStart);
-        frameStart = std::chrono::steady_clock::now();
+        QP_Sleep(pacer.RestAfterFrame(frameStart, MillisecondsSince(origin), session.Clock().IsPaused()));
+        frameStart = MillisecondsSince(origin);
     }
 
     session.SetGui(nullptr);

@@ -161,7 +161,10 @@ void LM1_DevSession::Render(std::uint32_t width, std::uint32_t height)
             Begin();
         FollowMusic();
         FollowTimeline();
+        const bool wasPaused = clock.IsPaused();
         transport.Update();
+        if (clock.IsPaused() && !wasPaused)
+            QC_INFO("Held at the end of the run, beat %.2f.", static_cast<double>(clock.GetBeat()));
         if (transport.SeekCount() != seeksSeen) {
             seeksSeen = transport.SeekCount();
             demo.RestartScene();

@@ -141,7 +141,7 @@ void LM1_DevTimelinePanel::Draw(const LM1_DevPanelFrame& frame, LM1_DevTransport
     DrawHeader(frame, transport, lanes, ImGui::GetIO().MousePos.y >= laneArea.top);
     DrawWaveform(frame, wave);
     DrawScenes(frame, scenes);
-    TakeWheelAndPan(Area{wave.top, wave.height + scenes.height});
+    TakeWheelAndPan("music and scenes", Area{wave.top, wave.height + scenes.height});
     DrawLanes(frame, lanes, laneArea);
     DrawRuler(frame, transport, ruler);
 
@@ -333,7 +333,7 @@ void LM1_DevTimelinePanel::DrawLanes(const LM1_DevPanelFrame& frame, LM1_DevLane
         laneEditor->EndLanes();
     ImGui::SetCursorScreenPos(ImVec2(0.0f, firstTop + static_cast<float>(shown.size()) * kLaneHeight));
     ImGui::Dummy(ImVec2(1.0f, 1.0f));
-    TakeWheelAndPan(Area{area.top, area.height});
+    TakeWheelAndPan("curves", Area{area.top, area.height});
     ImGui::EndChild();
     if (pinChannel >= 0)
         lanes.TogglePin(pinRequest, pinChannel);
@@ -399,15 +399,16 @@ LM1_DevLanePlace LM1_DevTimelinePanel::DrawLane(const LM1_DevPanelFrame& frame, 
 
 // --- pointer ---------------------------------------------------------------------------------
 
-void LM1_DevTimelinePanel::TakeWheelAndPan(Area area)
+void LM1_DevTimelinePanel::TakeWheelAndPan(const char* id, Area area)
 {
+    // An item of its own over the strip, so a drag that starts on it is its drag (a press on a
+    // window's empty ground would be the window's).
+    ImGui::SetCursorScreenPos(ImVec2(view.Left(), area.top));
+    ImGui::InvisibleButton(id, ImVec2(std::max(1.0f, view.Width()), std::max(1.0f, area.height)));
     const ImGuiIO& io = ImGui::GetIO();
-    const bool over = io.MousePos.x >= view.Left() && io.MousePos.y >= area.top && io.MousePos.y < area.top + area.height;
-    if (!over || !ImGui::IsWindowHovered(ImGuiHoveredFlags_AllowWhenBlockedByActiveItem))
-        return;
-    if (io.MouseWheel != 0.0f)
+    if (ImGui::IsItemHovered() && io.MouseWheel != 0.0f)
         view.ZoomAround(io.MousePos.x, io.MouseWheel > 0.0f ? kZoomStep : 1.0f / kZoomStep);
-    if (ImGui::IsMouseDragging(ImGuiMouseButton_Left, 0.0f) && io.MouseDelta.x != 0.0f && !ImGui::IsAnyItemActive()) {
+    if (ImGui::IsItemActive() && io.MouseDelta.x != 0.0f) {
         view.PanByPixels(io.MouseDelta.x);
         // A view moved by hand stays where it was put until F.
         following = false;

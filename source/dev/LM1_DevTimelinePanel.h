@@ -91,7 +91,7 @@ private:
     void DrawLanes(const LM1_DevPanelFrame& frame, LM1_DevLanes& lanes, Area area);
     // Returns how the lane's values were scaled.
     LM1_DevLanePlace DrawLane(const LM1_DevPanelFrame& frame, const LM1_DevLane& lane, Area area);
-    void TakeWheelAndPan(Area area);
+    void TakeWheelAndPan(const char* id, Area area);
 
     LM1_DevBeatView view;
     LM1_DevLaneEditor* laneEditor = nullptr;

@@ -1,6 +1,7 @@
 // The workbench's logic without a window: the transport on a clock of the test's own, scene
 // changes read from a timeline script and the overlay's texts.
 
+#include "LM1_DevFramePacer.h"
 #include "LM1_DevOverlay.h"
 #include "LM1_DevTimeline.h"
 #include "LM1_DevTransport.h"
@@ -257,3 +258,19 @@ TEST(LM1_DevOverlayTest, StatisticsTextShowsEveryFigure)
     EXPECT_FALSE(Contains(loading, "loop")) << loading;
 }
 
+
+TEST(LM1_DevFramePacerTest, FramesRestToSixtyASecondAndToTenWhenPausedWithNothingComingIn)
+{
+    LM1_DevFramePacer pacer;
+    pacer.NoteInput(1000.0);
+    // Playing: the rest of a sixtieth of a second, none after a slow frame.
+    EXPECT_EQ(pacer.RestAfterFrame(5000.0, 5004.0, false), 12u);
+    EXPECT_EQ(pacer.RestAfterFrame(5000.0, 5040.0, false), 0u);
+    // Paused, a key a moment ago: still lively (the panel answers the pointer).
+    pacer.NoteInput(5500.0);
+    EXPECT_EQ(pacer.RestAfterFrame(6000.0, 6004.0, true), 12u);
+    // Paused and left alone for a second: a tenth of a second a frame.
+    EXPECT_EQ(pacer.RestAfterFrame(6500.0, 6504.0, true), 96u);
+    EXPECT_EQ(pacer.RestAfterFrame(6500.0, 6504.0, false), 12u) << "a playing clock always moves the picture";
+    EXPECT_EQ(pacer.RestAfterFrame(6500.0, 6700.0, true), 0u);
+}
