@@ -406,7 +406,12 @@ void LM1_DevTimelinePanel::TakeWheelAndPan(const char* id, Area area)
     ImGui::SetCursorScreenPos(ImVec2(view.Left(), area.top));
     ImGui::InvisibleButton(id, ImVec2(std::max(1.0f, view.Width()), std::max(1.0f, area.height)));
     const ImGuiIO& io = ImGui::GetIO();
-    if (ImGui::IsItemHovered() && io.MouseWheel != 0.0f)
+    // The lanes' key editing puts items of its own over the strip first: the wheel zooms over
+    // them too.
+    const bool overStrip = ImGui::IsWindowHovered(ImGuiHoveredFlags_AllowWhenBlockedByActiveItem) &&
+                           io.MousePos.x >= view.Left() && io.MousePos.y >= area.top &&
+                           io.MousePos.y < area.top + area.height;
+    if (overStrip && io.MouseWheel != 0.0f)
         view.ZoomAround(io.MousePos.x, io.MouseWheel > 0.0f ? kZoomStep : 1.0f / kZoomStep);
     if (ImGui::IsItemActive() && io.MouseDelta.x != 0.0f) {
         view.PanByPixels(io.MouseDelta.x);
