@@ -18,6 +18,9 @@
 //                                 across 1280 pixels as the panel samples them (every 3 pixels)
 //   WaveformBuild                 the whole music's waveform (3:44 of stereo at 44100 Hz, the
 //                                 demo's length), as the worker builds it
+//   KeyDragStep                   one frame's step of a key drag on the demo's own o.qcs: the
+//                                 key moved (its tokens rewritten, the text parsed and checked)
+//                                 and the new sequencer's channels subscribed, as the asset takes it
 //
 // Frames are run back to back (no vertical sync), each waited for on the device as a presented
 // frame is: the save-to-frame time is then the reload's own latency, not a multiple of a
@@ -35,6 +38,7 @@
 #include "QC_Tasks.h"
 #include "QC_Thread.h"
 #include "QD_Assets.h"
+#include "QD_ScriptDocument.h"
 #include "QD_Sync.h"
 #include "QM_Quad.h"
 #include "QP_ShaderCompiler.h"
@@ -367,4 +371,30 @@ void WaveformBuild(benchmark::State& state)
     }
 }
 BENCHMARK(WaveformBuild)->Unit(benchmark::kMillisecond);
+
+void KeyDragStep(benchmark::State& state)
+{
+    QD_CreateSync(QD_SyncSettings{.method = QD_SYNC_METHOD_BPM, .bpm = 120, .midiDevice = 0});
+    {
+        QD_ScriptDocument script;
+        if (!script.Open(VC_SOURCE_DIR "/assets/o.qcs")) {
+            state.SkipWithError("assets/o.qcs cannot be read");
+            QD_DestroySync();
+            return;
+        }
+        script.SetSelection({{100, 1}});
+        script.BeginGesture();
+        float offset = 0.0f;
+        for (auto _ : state) {
+            // Back and forth on the grid, as a pointer moving over a few pixels does.
+            offset = offset == 0.25f ? 0.5f : 0.25f;
+            if (!script.MoveKeys(script.Selection(), offset, 0.0f))
+                state.SkipWithError("the move was refused");
+            script.Sequencer()->SubscribeChannels();
+        }
+        script.CancelGesture();
+    }
+    QD_DestroySync();
+}
+BENCHMARK(KeyDragStep)->Unit(benchmark::kMicrosecond);
 } // namespace

@@ -115,7 +115,7 @@ int LM1_RunDevMode(const LM1_DevOptions& options)
         case QP_InputType::Key:
             // Keys typed into the panel's filter are the filter's.
             if (!gui || !gui->WantsKeyboard())
-                session.Press(event.key, event.shift);
+                session.Press(event.key, event.shift, event.ctrl);
             continue;
         case QP_InputType::Resized:
             // The scene targets keep the start size; the composition stretches them.

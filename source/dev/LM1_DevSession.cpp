@@ -21,6 +21,7 @@ LM1_DevSession::LM1_DevSession(LM1_Demo& runningDemo, float start, const std::st
     : demo(runningDemo), startBeat(start > 0.0f ? start : 0.0f), clock(QD_GetSync(), QA_GetAudio()), transport(clock),
       cues(cueFile)
 {
+    panel.SetLaneEditor(&laneEditor);
 }
 
 bool LM1_DevSession::PressPanelKey(QP_Key key)
@@ -59,14 +60,32 @@ void LM1_DevSession::ReportSeek(std::uint32_t seeksBefore, const char* how)
         QC_INFO("Moved to beat %.2f (%s).", static_cast<double>(clock.GetBeat()), how);
 }
 
-void LM1_DevSession::Press(QP_Key key, bool shift)
+bool LM1_DevSession::PressEditKey(QP_Key key, bool shift, bool ctrl)
+{
+    if (!panelShown)
+        return false;
+    const std::string script = keyEditor.SelectedScript();
+    if (key == QP_Key::Delete || key == QP_Key::Backspace) {
+        if (keyEditor.DeleteSelected())
+            QC_INFO("Keys deleted (%s).", script.c_str());
+        return true;
+    }
+    if (!ctrl || (key != QP_Key::Z && key != QP_Key::Y))
+        return false;
+    const bool redo = key == QP_Key::Y || shift;
+    if (redo ? keyEditor.Redo() : keyEditor.Undo())
+        QC_INFO("%s (%s).", redo ? "Redone" : "Undone", script.c_str());
+    return true;
+}
+
+void LM1_DevSession::Press(QP_Key key, bool shift, bool ctrl)
 {
     if (key == QP_Key::F1) {
         statisticsShown = !statisticsShown;
         QC_INFO("Statistics %s.", statisticsShown ? "shown" : "hidden");
         return;
     }
-    if (PressPanelKey(key))
+    if (PressEditKey(key, shift, ctrl) || PressPanelKey(key))
         return;
     const std::uint32_t seeks = transport.SeekCount();
     const bool wasPaused = clock.IsPaused();
@@ -213,6 +232,8 @@ const LM1_DevLaneScript& LM1_DevSession::ScriptOf(QD_SequencerAsset* asset, Scri
 void LM1_DevSession::UpdateLanes()
 {
     const std::int32_t scene = demo.CurrentScene();
+    keyEditor.Follow(demo.Timeline());
+    keyEditor.Follow(demo.PartScript(scene));
     const LM1_DevLaneScript& timeline = ScriptOf(demo.Timeline(), timelineScriptSeen);
     const LM1_DevLaneScript& part = ScriptOf(demo.PartScript(scene), partScriptSeen);
     lanes.SetScripts(timeline, part, scene);

@@ -17,11 +17,14 @@
 // through the GUI overlay the entry point hands over (SetGui; none in headless tests, where the
 // panel's state still follows the keys). F makes the panel follow the playhead, C sets or
 // removes a cue point at the playhead and [ / ] jump to the cue before / after it; the cues are
-// kept in the file the session was given.
+// kept in the file the session was given. The lanes' keys are edited in place (LM1_DevKeyEditor),
+// written back into the scripts.
 
 #include "LM1_Demo.h"
 #include "LM1_DevMusicClock.h"
 #include "LM1_DevCuePoints.h"
+#include "LM1_DevKeyEditor.h"
+#include "LM1_DevLaneEditor.h"
 #include "LM1_DevLanes.h"
 #include "LM1_DevOverlay.h"
 #include "LM1_DevTimelinePanel.h"
@@ -42,9 +45,10 @@ public:
     LM1_DevSession(const LM1_DevSession&) = delete;
     LM1_DevSession& operator=(const LM1_DevSession&) = delete;
 
-    // F1 toggles the statistics, Tab the panel; F, C, [ and ] are the panel's; the transport
-    // takes its keys; others are ignored.
-    void Press(QP_Key key, bool shift);
+    // F1 toggles the statistics, Tab the panel; F, C, [ and ] are the panel's, and while it is
+    // shown so are Delete and Backspace (the selected keys) and Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y
+    // (undo, redo); the transport takes its keys; others are ignored.
+    void Press(QP_Key key, bool shift, bool ctrl = false);
     // The overlay the panel is drawn with (null: the panel is not drawn).
     void SetGui(QP_GuiOverlay* overlay) { gui = overlay; }
     void Render(std::uint32_t width, std::uint32_t height);
@@ -57,6 +61,7 @@ public:
     LM1_DevTimelinePanel& Panel() { return panel; }
     const LM1_DevLanes& Lanes() const { return lanes; }
     const LM1_DevCuePoints& Cues() const { return cues; }
+    LM1_DevKeyEditor& KeyEditor() { return keyEditor; }
     const std::vector<LM1_SceneRange>& SceneRanges() const { return sceneRanges; }
     LM1_DevMusicClock& Clock() { return clock; }
     // The texts drawn by the last Render ("" when not drawn).
@@ -69,6 +74,7 @@ private:
     void FollowMusic();
     void DrawOverlay(std::uint32_t width, std::uint32_t height);
     bool PressPanelKey(QP_Key key);
+    bool PressEditKey(QP_Key key, bool shift, bool ctrl);
     void UpdateLanes();
     void DrawPanel(std::uint32_t width, std::uint32_t height);
     void ReportSeek(std::uint32_t seeksBefore, const char* how);
@@ -89,6 +95,8 @@ private:
     LM1_DevOverlay overlay;
     LM1_DevTimelinePanel panel;
     LM1_DevLanes lanes;
+    LM1_DevKeyEditor keyEditor;
+    LM1_DevLaneEditor laneEditor{keyEditor};
     LM1_DevCuePoints cues;
     QP_GuiOverlay* gui = nullptr;
     std::vector<LM1_SceneRange> sceneRanges;

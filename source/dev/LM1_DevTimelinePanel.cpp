@@ -134,11 +134,11 @@ void LM1_DevTimelinePanel::Draw(const LM1_DevPanelFrame& frame, LM1_DevTransport
     if (following)
         view.Follow(frame.beat);
 
-    DrawHeader(frame, transport, lanes);
     Area ruler{top + kHeaderHeight, kRulerHeight};
     Area wave{ruler.top + ruler.height, kWaveformHeight};
     Area scenes{wave.top + wave.height, kSceneHeight};
     Area laneArea{scenes.top + scenes.height, static_cast<float>(frame.height) - (scenes.top + scenes.height)};
+    DrawHeader(frame, transport, lanes, ImGui::GetIO().MousePos.y >= laneArea.top);
     DrawWaveform(frame, wave);
     DrawScenes(frame, scenes);
     TakeWheelAndPan("music and scenes", Area{wave.top, wave.height + scenes.height});
@@ -158,7 +158,7 @@ void LM1_DevTimelinePanel::Draw(const LM1_DevPanelFrame& frame, LM1_DevTransport
 // --- header ----------------------------------------------------------------------------------
 
 void LM1_DevTimelinePanel::DrawHeader(const LM1_DevPanelFrame& frame, const LM1_DevTransport& transport,
-                                      LM1_DevLanes& lanes)
+                                      LM1_DevLanes& lanes, bool overLanes)
 {
     ImGui::SetCursorPos(ImVec2(6.0f, 3.0f));
     ImGui::SetNextItemWidth(kGutter - 12.0f);
@@ -171,8 +171,12 @@ void LM1_DevTimelinePanel::DrawHeader(const LM1_DevPanelFrame& frame, const LM1_
                   static_cast<double>(frame.beat), frame.paused ? "paused" : "playing", SpeedText(frame.slowdown),
                   transport.IsLooping() ? "  loop" : "", following ? "  follow" : "");
     ImGui::TextUnformatted(state);
+    if (laneEditor && !laneEditor->StateText().empty()) {
+        ImGui::SameLine();
+        ImGui::TextColored(ImVec4(0.45f, 0.8f, 1.0f, 1.0f), "%s", laneEditor->StateText().c_str());
+    }
     ImGui::SetCursorPos(ImVec2(6.0f, kHeaderHeight - ImGui::GetTextLineHeight() - 3.0f));
-    ImGui::TextColored(ImVec4(0.6f, 0.6f, 0.65f, 1.0f), "%s", HelpLine);
+    ImGui::TextColored(ImVec4(0.6f, 0.6f, 0.65f, 1.0f), "%s", laneEditor && overLanes ? EditHelpLine : HelpLine);
 }
 
 // --- ruler -----------------------------------------------------------------------------------
@@ -314,15 +318,19 @@ void LM1_DevTimelinePanel::DrawLanes(const LM1_DevPanelFrame& frame, LM1_DevLane
         // Only the lanes in sight cost anything.
         if (lane.top + lane.height < area.top || lane.top > area.top + area.height)
             continue;
-        DrawLane(frame, shown[i], lane);
+        const LM1_DevLanePlace place = DrawLane(frame, shown[i], lane);
         ImGui::SetCursorScreenPos(ImVec2(0.0f, lane.top));
         ImGui::PushID(static_cast<int>(i));
         if (ImGui::InvisibleButton("name", ImVec2(kGutter, kLaneHeight))) {
             pinRequest = shown[i].script;
             pinChannel = shown[i].channelNumber;
         }
+        if (laneEditor)
+            laneEditor->Lane(view, shown[i], place);
         ImGui::PopID();
     }
+    if (laneEditor)
+        laneEditor->EndLanes();
     ImGui::SetCursorScreenPos(ImVec2(0.0f, firstTop + static_cast<float>(shown.size()) * kLaneHeight));
     ImGui::Dummy(ImVec2(1.0f, 1.0f));
     TakeWheelAndPan("curves", Area{area.top, area.height});
@@ -331,7 +339,7 @@ void LM1_DevTimelinePanel::DrawLanes(const LM1_DevPanelFrame& frame, LM1_DevLane
         lanes.TogglePin(pinRequest, pinChannel);
 }
 
-void LM1_DevTimelinePanel::DrawLane(const LM1_DevPanelFrame& frame, const LM1_DevLane& lane, Area area)
+LM1_DevLanePlace LM1_DevTimelinePanel::DrawLane(const LM1_DevPanelFrame& frame, const LM1_DevLane& lane, Area area)
 {
     ImDrawList* draw = ImGui::GetWindowDrawList();
     const float right = view.Left() + view.Width();
@@ -386,6 +394,7 @@ void LM1_DevTimelinePanel::DrawLane(const LM1_DevPanelFrame& frame, const LM1_De
                                                  : area.top + area.height * 0.5f;
         draw->AddQuadFilled(ImVec2(x, y - 3.5f), ImVec2(x + 3.5f, y), ImVec2(x, y + 3.5f), ImVec2(x - 3.5f, y), kKey);
     }
+    return LM1_DevLanePlace{area.top, area.height, base, span, 3.0f};
 }
 
 // --- pointer ---------------------------------------------------------------------------------
@@ -397,7 +406,12 @@ void LM1_DevTimelinePanel::TakeWheelAndPan(const char* id, Area area)
     ImGui::SetCursorScreenPos(ImVec2(view.Left(), area.top));
     ImGui::InvisibleButton(id, ImVec2(std::max(1.0f, view.Width()), std::max(1.0f, area.height)));
     const ImGuiIO& io = ImGui::GetIO();
-    if (ImGui::IsItemHovered() && io.MouseWheel != 0.0f)
+    // The lanes' key editing puts items of its own over the strip first: the wheel zooms over
+    // them too.
+    const bool overStrip = ImGui::IsWindowHovered(ImGuiHoveredFlags_AllowWhenBlockedByActiveItem) &&
+                           io.MousePos.x >= view.Left() && io.MousePos.y >= area.top &&
+                           io.MousePos.y < area.top + area.height;
+    if (overStrip && io.MouseWheel != 0.0f)
         view.ZoomAround(io.MousePos.x, io.MouseWheel > 0.0f ? kZoomStep : 1.0f / kZoomStep);
     if (ImGui::IsItemActive() && io.MouseDelta.x != 0.0f) {
         view.PanByPixels(io.MouseDelta.x);

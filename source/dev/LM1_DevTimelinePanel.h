@@ -12,9 +12,11 @@
 //
 // Pointer: a click or drag on the ruler seeks (the picture and the music follow), Shift and a
 // drag on the ruler loops the range dragged; the wheel zooms around the pointer, a drag below the
-// ruler pans; a click on a lane's name pins it. F makes the view follow the playhead.
+// ruler pans (in the lanes, once a lane editor is set, a drag edits keys: LM1_DevLaneEditor); a
+// click on a lane's name pins it. F makes the view follow the playhead.
 
 #include "LM1_DevBeatView.h"
+#include "LM1_DevLaneEditor.h"
 #include "LM1_DevLanes.h"
 #include "LM1_DevTimeline.h"
 #include "LM1_DevTransport.h"
@@ -48,6 +50,10 @@ public:
     static constexpr const char* HelpLine =
         "Tab panel   click/drag ruler: seek   Shift+drag ruler: loop range   wheel: zoom   drag: pan   "
         "F follow   S speed   C cue   [ ] cues   L loop scene   click a name: pin";
+    // In its place while the pointer is over the lanes and keys can be edited.
+    static constexpr const char* EditHelpLine =
+        "keys: click, Shift+click, box: select   drag: move (Ctrl: 1/16 beat, Alt: free)   double-click: add   "
+        "Del: delete   right button: value, kind, rate   Ctrl+Z undo   Ctrl+Shift+Z / Ctrl+Y redo";
 
     LM1_DevTimelinePanel();
 
@@ -56,6 +62,9 @@ public:
     // Takes a finished waveform (each frame, before Draw).
     void Poll();
     const QC_Ptr<LM1_DevWaveform>& Waveform() const { return waveform; }
+
+    // Key editing in the lanes (null: the lanes are only shown).
+    void SetLaneEditor(LM1_DevLaneEditor* editor) { laneEditor = editor; }
 
     void ToggleFollow() { following = !following; }
     bool IsFollowing() const { return following; }
@@ -74,15 +83,18 @@ private:
         float height = 0.0f;
     };
 
-    void DrawHeader(const LM1_DevPanelFrame& frame, const LM1_DevTransport& transport, LM1_DevLanes& lanes);
+    void DrawHeader(const LM1_DevPanelFrame& frame, const LM1_DevTransport& transport, LM1_DevLanes& lanes,
+                    bool overLanes);
     void DrawRuler(const LM1_DevPanelFrame& frame, LM1_DevTransport& transport, Area area);
     void DrawWaveform(const LM1_DevPanelFrame& frame, Area area);
     void DrawScenes(const LM1_DevPanelFrame& frame, Area area);
     void DrawLanes(const LM1_DevPanelFrame& frame, LM1_DevLanes& lanes, Area area);
-    void DrawLane(const LM1_DevPanelFrame& frame, const LM1_DevLane& lane, Area area);
+    // Returns how the lane's values were scaled.
+    LM1_DevLanePlace DrawLane(const LM1_DevPanelFrame& frame, const LM1_DevLane& lane, Area area);
     void TakeWheelAndPan(const char* id, Area area);
 
     LM1_DevBeatView view;
+    LM1_DevLaneEditor* laneEditor = nullptr;
     bool following = true;
     QC_Ptr<LM1_DevWaveform> waveform;
     QC_Ptr<LM1_DevWaveformJob> building;

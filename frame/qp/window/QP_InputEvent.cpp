@@ -37,6 +37,14 @@ QP_Key KeyOf(SDL_Keycode code)
         return QP_Key::BracketLeft;
     case SDLK_RIGHTBRACKET:
         return QP_Key::BracketRight;
+    case SDLK_z:
+        return QP_Key::Z;
+    case SDLK_y:
+        return QP_Key::Y;
+    case SDLK_DELETE:
+        return QP_Key::Delete;
+    case SDLK_BACKSPACE:
+        return QP_Key::Backspace;
     default:
         return QP_Key::Other;
     }
@@ -73,6 +81,7 @@ QP_InputEvent QP_PollInputEvent()
             result.type = QP_InputType::Key;
             result.key = KeyOf(event.key.keysym.sym);
             result.shift = (event.key.keysym.mod & KMOD_SHIFT) != 0;
+            result.ctrl = (event.key.keysym.mod & KMOD_CTRL) != 0;
         }
         break;
     default:

@@ -19,7 +19,7 @@ enum class QP_InputType
 {
     None,    // no event was waiting
     Quit,    // Escape was pressed or a window was closed
-    Key,     // a key was pressed (key, shift)
+    Key,     // a key was pressed (key, shift, ctrl)
     Resized, // the window's client area changed size (width, height)
     Other,   // some other event, handled
 };
@@ -41,6 +41,10 @@ enum class QP_Key
     S,
     BracketLeft,
     BracketRight,
+    Z,
+    Y,
+    Delete,
+    Backspace,
 };
 
 struct QP_InputEvent
@@ -48,6 +52,7 @@ struct QP_InputEvent
     QP_InputType type = QP_InputType::None;
     QP_Key key = QP_Key::Other;
     bool shift = false;
+    bool ctrl = false;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
 };

@@ -509,3 +509,45 @@ TEST_F(LM1_DevSessionTest, TabDrawsTheTimelinePanelOverTheLowerPartOfTheLivePict
     EXPECT_TRUE(Near(lower(), 0, 0, 255)) << Describe(lower());
     session->SetGui(nullptr);
 }
+
+TEST_F(LM1_DevSessionTest, TheEditingKeysActOnThePanelsSelectionAndTheNextFrameShowsTheEdit)
+{
+    StartSession();
+    std::unique_ptr<QP_GuiOverlay> gui(QP_GuiOverlay::Create(nullptr));
+    ASSERT_TRUE(gui);
+    session->SetGui(gui.get());
+    const std::string timeline = dir.File("scene.qcs");
+    LM1_DevKeyEditor& keys = session->KeyEditor();
+    // Hidden, the panel edits nothing: the scripts are not even followed.
+    session->Press(QP_Key::Delete, false);
+    Frame();
+    EXPECT_EQ(keys.Document("scene.qcs"), nullptr);
+
+    session->Press(QP_Key::Tab, false);
+    Frame();
+    ASSERT_NE(keys.Document("scene.qcs"), nullptr);
+    ASSERT_EQ(session->SceneRanges().size(), 3u);
+    keys.Select("scene.qcs", {10, 1}, false); // 16:205, the second scene
+    session->Press(QP_Key::Delete, false);
+    const std::string deleted = ReadBytes(timeline);
+    EXPECT_EQ(deleted.find("16:205"), std::string::npos) << deleted;
+    Frame();
+    EXPECT_EQ(session->SceneRanges().size(), 2u) << "the timeline's new sequencer, on the next frame";
+
+    session->Press(QP_Key::Z, false); // no Ctrl: not an undo
+    EXPECT_EQ(ReadBytes(timeline), deleted);
+    session->Press(QP_Key::Z, false, true);
+    EXPECT_EQ(ReadBytes(timeline), kTimeline);
+    Frame();
+    EXPECT_EQ(session->SceneRanges().size(), 3u);
+    session->Press(QP_Key::Y, false, true);
+    EXPECT_EQ(ReadBytes(timeline), deleted);
+    session->Press(QP_Key::Z, false, true);
+    session->Press(QP_Key::Z, true, true);
+    EXPECT_EQ(ReadBytes(timeline), deleted) << "Ctrl+Shift+Z redoes";
+
+    session->Press(QP_Key::Tab, false);
+    session->Press(QP_Key::Z, false, true);
+    EXPECT_EQ(ReadBytes(timeline), deleted) << "the panel hidden, Ctrl+Z is not its";
+    session->SetGui(nullptr);
+}
