@@ -29,6 +29,14 @@ float OnGridTowardStart(float grabbedBeat, float offset, float step)
 }
 } // namespace
 
+float LM1_DevKeyEditor::RoundValueOffset(float offset, float valuesPerPixel)
+{
+    if (!(valuesPerPixel > 0.0f) || !std::isfinite(valuesPerPixel) || !std::isfinite(offset))
+        return offset;
+    const double step = std::pow(10.0, std::floor(std::log10(static_cast<double>(valuesPerPixel))));
+    return static_cast<float>(std::round(offset / step) * step);
+}
+
 float LM1_DevKeyEditor::GridStep(LM1_DevSnap snap)
 {
     switch (snap) {

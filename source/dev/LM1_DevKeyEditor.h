@@ -38,6 +38,9 @@ class LM1_DevKeyEditor
 public:
     // The grid a snap names, in beats (0 for none).
     static float GridStep(LM1_DevSnap snap);
+    // A dragged value offset on the decimal step just finer than one pixel's worth, so that a
+    // drag writes 0.157 rather than 0.1566754 and still moves with every pixel.
+    static float RoundValueOffset(float offset, float valuesPerPixel);
 
     // Opens the asset's script on first sight; afterwards takes up the file again whenever the
     // asset has loaded again (another editor's save wins; our own write changes nothing).

@@ -195,7 +195,7 @@ void LM1_DevLaneEditor::FollowPress()
     }
     if (!press.dragging)
         return;
-    const float valueOffset = -dy * press.valuesPerPixel;
+    const float valueOffset = LM1_DevKeyEditor::RoundValueOffset(-dy * press.valuesPerPixel, press.valuesPerPixel);
     const float taken = keys.Drag(press.grabbedBeat, dx * press.beatsPerPixel, valueOffset, SnapOfModifiers());
     ImGui::SetTooltip("beat %.4g  (%+.4g)  value %+.4g", static_cast<double>(press.grabbedBeat + taken),
                       static_cast<double>(taken), static_cast<double>(valueOffset));

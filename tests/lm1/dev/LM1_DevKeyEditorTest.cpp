@@ -155,3 +155,13 @@ TEST_F(LM1_DevKeyEditorTest, TheLaneMenusEditsAndBadInputRefused)
         ASSERT_TRUE(editor.Undo());
     EXPECT_EQ(ReadBytes(path), kScript);
 }
+
+// A dragged value moves on the decimal step finer than a pixel, so what is written stays short.
+TEST(LM1_DevKeyEditorValueTest, ADraggedValueIsRoundedToTheDecimalStepBelowAPixel)
+{
+    EXPECT_FLOAT_EQ(LM1_DevKeyEditor::RoundValueOffset(0.0466754f, 0.0021f), 0.047f);
+    EXPECT_FLOAT_EQ(LM1_DevKeyEditor::RoundValueOffset(-12.3456f, 0.5f), -12.3f);
+    EXPECT_FLOAT_EQ(LM1_DevKeyEditor::RoundValueOffset(0.0021f, 0.0021f), 0.002f) << "one pixel still moves";
+    EXPECT_FLOAT_EQ(LM1_DevKeyEditor::RoundValueOffset(0.37f, 0.0f), 0.37f) << "a flat lane has no scale";
+    EXPECT_FLOAT_EQ(LM1_DevKeyEditor::RoundValueOffset(0.37f, std::nanf("")), 0.37f);
+}
