@@ -3,7 +3,8 @@
 #   ./test.sh           build/       (release with debug info)
 #   ./test.sh --asan    build-asan/  (AddressSanitizer + UndefinedBehaviorSanitizer)
 #   ./test.sh --tsan    build-tsan/  (ThreadSanitizer)
-# Extra arguments after the mode go to ctest (for example: ./test.sh -L seq).
+# Extra arguments after the mode go to ctest (for example: ./test.sh -L seq); without any, every
+# suite runs but the soak runs (./test.sh -L soak runs those).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -21,6 +22,8 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 # The driver suppressions reach every test and every program a test starts.
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/support/tsan-driver.supp}"
+# The soak runs take minutes: left out unless asked for (./test.sh -L soak).
+[ $# -gt 0 ] || set -- -LE soak
 log="$build_dir/ctest-output.log"
 if ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" --output-log "$log" "$@"; then
     exit 0

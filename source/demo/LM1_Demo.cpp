@@ -184,11 +184,12 @@ void LM1_Demo::Render()
     const std::int32_t selector = ChannelInt(*timeline, kSceneSelectorChannel);
     const std::int32_t scene = ChannelInt(*timeline, selector);
 
-    if (run == 0) {
-        // The main loop still presents this frame, then ends.
-        running = false;
+    // The flag follows the script: the main loop ends at the first frame that reads 0 (it still
+    // presents that frame), so there the end is final; a workbench that keeps calling draws again
+    // as soon as the channel reads anything else, as after a half-finished save of the timeline.
+    running = run != 0;
+    if (!running)
         return;
-    }
     if (scene != currentScene)
         ChangeScene(scene, transition);
 

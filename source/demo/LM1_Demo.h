@@ -57,6 +57,7 @@ public:
     // painter draws every scene.
     void Init(std::int32_t width, std::int32_t height, LM1_ScenePainter painter = nullptr);
 
+    // False from a frame whose run channel read 0 until one reads it otherwise (or RestartScene).
     bool IsRunning() const { return running; }
 
     // Once per frame, first: reads the tick count and, when a whole second has passed since the

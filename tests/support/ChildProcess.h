@@ -70,6 +70,8 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool Started() const { return pid > 0; }
+    // For reading the program's figures from /proc while it runs.
+    pid_t Pid() const { return pid; }
     bool Exited() { return Wait(std::chrono::milliseconds(0)); }
 
     // Waits for the program to end; false (and the program killed) when it is still running

@@ -316,7 +316,8 @@ public:
 
 TEST_F(LM1_DemoTimelineTest, TheRunChannelAtZeroEndsAfterOneMorePresent)
 {
-    StartDemo("1 = 0;\n2 = constant(0:1, 3:0, 1000:0);\n3 = 10;\n10 = 101;\n");
+    // The channel comes back to 1 a beat later: the end is final all the same.
+    StartDemo("1 = 0;\n2 = constant(0:1, 3:0, 4:1, 1000:1);\n3 = 10;\n10 = 101;\n");
     TimelineSteps steps(*demo);
     LM1_RunMainLoop(steps);
     EXPECT_FALSE(demo->IsRunning());

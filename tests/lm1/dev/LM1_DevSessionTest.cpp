@@ -551,3 +551,49 @@ TEST_F(LM1_DevSessionTest, TheEditingKeysActOnThePanelsSelectionAndTheNextFrameS
     EXPECT_EQ(ReadBytes(timeline), deleted) << "the panel hidden, Ctrl+Z is not its";
     session->SetGui(nullptr);
 }
+
+TEST_F(LM1_DevSessionTest, ARunChannelAtZeroStopsTheDrawingOnlyWhileItReadsZero)
+{
+    StartSession();
+    session->Press(QP_Key::Space, false);
+    session->Clock().SetBeat(8.0f);
+    Frame();
+    ASSERT_TRUE(Near(Picture(), 0, 0, 255)) << Describe(Picture());
+    const std::uint32_t seeks = session->Transport().SeekCount();
+
+    // A save cut short after its first line: the run channel is gone, so it reads 0.
+    QD_SequencerAsset* timeline = demo->Timeline();
+    QC_Ptr<QD_Sequencer> before = timeline->GetCurrent();
+    SaveAtomically(dir.File("scene.qcs"), "1 = 1;\n");
+    ASSERT_TRUE(FramesUntil([&] { return timeline->GetCurrent() != before; }));
+    Frame();
+    EXPECT_FALSE(demo->IsRunning());
+    EXPECT_TRUE(Near(Picture(), 0, 0, 0)) << "drawing past the end of the run: " << Describe(Picture());
+
+    // Saved back whole: the picture comes back without a seek, at the beat it was at.
+    before = timeline->GetCurrent();
+    SaveAtomically(dir.File("scene.qcs"), kTimeline);
+    ASSERT_TRUE(FramesUntil([&] { return timeline->GetCurrent() != before; }));
+    Frame();
+    EXPECT_TRUE(demo->IsRunning());
+    EXPECT_TRUE(Near(Picture(), 0, 0, 255)) << "the picture stayed black: " << Describe(Picture());
+    EXPECT_FLOAT_EQ(QD_GetSync()->GetBeat(), 8.0f);
+    EXPECT_EQ(session->Transport().SeekCount(), seeks);
+
+    // A script whose run reads 0 for one beat: black inside it, drawing on either side.
+    before = timeline->GetCurrent();
+    SaveAtomically(dir.File("scene.qcs"), "1 = 1;\n2 = constant(0:1, 10:0, 11:1, 64:0, 1000:0);\n3 = 10;\n"
+                                          "10 = constant(0:101, 16:205, 1000:205);\n");
+    ASSERT_TRUE(FramesUntil([&] { return timeline->GetCurrent() != before; }));
+    for (const float beat : {9.5f, 10.5f, 11.5f, 17.0f}) {
+        session->Clock().SetBeat(beat);
+        Frame();
+        const bool inside = beat > 10.0f && beat < 11.0f;
+        EXPECT_EQ(demo->IsRunning(), !inside) << "beat " << beat;
+        const QrPixel picture = Picture();
+        if (inside)
+            EXPECT_TRUE(Near(picture, 0, 0, 0)) << "beat " << beat << ": " << Describe(picture);
+        else
+            EXPECT_TRUE(Near(picture, 0, beat < 16.0f ? 0 : 255, beat < 16.0f ? 255 : 0)) << "beat " << beat << ": " << Describe(picture);
+    }
+}

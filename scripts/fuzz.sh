@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets of tests/fuzz with clang in build-fuzz/ and runs each on its seeds:
+#   scripts/fuzz.sh [SECONDS [TARGET...]]     60 s for each of the five targets unless given
+# Each target fuzzes for SECONDS from its seeds and a corpus of its own, build-fuzz/corpus/TARGET,
+# which later runs go on growing. (The kept crashers, tests/fuzz/crashers, are replayed by the
+# test suites: some crash the HLSL front end itself, which only the workbench's compiler process
+# contains.) A crash, a leak, a sanitiser finding or an input that runs 30 s fails the run: the
+# input is printed (hex) with the command that replays it, and the exit code is 1.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+seconds="${1:-60}"
+if [ $# -gt 0 ]; then shift; fi
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(shader_parser shader_compile sequencer_script ogg_loader png_loader)
+
+./scripts/install-deps.sh packages.txt packages-fuzz.txt
+build_dir=build-fuzz
+cmake -S . -B "$build_dir" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVC_FUZZ=ON >/dev/null
+cmake --build "$build_dir" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
+
+# The options each target's inputs want (the sizes its format needs, a dictionary).
+TargetOptions()
+{
+    case "$1" in
+        shader_compile) echo "-max_len=4096" ;;
+        ogg_loader) echo "-max_len=16384" ;;
+        png_loader) echo "-max_len=65536 -dict=tests/fuzz/png_loader.dict" ;;
+    esac
+}
+
+# Prints what libFuzzer kept of a failing run: its last lines and each input it saved.
+ReportFailure()
+{
+    local name="$1" log="$2" artifacts="$3" program="$4" options="$5"
+    echo "fuzz_$name FAILED; the end of its output ($log):"
+    tail -n 60 "$log"
+    local input
+    for input in "$artifacts"*; do
+        [ -f "$input" ] || continue
+        echo "input $input ($(stat -c %s "$input") bytes), replayed by: $program $options $input"
+        od -A x -t x1z -v "$input" | head -n 256
+    done
+}
+
+failed=()
+for name in "${targets[@]}"; do
+    program="$build_dir/fuzz_$name"
+    options="$(TargetOptions "$name")"
+    corpus="$build_dir/corpus/$name"
+    artifacts="$build_dir/artifacts/$name/"
+    log="$build_dir/fuzz_$name.log"
+    rm -rf "$artifacts"
+    mkdir -p "$corpus" "$artifacts"
+
+    # shellcheck disable=SC2086 # the options are separate words
+    if ! "$program" $options -max_total_time="$seconds" -timeout=30 -close_fd_mask=2 -print_final_stats=1 \
+        -artifact_prefix="$artifacts" "$corpus" "tests/fuzz/seeds/$name" >"$log" 2>&1; then
+        ReportFailure "$name" "$log" "$artifacts" "$program" "$options"
+        failed+=("$name")
+        continue
+    fi
+    executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
+    echo "fuzz_$name: ${executions:-?} executions in ${seconds} s, corpus of $(find "$corpus" -type f | wc -l) inputs"
+done
+
+if [ ${#failed[@]} -gt 0 ]; then
+    echo "fuzzing failed: ${failed[*]}"
+    exit 1
+fi
