@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets of tests/fuzz with clang in build-fuzz/ and runs each on its seeds:
 #   scripts/fuzz.sh [SECONDS [TARGET...]]     60 s for each of the five targets unless given
+#   VC_FUZZ_RUNS=1 scripts/fuzz.sh 120        the fixed run CI makes (see below)
 # Each target fuzzes for SECONDS from its seeds and a corpus of its own, build-fuzz/corpus/TARGET,
-# which later runs go on growing. (The kept crashers, tests/fuzz/crashers, are replayed by the
+# which later runs go on growing. With VC_FUZZ_RUNS set, each target instead makes a fixed number
+# of executions from a fixed random seed (SECONDS only bounding it): the same inputs on every
+# machine, so that CI fails for a change of ours and not for the luck of the draw; the count
+# multiplies each target's own (about half a minute of work each here). (The kept crashers, tests/fuzz/crashers, are replayed by the
 # test suites: some crash the HLSL front end itself, which only the workbench's compiler process
 # contains.) A crash, a leak, a sanitiser finding or an input that runs 30 s fails the run: the
 # input is printed (hex) with the command that replays it, and the exit code is 1.
@@ -30,6 +34,18 @@ TargetOptions()
     esac
 }
 
+# The executions of the fixed run, per target: about 30 s of each on a 2-core machine.
+TargetRuns()
+{
+    case "$1" in
+        shader_parser) echo 30000 ;;
+        shader_compile) echo 6000 ;;
+        sequencer_script) echo 200000 ;;
+        ogg_loader) echo 20000 ;;
+        png_loader) echo 1000000 ;;
+    esac
+}
+
 # Prints what libFuzzer kept of a failing run: its last lines and each input it saved.
 ReportFailure()
 {
@@ -49,11 +65,18 @@ for name in "${targets[@]}"; do
     program="$build_dir/fuzz_$name"
     options="$(TargetOptions "$name")"
     corpus="$build_dir/corpus/$name"
+    if [ -n "${VC_FUZZ_RUNS:-}" ]; then
+        # A fresh corpus too: what earlier runs kept would change the inputs.
+        corpus="$build_dir/corpus-fixed/$name"
+        rm -rf "$corpus"
+        options="$options -seed=1 -runs=$(( $(TargetRuns "$name") * VC_FUZZ_RUNS ))"
+    fi
     artifacts="$build_dir/artifacts/$name/"
     log="$build_dir/fuzz_$name.log"
     rm -rf "$artifacts"
     mkdir -p "$corpus" "$artifacts"
 
+    started=$SECONDS
     # shellcheck disable=SC2086 # the options are separate words
     if ! "$program" $options -max_total_time="$seconds" -timeout=30 -close_fd_mask=2 -print_final_stats=1 \
         -artifact_prefix="$artifacts" "$corpus" "tests/fuzz/seeds/$name" >"$log" 2>&1; then
@@ -62,7 +85,7 @@ for name in "${targets[@]}"; do
         continue
     fi
     executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
-    echo "fuzz_$name: ${executions:-?} executions in ${seconds} s, corpus of $(find "$corpus" -type f | wc -l) inputs"
+    echo "fuzz_$name: ${executions:-?} executions in $((SECONDS - started)) s, corpus of $(find "$corpus" -type f | wc -l) inputs"
 done
 
 if [ ${#failed[@]} -gt 0 ]; then
