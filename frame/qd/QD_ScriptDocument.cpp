@@ -559,11 +559,13 @@ float QD_ScriptDocument::LimitBeatOffset(const std::vector<QD_KeyRef>& keys, flo
 {
     float lowest = -INFINITY;
     float highest = INFINITY;
-    for (const auto& [channel, indices] : GroupByChannel(keys)) {
-        const QD_ScriptChannel* spline = Channel(channel);
+    for (const auto& group : GroupByChannel(keys)) {
+        const QD_ScriptChannel* spline = Channel(group.first);
         if (!spline || spline->kind != QD_SCRIPT_SPLINE)
             continue;
         const std::vector<QD_SequencerKey>& splineKeys = spline->keys;
+        // A named reference: the lambda may not capture a structured binding in C++17.
+        const auto& indices = group.second;
         const auto moves = [&](std::size_t i) { return std::binary_search(indices.begin(), indices.end(), std::uint32_t(i)); };
         for (std::uint32_t index : indices) {
             if (index >= splineKeys.size())

@@ -62,6 +62,14 @@ bool HasLevel(const std::string& errors, const char* tag)
     return errors.find(tag) != std::string::npos;
 }
 
+// Runs cpack with one of its generators, the package made in folder.
+CommandRun MakePackage(const char* generator, const TempDir& folder)
+{
+    return RunIn(folder.Path().string(), std::string("'" VC_CPACK "' -G ") + generator +
+                                             " --config '" VC_BINARY_DIR "/CPackConfig.cmake' -B '" +
+                                             folder.Path().string() + "'");
+}
+
 // A prefix with the program in bin/: --version and two frames rendered from elsewhere, with the
 // quiet standard error; then --verbose.
 void ExpectTheInstalledDemoRuns(const std::filesystem::path& prefix)
@@ -173,9 +181,7 @@ TEST(LM1_InstallTest, TheInstalledTreeRunsFromAnyFolderAndTakesTheAssetsItIsGive
 TEST(LM1_InstallTest, TheReleaseArchiveUnpacksIntoOneFolderThatRunsWhereItLies)
 {
     TempDir packages;
-    const CommandRun pack = RunIn(packages.Path().string(),
-                           "'" VC_CPACK "' -G TGZ --config '" VC_BINARY_DIR "/CPackConfig.cmake' -B '" +
-                               packages.Path().string() + "'");
+    const CommandRun pack = MakePackage("TGZ", packages);
     ASSERT_EQ(pack.exitCode, 0) << pack.output << pack.errors;
     const std::string name = "velvet-cascade-" VC_VERSION "-linux-x86_64";
     ASSERT_TRUE(std::filesystem::is_regular_file(packages.File(name + ".tar.gz"))) << pack.output;
@@ -197,9 +203,7 @@ TEST(LM1_InstallTest, TheReleaseArchiveUnpacksIntoOneFolderThatRunsWhereItLies)
 TEST(LM1_InstallTest, TheDebianPackageCarriesItsNoticesAndPassesLintian)
 {
     TempDir packages;
-    const CommandRun pack = RunIn(packages.Path().string(),
-                                  "'" VC_CPACK "' -G DEB --config '" VC_BINARY_DIR "/CPackConfig.cmake' -B '" +
-                                      packages.Path().string() + "'");
+    const CommandRun pack = MakePackage("DEB", packages);
     ASSERT_EQ(pack.exitCode, 0) << pack.output << pack.errors;
     const std::string deb = packages.File("velvet-cascade_" VC_VERSION "_amd64.deb");
     ASSERT_TRUE(std::filesystem::is_regular_file(deb)) << pack.output;
