@@ -6,9 +6,9 @@
 # which later runs go on growing. With VC_FUZZ_RUNS set, each target instead makes a fixed number
 # of executions from a fixed random seed (SECONDS only bounding it): the same inputs on every
 # machine, so that CI fails for a change of ours and not for the luck of the draw; the count
-# multiplies each target's own (about half a minute of work each here). (The kept crashers, tests/fuzz/crashers, are replayed by the
-# test suites: some crash the HLSL front end itself, which only the workbench's compiler process
-# contains.) A crash, a leak, a sanitiser finding or an input that runs 30 s fails the run: the
+# multiplies each target's own (from a quarter of a minute to a minute and a half each here).
+# The kept crashers, tests/fuzz/crashers, are replayed by the test suites, not here: some crash the
+# HLSL front end itself, which only the workbench's compiler process contains. A crash, a leak, a sanitiser finding or an input that runs 30 s fails the run: the
 # input is printed (hex) with the command that replays it, and the exit code is 1.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -34,15 +34,16 @@ TargetOptions()
     esac
 }
 
-# The executions of the fixed run, per target: about 30 s of each on a 2-core machine.
+# The executions of the fixed run, per target. The compile chain's is the smallest: the HLSL front
+# end that it runs in-process has crashes of its own, which only longer random runs should hunt.
 TargetRuns()
 {
     case "$1" in
-        shader_parser) echo 30000 ;;
-        shader_compile) echo 6000 ;;
-        sequencer_script) echo 200000 ;;
-        ogg_loader) echo 20000 ;;
-        png_loader) echo 1000000 ;;
+        shader_parser) echo 120000 ;;
+        shader_compile) echo 12000 ;;
+        sequencer_script) echo 800000 ;;
+        ogg_loader) echo 60000 ;;
+        png_loader) echo 4000000 ;;
     esac
 }
 
