@@ -8,8 +8,9 @@
 # machine, so that CI fails for a change of ours and not for the luck of the draw; the count
 # multiplies each target's own (from a quarter of a minute to a minute and a half each here).
 # The kept crashers, tests/fuzz/crashers, are replayed by the test suites, not here: some crash the
-# HLSL front end itself, which only the workbench's compiler process contains. A crash, a leak, a sanitiser finding or an input that runs 30 s fails the run: the
-# input is printed (hex) with the command that replays it, and the exit code is 1.
+# HLSL front end itself, which only the workbench's compiler process contains. A crash, a leak, a
+# sanitiser finding or an input that runs 30 s fails the run: the input is printed (hex) with the
+# command that replays it, and the exit code is 1.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
