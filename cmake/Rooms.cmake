@@ -89,7 +89,7 @@ vc_room(lm1_startup source/startup USES qc qd qr USES_PRIVATE qa qu qp_sys qp_wi
 # in (source/startup/LM1_DataFolders).
 target_compile_definitions(lm1_startup PRIVATE
     VC_BUILD_FOLDER="${CMAKE_BINARY_DIR}" VC_SOURCE_FOLDER="${CMAKE_SOURCE_DIR}")
-vc_room(lm1_dev source/dev USES lm1_demo qp_window USES_PRIVATE lm1_startup qa qp_audio qp_sys)
+vc_room(lm1_dev source/dev USES lm1_demo qp_window USES_PRIVATE lm1_startup qa qp_audio qp_files qp_sys)
 vc_room(lm1_render source/render USES qc qa qp_media USES_PRIVATE lm1_demo lm1_kit lm1_startup qd qr qu qp_sys
         qp_window LIBRARIES lodepng ZLIB::ZLIB)
 vc_room(lm1_app source/app USES qc qr qp_window lm1_dev lm1_render USES_PRIVATE lm1_startup lm1_demo qa qd qu qp_sys

@@ -2,13 +2,14 @@
 
 #include "QC_File.h"
 #include "QC_Log.h"
+#include "QP_ReplaceFile.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 LM1_DevCuePoints::LM1_DevCuePoints(std::string filePath) : path(std::move(filePath))
@@ -86,18 +87,9 @@ void LM1_DevCuePoints::Save() const
 {
     if (path.empty())
         return;
-    // Written whole and renamed over the old file: a crash mid-write never loses the cues.
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        file << Text(beats);
-        if (!file.good()) {
-            QC_ERROR("%s: error: the cue points could not be written.", temporary.c_str());
-            return;
-        }
-    }
-    std::error_code error;
-    std::filesystem::rename(temporary, path, error);
-    if (error)
-        QC_ERROR("%s: error: the cue points could not be saved: %s", path.c_str(), error.message().c_str());
+    // Replaced in one step, as the scripts are: a crash mid-write never loses the cues.
+    const std::string text = Text(beats);
+    int error = 0;
+    if (!QP_ReplaceFile(path.c_str(), text.data(), text.size(), &error))
+        QC_ERROR("%s: error: the cue points could not be saved: %s", path.c_str(), std::strerror(error));
 }
