@@ -1,6 +1,8 @@
 #pragma once
 // What a long run must keep flat, read from /proc for this process or a child: resident memory,
-// open file descriptors and inotify watches.
+// open file descriptors and inotify watches. For this process also the bytes its allocator has
+// handed out and not had back, which - unlike the resident size - neither the allocator's free
+// fragments nor code that a GL driver compiles and keeps mapped can move.
 //
 //   const ProcessFigures before = ReadProcessFigures("self");   // or std::to_string(pid)
 //   ... hours of work ...
@@ -10,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include <malloc.h>
 #include <unistd.h>
 
 struct ProcessFigures
@@ -18,6 +21,8 @@ struct ProcessFigures
     int descriptors = -1;
     // Watches of every inotify instance the process holds.
     int inotifyWatches = -1;
+    // Only for "self": live allocations, small and mapped.
+    long heapInUseKiB = -1;
 };
 
 inline ProcessFigures ReadProcessFigures(const std::string& process)
@@ -44,6 +49,10 @@ inline ProcessFigures ReadProcessFigures(const std::string& process)
     if (!error) {
         figures.descriptors = descriptors;
         figures.inotifyWatches = watches;
+    }
+    if (process == "self") {
+        const struct mallinfo2 heap = mallinfo2();
+        figures.heapInUseKiB = static_cast<long>((heap.uordblks + heap.hblkhd) / 1024);
     }
     return figures;
 }
