@@ -255,8 +255,10 @@ double RunRenderOnce(const std::string& environment, double* wallMs = nullptr)
 {
     const std::filesystem::path out = std::filesystem::temp_directory_path() / ("vc-bench-render-" + std::to_string(getpid()));
     const std::filesystem::path log = out.string() + ".log";
-    const std::string command = "cd '" VC_SOURCE_DIR "' && " + environment + " '" + ProgramToTime() + "' --render '" +
-                                out.string() + "' --size 160x90 --fps 4 --to 0.5 2>'" + log.string() + "'";
+    // The data named, so that a program copied out of its build folder finds it too.
+    const std::string command = "cd '" VC_SOURCE_DIR "' && " + environment + " '" + ProgramToTime() +
+                                "' --assets '" VC_SOURCE_DIR "/assets' --render '" + out.string() +
+                                "' --size 160x90 --fps 4 --to 0.5 2>'" + log.string() + "'";
     const double wall = TimeCommand(command);
     if (wallMs)
         *wallMs = wall;

@@ -126,6 +126,10 @@ const char* EntryFault(const std::vector<std::uint8_t>& bytes, const std::string
     return nullptr;
 }
 
+// Far above any translation (a few hundred kB with its key): a larger file under an entry's
+// name is not read into memory, it is a bad entry.
+constexpr long kLargestEntry = 64l << 20;
+
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -133,7 +137,7 @@ bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes)
         return false;
     bool read = std::fseek(file, 0, SEEK_END) == 0;
     const long size = read ? std::ftell(file) : -1;
-    read = read && size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
+    read = read && size >= 0 && size <= kLargestEntry && std::fseek(file, 0, SEEK_SET) == 0;
     if (read) {
         bytes.resize(static_cast<std::size_t>(size));
         read = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
