@@ -16,7 +16,8 @@
 //                            turn about, the warm render above and a process that brings up
 //                            the headless device, presents one cleared 160 x 90 frame, reads it
 //                            back and ends (this program started again as the floor). Counters:
-//                            startup_ms and floor_ms (process wall times) and their ratio
+//                            startup_ms and floor_ms (process wall times) and their ratio,
+//                            startup_cpu_ms and floor_cpu_ms (their CPU times) and cpu_ratio
 //                            (VC_BENCH_PROGRAM names another velvet-cascade to time, an older
 //                            build for a before figure)
 //   StartUpShaders/cold|warm every .qcs shader of assets/ with both stages compiled (the
@@ -53,6 +54,7 @@
 #include <fstream>
 #include <new>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -226,20 +228,34 @@ std::string ProgramToTime()
     return named && named[0] ? named : VC_BINARY_DIR "/velvet-cascade";
 }
 
-// Milliseconds of wall time a shell command takes, -1 when it failed.
-double TimeCommand(const std::string& command)
+double ChildrenCpuMs()
 {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+// Milliseconds of wall time a shell command takes, -1 when it failed; the CPU time of its
+// processes (user and system, the shell's included) in *cpuMs. The CPU time is the steadier
+// figure on a machine that others share.
+double TimeCommand(const std::string& command, double* cpuMs = nullptr)
+{
+    const double cpuBefore = ChildrenCpuMs();
     const auto start = std::chrono::steady_clock::now();
     const int status = std::system(command.c_str());
     const std::chrono::duration<double, std::milli> taken = std::chrono::steady_clock::now() - start;
+    if (cpuMs)
+        *cpuMs = ChildrenCpuMs() - cpuBefore;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? taken.count() : -1.0;
 }
 
 // The floor's process once, started from the same folder and shell as the render.
-double RunFloorOnce()
+double RunFloorOnce(double* cpuMs = nullptr)
 {
     return TimeCommand("cd '" VC_SOURCE_DIR "' && " + std::string(kFloorVariable) + "=1 '/proc/" +
-                       std::to_string(getpid()) + "/exe' 2>/dev/null");
+                           std::to_string(getpid()) + "/exe' 2>/dev/null",
+                       cpuMs);
 }
 
 // The environment of a cold or warm start: the caches off, or in a folder of this run's own.
@@ -251,7 +267,7 @@ std::string CacheEnvironment(bool warm, const std::string& folder)
 
 // Runs velvet-cascade --render for one small frame; returns its figure for the first composed
 // frame in milliseconds (-1 when the run failed) and the process's wall time in *wallMs.
-double RunRenderOnce(const std::string& environment, double* wallMs = nullptr)
+double RunRenderOnce(const std::string& environment, double* wallMs = nullptr, double* cpuMs = nullptr)
 {
     const std::filesystem::path out = std::filesystem::temp_directory_path() / ("vc-bench-render-" + std::to_string(getpid()));
     const std::filesystem::path log = out.string() + ".log";
@@ -259,7 +275,7 @@ double RunRenderOnce(const std::string& environment, double* wallMs = nullptr)
     const std::string command = "cd '" VC_SOURCE_DIR "' && " + environment + " '" + ProgramToTime() +
                                 "' --assets '" VC_SOURCE_DIR "/assets' --render '" + out.string() +
                                 "' --size 160x90 --fps 4 --to 0.5 2>'" + log.string() + "'";
-    const double wall = TimeCommand(command);
+    const double wall = TimeCommand(command, cpuMs);
     if (wallMs)
         *wallMs = wall;
     std::ifstream in(log);
@@ -303,23 +319,28 @@ void StartUpToFloor(benchmark::State& state)
     // The first of each fills the caches and the file system's: neither is counted.
     if (RunRenderOnce(environment) < 0.0 || RunFloorOnce() < 0.0)
         state.SkipWithError("velvet-cascade --render or the floor's process failed");
-    double startUp = 0.0, floor = 0.0, firstFrame = 0.0;
+    double startUp = 0.0, floor = 0.0, firstFrame = 0.0, startUpCpu = 0.0, floorCpu = 0.0;
     for (auto _ : state) {
-        double wall = -1.0;
-        const double milliseconds = RunRenderOnce(environment, &wall);
-        const double floorWall = RunFloorOnce();
+        double wall = -1.0, cpu = 0.0, floorProcessCpu = 0.0;
+        const double milliseconds = RunRenderOnce(environment, &wall, &cpu);
+        const double floorWall = RunFloorOnce(&floorProcessCpu);
         if (milliseconds < 0.0 || floorWall < 0.0) {
             state.SkipWithError("velvet-cascade --render or the floor's process failed");
             break;
         }
         startUp += wall;
         floor += floorWall;
+        startUpCpu += cpu;
+        floorCpu += floorProcessCpu;
         firstFrame += milliseconds;
     }
     state.counters["startup_ms"] = benchmark::Counter(startUp, benchmark::Counter::kAvgIterations);
     state.counters["floor_ms"] = benchmark::Counter(floor, benchmark::Counter::kAvgIterations);
     state.counters["first_frame_ms"] = benchmark::Counter(firstFrame, benchmark::Counter::kAvgIterations);
     state.counters["ratio"] = floor > 0.0 ? startUp / floor : 0.0;
+    state.counters["startup_cpu_ms"] = benchmark::Counter(startUpCpu, benchmark::Counter::kAvgIterations);
+    state.counters["floor_cpu_ms"] = benchmark::Counter(floorCpu, benchmark::Counter::kAvgIterations);
+    state.counters["cpu_ratio"] = floorCpu > 0.0 ? startUpCpu / floorCpu : 0.0;
     std::error_code ignored;
     std::filesystem::remove_all(cache, ignored);
 }
