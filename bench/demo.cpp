@@ -9,11 +9,20 @@
 //
 //   RenderStartUp/cold       velvet-cascade --render of one frame at 160 x 90 with all of
 //   RenderStartUp/warm       assets/, as a process, wall time to its end; cold with the GL
-//                            shader cache off, warm with a cache filled by the first run.
-//                            Counter first_frame_ms: the process's own figure for the first
-//                            composed frame
+//                            shader cache and our shader cache off, warm with both filled by
+//                            the first run. Counter first_frame_ms: the process's own figure
+//                            for the first composed frame
+//   StartUpToFloor           the warm start-up next to the device's bring-up floor, in one run:
+//                            turn about, the warm render above and a process that brings up
+//                            the headless device, presents one cleared 160 x 90 frame, reads it
+//                            back and ends (this program started again as the floor). Counters:
+//                            startup_ms and floor_ms (process wall times) and their ratio,
+//                            startup_cpu_ms and floor_cpu_ms (their CPU times) and cpu_ratio
+//                            (VC_BENCH_PROGRAM names another velvet-cascade to time, an older
+//                            build for a before figure)
 //   StartUpShaders/cold|warm every .qcs shader of assets/ with both stages compiled (the
-//                            sequencer scripts among them fail to compile and are skipped)
+//                            sequencer scripts among them fail to compile and are skipped); cold
+//                            with both caches off, warm with both filled by a first pass
 //   StartUpPictures          every PNG of assets/ decoded
 //   StartUpMusic             assets/music.ogg decoded
 //
@@ -45,6 +54,7 @@
 #include <fstream>
 #include <new>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -186,22 +196,94 @@ BENCHMARK(ClearAndPresent)->Unit(benchmark::kMicrosecond);
 
 // --- start-up ----------------------------------------------------------------------------------
 
+constexpr const char* kFloorVariable = "VC_BENCH_FLOOR_CHILD";
+
+// The floor's process: this program started again with kFloorVariable set brings up the
+// headless device as velvet-cascade --render does, presents one cleared frame, reads it back
+// (the render does so to write it) and ends before the benchmarks would start.
+const bool g_floorChildRan = [] {
+    if (!std::getenv(kFloorVariable))
+        return false;
+    QC_CreateLog(QC_LogConfig{});
+    QR_CreateRenderer(QR_RendererSettings{.backend = QR_Backend::DX10, .headless = true});
+    {
+        QC_Ptr<QR_SwapChain> swapChain = QR_GetRenderer()->CreateSwapChain(160, 90);
+        QC_Ptr<QR_RenderContext> context = QR_GetRenderer()->GetRenderContext();
+        context->SetSwapChain(swapChain.Get());
+        context->SetViewport(0, 0, 160, 90);
+        context->SetRenderTarget(nullptr);
+        context->Clear(QR_Colour{0, 0, 0, 255});
+        swapChain->Present();
+        QC_Ptr<QC_Image> image(new QC_Image(160, 90));
+        swapChain->ReadBackBuffer(*image);
+    }
+    QR_DestroyRenderer();
+    QC_DestroyLog();
+    std::exit(0);
+}();
+
+std::string ProgramToTime()
+{
+    const char* named = std::getenv("VC_BENCH_PROGRAM");
+    return named && named[0] ? named : VC_BINARY_DIR "/velvet-cascade";
+}
+
+double ChildrenCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+// Milliseconds of wall time a shell command takes, -1 when it failed; the CPU time of its
+// processes (user and system, the shell's included) in *cpuMs. The CPU time is the steadier
+// figure on a machine that others share.
+double TimeCommand(const std::string& command, double* cpuMs = nullptr)
+{
+    const double cpuBefore = ChildrenCpuMs();
+    const auto start = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    const std::chrono::duration<double, std::milli> taken = std::chrono::steady_clock::now() - start;
+    if (cpuMs)
+        *cpuMs = ChildrenCpuMs() - cpuBefore;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? taken.count() : -1.0;
+}
+
+// The floor's process once, started from the same folder and shell as the render.
+double RunFloorOnce(double* cpuMs = nullptr)
+{
+    return TimeCommand("cd '" VC_SOURCE_DIR "' && " + std::string(kFloorVariable) + "=1 '/proc/" +
+                           std::to_string(getpid()) + "/exe' 2>/dev/null",
+                       cpuMs);
+}
+
+// The environment of a cold or warm start: the caches off, or in a folder of this run's own.
+std::string CacheEnvironment(bool warm, const std::string& folder)
+{
+    return warm ? "MESA_SHADER_CACHE_DIR='" + folder + "/gl' VC_SHADER_CACHE='" + folder + "/shaders'"
+                : std::string("MESA_SHADER_CACHE_DISABLE=true VC_SHADER_CACHE=off");
+}
+
 // Runs velvet-cascade --render for one small frame; returns its figure for the first composed
-// frame in milliseconds (-1 when the run failed).
-double RunRenderOnce(const std::string& environment)
+// frame in milliseconds (-1 when the run failed) and the process's wall time in *wallMs.
+double RunRenderOnce(const std::string& environment, double* wallMs = nullptr, double* cpuMs = nullptr)
 {
     const std::filesystem::path out = std::filesystem::temp_directory_path() / ("vc-bench-render-" + std::to_string(getpid()));
     const std::filesystem::path log = out.string() + ".log";
-    const std::string command = "cd '" VC_SOURCE_DIR "' && " + environment + " '" VC_BINARY_DIR
-                                "/velvet-cascade' --render '" + out.string() + "' --size 160x90 --fps 4 --to 0.5 2>'" +
-                                log.string() + "'";
-    const int status = std::system(command.c_str());
+    // The data named, so that a program copied out of its build folder finds it too.
+    const std::string command = "cd '" VC_SOURCE_DIR "' && " + environment + " '" + ProgramToTime() +
+                                "' --assets '" VC_SOURCE_DIR "/assets' --render '" + out.string() +
+                                "' --size 160x90 --fps 4 --to 0.5 2>'" + log.string() + "'";
+    const double wall = TimeCommand(command, cpuMs);
+    if (wallMs)
+        *wallMs = wall;
     std::ifstream in(log);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::error_code ignored;
     std::filesystem::remove_all(out, ignored);
     std::filesystem::remove(log, ignored);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (wall < 0.0)
         return -1.0;
     const std::string marker = "first frame composed after ";
     const std::size_t at = text.find(marker);
@@ -212,8 +294,7 @@ void RenderStartUp(benchmark::State& state)
 {
     const bool warm = state.range(0) != 0;
     const std::string cache = std::filesystem::temp_directory_path() / ("vc-bench-cache-" + std::to_string(getpid()));
-    const std::string environment =
-        warm ? "MESA_SHADER_CACHE_DIR='" + cache + "'" : std::string("MESA_SHADER_CACHE_DISABLE=true");
+    const std::string environment = CacheEnvironment(warm, cache);
     if (warm && RunRenderOnce(environment) < 0.0)
         state.SkipWithError("velvet-cascade --render failed");
     double firstFrame = 0.0;
@@ -231,6 +312,40 @@ void RenderStartUp(benchmark::State& state)
 }
 BENCHMARK(RenderStartUp)->ArgName("warm")->Arg(0)->Arg(1)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 
+void StartUpToFloor(benchmark::State& state)
+{
+    const std::string cache = std::filesystem::temp_directory_path() / ("vc-bench-cache-" + std::to_string(getpid()));
+    const std::string environment = CacheEnvironment(true, cache);
+    // The first of each fills the caches and the file system's: neither is counted.
+    if (RunRenderOnce(environment) < 0.0 || RunFloorOnce() < 0.0)
+        state.SkipWithError("velvet-cascade --render or the floor's process failed");
+    double startUp = 0.0, floor = 0.0, firstFrame = 0.0, startUpCpu = 0.0, floorCpu = 0.0;
+    for (auto _ : state) {
+        double wall = -1.0, cpu = 0.0, floorProcessCpu = 0.0;
+        const double milliseconds = RunRenderOnce(environment, &wall, &cpu);
+        const double floorWall = RunFloorOnce(&floorProcessCpu);
+        if (milliseconds < 0.0 || floorWall < 0.0) {
+            state.SkipWithError("velvet-cascade --render or the floor's process failed");
+            break;
+        }
+        startUp += wall;
+        floor += floorWall;
+        startUpCpu += cpu;
+        floorCpu += floorProcessCpu;
+        firstFrame += milliseconds;
+    }
+    state.counters["startup_ms"] = benchmark::Counter(startUp, benchmark::Counter::kAvgIterations);
+    state.counters["floor_ms"] = benchmark::Counter(floor, benchmark::Counter::kAvgIterations);
+    state.counters["first_frame_ms"] = benchmark::Counter(firstFrame, benchmark::Counter::kAvgIterations);
+    state.counters["ratio"] = floor > 0.0 ? startUp / floor : 0.0;
+    state.counters["startup_cpu_ms"] = benchmark::Counter(startUpCpu, benchmark::Counter::kAvgIterations);
+    state.counters["floor_cpu_ms"] = benchmark::Counter(floorCpu, benchmark::Counter::kAvgIterations);
+    state.counters["cpu_ratio"] = floorCpu > 0.0 ? startUpCpu / floorCpu : 0.0;
+    std::error_code ignored;
+    std::filesystem::remove_all(cache, ignored);
+}
+BENCHMARK(StartUpToFloor)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 std::vector<std::string> AssetFiles(const char* extension)
 {
     std::vector<std::string> files;
@@ -241,12 +356,15 @@ std::vector<std::string> AssetFiles(const char* extension)
 }
 
 // Compiling every shader as the shader assets do, on the main thread; cold: the GL driver's
-// cache is off (set before the renderer opens the driver).
+// cache and our shader cache are off (set before the renderer opens the driver), warm: both are
+// filled by a first pass that is not counted.
 void StartUpShaders(benchmark::State& state)
 {
     const bool warm = state.range(0) != 0;
+    const std::string cache = std::filesystem::temp_directory_path() / ("vc-bench-shaders-" + std::to_string(getpid()));
     if (!warm)
         setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
+    setenv("VC_SHADER_CACHE", warm ? cache.c_str() : "off", 1);
     QC_CreateLog(QC_LogConfig{});
     QR_CreateRenderer(QR_RendererSettings{.backend = QR_Backend::DX10, .headless = true});
     std::vector<QC_String> sources;
@@ -255,18 +373,25 @@ void StartUpShaders(benchmark::State& state)
         if (QC_ReadFile(file.c_str(), text) && std::string(text.CStr()).find("vertex") != std::string::npos)
             sources.push_back(text);
     }
-    for (auto _ : state) {
+    auto compileAll = [&sources] {
         int compiled = 0;
         for (const QC_String& source : sources) {
             QC_Ptr<QR_VertexShader> vertex = QR_GetRenderer()->CreateVertexShader(source);
             QC_Ptr<QR_PixelShader> pixel = QR_GetRenderer()->CreatePixelShader(source);
             compiled += vertex && pixel ? 1 : 0;
         }
-        state.counters["shaders"] = compiled;
-    }
+        return compiled;
+    };
+    if (warm)
+        compileAll();
+    for (auto _ : state)
+        state.counters["shaders"] = compileAll();
     QR_DestroyRenderer();
     QC_DestroyLog();
     unsetenv("MESA_SHADER_CACHE_DISABLE");
+    unsetenv("VC_SHADER_CACHE");
+    std::error_code ignored;
+    std::filesystem::remove_all(cache, ignored);
 }
 BENCHMARK(StartUpShaders)->ArgName("warm")->Arg(0)->Arg(1)->Iterations(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 

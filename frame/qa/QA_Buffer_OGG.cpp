@@ -1,6 +1,7 @@
 #include "QA_Buffer_OGG.h"
 
 #include "QC_Log.h"
+#include "QC_Thread.h"
 #include "QP_AudioResampler.h"
 
 #include <algorithm>
@@ -174,10 +175,11 @@ struct OpenDecoder
     }
 };
 
-// Decodes up to frames frames straight into the buffer. Returns the frames decoded.
-std::uint32_t DecodeInPlace(stb_vorbis* decoder, std::uint32_t frames, QA_Buffer& buffer)
+// Decodes up to frames frames straight into the buffer from frame firstFrame on. Returns the
+// frames decoded.
+std::uint32_t DecodeInPlace(stb_vorbis* decoder, std::uint32_t frames, QA_Buffer& buffer, std::uint32_t firstFrame = 0)
 {
-    auto* samples = reinterpret_cast<short*>(buffer.Data());
+    auto* samples = reinterpret_cast<short*>(buffer.Data()) + std::size_t(firstFrame) * 2;
     std::uint32_t decoded = 0;
     while (decoded < frames) {
         // Ask for no more than the room left: a stream may hold more frames than it states,
@@ -193,6 +195,61 @@ std::uint32_t DecodeInPlace(stb_vorbis* decoder, std::uint32_t frames, QA_Buffer
         decoded += static_cast<std::uint32_t>(got);
     }
     return decoded;
+}
+
+// The encoded stream, for a second decoder of its own.
+struct StreamBytes
+{
+    const unsigned char* data;
+    int size;
+    std::uint32_t commentBytes;
+};
+
+// Music of this length and more is decoded in two halves at once, the later one on a thread of
+// its own: at start-up the music is the longest load, and the demo starts when it is done.
+// Shorter sounds are not worth a second decoder's headers and arena.
+constexpr std::uint32_t kSplitDecodeFrames = 20 * kDeviceRate;
+
+struct LaterHalf
+{
+    const StreamBytes* stream;
+    QA_Buffer* buffer;
+    std::uint32_t firstFrame;
+    std::uint32_t frames;
+    bool sought = false;
+    std::uint32_t decoded = 0;
+};
+
+void DecodeLaterHalf(LaterHalf* half)
+{
+    OpenDecoder opened;
+    int error = 0;
+    // Seeking decodes the packet before the target and drops it, so the overlap the target's
+    // packet adds to is the one a decode from the start has: the samples are the same.
+    if (!opened.Open(half->stream->data, half->stream->size, half->stream->commentBytes, error) ||
+        !stb_vorbis_seek(opened.decoder, half->firstFrame))
+        return;
+    half->sought = true;
+    half->decoded = DecodeInPlace(opened.decoder, half->frames, *half->buffer, half->firstFrame);
+}
+
+// DecodeInPlace of the whole stream, long ones in two halves at once. Returns the frames decoded
+// from the start without a gap, as one decoder would have: a stream that ends early ends there.
+std::uint32_t DecodeInPlaceSplit(stb_vorbis* decoder, const StreamBytes& stream, std::uint32_t frames,
+                                 QA_Buffer& buffer)
+{
+    if (frames < kSplitDecodeFrames || QC_GetProcessorCount() < 2)
+        return DecodeInPlace(decoder, frames, buffer);
+    LaterHalf later{&stream, &buffer, frames / 2, frames - frames / 2};
+    QC_ThreadHandle* thread = QC_StartJoinableThread("Decoder", QC_Bind(&DecodeLaterHalf, &later));
+    const std::uint32_t first = DecodeInPlace(decoder, later.firstFrame, buffer);
+    QC_JoinThread(thread);
+    if (first < later.firstFrame)
+        return first;
+    // A stream the second decoder could not seek in is decoded on by the first one.
+    if (!later.sought)
+        return first + DecodeInPlace(decoder, later.frames, buffer, later.firstFrame);
+    return first + later.decoded;
 }
 
 // Decodes up to frames frames in chunks, converting each to the device rate into the buffer.
@@ -250,7 +307,7 @@ bool DecodeConverted(stb_vorbis* decoder, std::uint32_t frames, std::uint32_t sa
 }
 
 // Decodes an opened stream into a new buffer.
-bool Decode(stb_vorbis* decoder, const char* name, QC_Ptr<QA_Buffer>& result)
+bool Decode(stb_vorbis* decoder, const StreamBytes& stream, const char* name, QC_Ptr<QA_Buffer>& result)
 {
     const stb_vorbis_info info = stb_vorbis_get_info(decoder);
     if (info.sample_rate < MinSampleRate || info.sample_rate > MaxSampleRate) {
@@ -288,7 +345,7 @@ bool Decode(stb_vorbis* decoder, const char* name, QC_Ptr<QA_Buffer>& result)
             return false;
         }
     } else {
-        decoded = DecodeInPlace(decoder, frames, *buffer);
+        decoded = DecodeInPlaceSplit(decoder, stream, frames, *buffer);
         bytes = decoded * kBytesPerFrame;
     }
     if (decoded == 0 || bytes == 0) {
@@ -359,6 +416,7 @@ bool LoadFromMemory(const void* data, std::size_t size, const char* name, QC_Ptr
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, decoderError);
         return false;
     }
-    return Decode(opened.decoder, name, result);
+    const StreamBytes stream{bytes, static_cast<int>(size), commentBytes};
+    return Decode(opened.decoder, stream, name, result);
 }
 } // namespace QA_Buffer_OGG

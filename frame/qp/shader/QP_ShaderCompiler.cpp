@@ -11,6 +11,7 @@
 #include "QP_HlslForms.h"
 #include "QP_HlslScanner.h"
 #include "QP_InitialiserLists.h"
+#include "QP_ShaderCache.h"
 #include "QP_ShaderCode.h"
 #include "QP_ShaderPreprocessor.h"
 #include "QP_ShaderRegisters.h"
@@ -23,6 +24,7 @@
 #include <glslang/Public/ShaderLang.h>
 #include <glslang/SPIRV/GlslangToSpv.h>
 #include <spirv-tools/libspirv.hpp>
+#include <spirv_cross/spirv_cross_c.h>
 #include <spirv_cross/spirv_glsl.hpp>
 
 #include <algorithm>
@@ -273,44 +275,18 @@ bool CrossCompile(std::vector<std::uint32_t>&& spirv, QP_ShaderStage stage, cons
     return true;
 }
 
-} // namespace
+// --- the steps of a compile -------------------------------------------------------------------
+// Bump when a rewrite of ours (the text forms, the SPIR-V passes, the GLSL writer's settings)
+// changes what a text translates to: the shader cache's entries of older numbers are then
+// translated again.
+constexpr int kTranslationNumber = 1;
 
-// --- the public operation ----------------------------------------------------------------------
-const char* QP_BlobText(const QP_Blob* blob)
+// What the chain refuses before it starts. QP_OK when the text may go on, else the refusal with
+// *errors set.
+QP_Result ScreenArguments(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
+                          const char* profile, QP_ShaderStage* stage, EShLanguage* language, QC_Ptr<QP_Blob>* errors)
 {
-    if (!blob || blob->GetBufferSize() == 0)
-        return "";
-    const char* text = static_cast<const char*>(blob->GetBufferPointer());
-    return text[blob->GetBufferSize() - 1] == '\0' ? text : "";
-}
-
-const char* QP_ShaderCodeText(const QP_Blob* code)
-{
-    QP_ShaderInterface shaderInterface;
-    const char* text = nullptr;
-    if (!code || !QP_ParseShaderCode(code->GetBufferPointer(), code->GetBufferSize(), &shaderInterface, &text))
-        return nullptr;
-    return text;
-}
-
-QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
-                         const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings)
-{
-    return QP_CompileHere(source, sourceLength, sourceName, nullptr, entryPoint, profile, code, errors, timings);
-}
-
-QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
-                         const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
-                         QP_CompileTimings* timings)
-{
-    if (code)
-        code->Reset();
-    if (errors)
-        errors->Reset();
-    std::string messages;
-    QP_ShaderStage stage = QP_SHADER_STAGE_VERTEX;
-    EShLanguage language = EShLangVertex;
-    if (!source || !entryPoint || !profile || !StageOfProfile(profile, &stage, &language) ||
+    if (!source || !entryPoint || !profile || !StageOfProfile(profile, stage, language) ||
         sourceLength > 0x7FFFFFFF) {
         if (errors)
             *errors = MakeTextBlob(std::string("Invalid source, entry point or profile '") + (profile ? profile : "") +
@@ -332,22 +308,50 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
                                    ": The source text contains a NUL character.\n");
         return QP_E_FAIL;
     }
-    StartFrontEnd();
+    return QP_OK;
+}
 
+// A text through the preprocessor (includes answered): what the rest of the chain starts from,
+// and so what the shader cache's key is made of.
+struct PreparedText
+{
+    std::string expanded;
+    std::string messages; // the preprocessor's
+};
+
+// False when the preprocessor refused the text; its messages then say why.
+bool Prepare(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+             const char* entryPoint, QP_ShaderStage stage, PreparedText& prepared)
+{
+    try {
+        return QP_PreprocessShader(source, sourceLength, sourceName, stage, include, prepared.expanded,
+                                   prepared.messages);
+    } catch (const std::exception& exception) {
+        prepared.messages += QP_StageInterface().Message(entryPoint, std::string("shader translation failed: ") +
+                                                                         exception.what());
+    } catch (...) {
+        prepared.messages += QP_StageInterface().Message(entryPoint, "shader translation failed");
+    }
+    return false;
+}
+
+// The chain after the preprocessor, from the prepared text (preprocessed false: it was refused).
+// Sets *code on success and *messageBlob to the errors or warnings.
+QP_Result Translate(PreparedText&& prepared, bool preprocessed, const char* sourceName, const char* entryPoint,
+                    QP_ShaderStage stage, EShLanguage language, std::int64_t start, QC_Ptr<QP_Blob>* code,
+                    QC_Ptr<QP_Blob>* messageBlob, QP_CompileTimings* timings)
+{
+    std::string expanded = std::move(prepared.expanded);
+    std::string messages = std::move(prepared.messages);
     QP_ShaderRegisters registers;
     QP_StageInterface stageInterface;
     QP_ShaderInterface shaderInterface;
     std::memset(&shaderInterface, 0, sizeof(shaderInterface));
     shaderInterface.stage = stage;
     std::string glsl;
-    bool compiled = false;
+    bool compiled = preprocessed;
     try {
-        std::int64_t start = NowNs();
         std::vector<std::uint32_t> spirv;
-        // The guards run on the expanded text, so a macro or an included file cannot hide a
-        // text the front end crashes on; the front end then parses that same text.
-        std::string expanded;
-        compiled = QP_PreprocessShader(source, sourceLength, sourceName, stage, include, expanded, messages);
         // Effect-file syntax (state blocks, techniques, legacy type names, gl_ names) becomes
         // what the front end parses; the guards then see the text the front end will.
         if (compiled) {
@@ -356,6 +360,8 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
             QP_RewriteHlslForms(expanded, entryPoint);
             QP_NestInitialiserLists(expanded);
         }
+        // The guards run on the expanded text, so a macro or an included file cannot hide a
+        // text the front end crashes on; the front end then parses that same text.
         compiled = compiled && QP_CheckShaderText(expanded.data(), expanded.size(), sourceName, messages, entryPoint);
         std::int64_t preprocessed = NowNs();
         if (timings)
@@ -403,17 +409,133 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
             stageInterface.ExplainSilentFailure(messages);
         if (messages.empty())
             messages = "Shader compilation failed.\n";
-        if (errors)
-            *errors = MakeTextBlob(messages);
+        *messageBlob = MakeTextBlob(messages);
         return QP_E_FAIL;
     }
-    if (code) {
-        std::vector<std::uint8_t> bytes;
-        QP_WriteShaderCode(shaderInterface, glsl.data(), glsl.size(), bytes);
-        *code = QC_Ptr<QP_Blob>(new QP_Blob(std::move(bytes)));
-    }
+    std::vector<std::uint8_t> bytes;
+    QP_WriteShaderCode(shaderInterface, glsl.data(), glsl.size(), bytes);
+    *code = QC_Ptr<QP_Blob>(new QP_Blob(std::move(bytes)));
     // Warnings of a successful compile are handed back like the platform compiler does.
-    if (errors && !messages.empty())
-        *errors = MakeTextBlob(messages);
+    if (!messages.empty())
+        *messageBlob = MakeTextBlob(messages);
     return QP_OK;
+}
+
+// A compile, looked up in the shader cache folder first (none when empty) and kept there when it
+// succeeds. A hit hands back what the translation gave when it was stored: the same code and
+// warnings bytes.
+QP_Result CompileThroughCache(const char* source, std::size_t sourceLength, const char* sourceName,
+                              QP_Include* include, const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code,
+                              QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings, const std::string& cacheFolder)
+{
+    if (code)
+        code->Reset();
+    if (errors)
+        errors->Reset();
+    QP_ShaderStage stage = QP_SHADER_STAGE_VERTEX;
+    EShLanguage language = EShLangVertex;
+    const QP_Result screened = ScreenArguments(source, sourceLength, sourceName, entryPoint, profile, &stage,
+                                               &language, errors);
+    if (screened != QP_OK)
+        return screened;
+    StartFrontEnd();
+    const std::int64_t start = NowNs();
+    PreparedText prepared;
+    const bool preprocessed = Prepare(source, sourceLength, sourceName, include, entryPoint, stage, prepared);
+    std::string key;
+    QC_Ptr<QP_Blob> translated, messages;
+    if (preprocessed && !cacheFolder.empty()) {
+        key = QP_ShaderCacheKey(prepared.expanded, prepared.messages, sourceName, entryPoint, profile);
+        if (QP_FindCachedShader(cacheFolder, key, &translated, &messages)) {
+            if (timings) {
+                *timings = QP_CompileTimings{};
+                timings->preprocessNs = NowNs() - start;
+            }
+            if (code)
+                *code = translated;
+            if (errors)
+                *errors = messages;
+            return QP_OK;
+        }
+    }
+    const QP_Result result = Translate(std::move(prepared), preprocessed, sourceName, entryPoint, stage, language,
+                                       start, &translated, &messages, timings);
+    if (result == QP_OK && !key.empty())
+        QP_StoreCachedShader(cacheFolder, key, translated.Get(), messages.Get());
+    if (code)
+        *code = translated;
+    if (errors)
+        *errors = messages;
+    return result;
+}
+
+} // namespace
+
+// --- the public operation ----------------------------------------------------------------------
+const char* QP_BlobText(const QP_Blob* blob)
+{
+    if (!blob || blob->GetBufferSize() == 0)
+        return "";
+    const char* text = static_cast<const char*>(blob->GetBufferPointer());
+    return text[blob->GetBufferSize() - 1] == '\0' ? text : "";
+}
+
+const char* QP_ShaderCodeText(const QP_Blob* code)
+{
+    QP_ShaderInterface shaderInterface;
+    const char* text = nullptr;
+    if (!code || !QP_ParseShaderCode(code->GetBufferPointer(), code->GetBufferSize(), &shaderInterface, &text))
+        return nullptr;
+    return text;
+}
+
+QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
+                         const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings)
+{
+    return QP_CompileHere(source, sourceLength, sourceName, nullptr, entryPoint, profile, code, errors, timings);
+}
+
+QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+                         const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
+                         QP_CompileTimings* timings)
+{
+    return CompileThroughCache(source, sourceLength, sourceName, include, entryPoint, profile, code, errors, timings,
+                               std::string());
+}
+
+QP_Result QP_CompileHereCached(const char* source, std::size_t sourceLength, const char* sourceName,
+                               QP_Include* include, const char* entryPoint, const char* profile,
+                               QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings)
+{
+    return CompileThroughCache(source, sourceLength, sourceName, include, entryPoint, profile, code, errors, timings,
+                               QP_ShaderCacheFolder());
+}
+
+bool QP_ShaderCacheKeyOf(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+                         const char* entryPoint, const char* profile, std::string& key)
+{
+    QP_ShaderStage stage = QP_SHADER_STAGE_VERTEX;
+    EShLanguage language = EShLangVertex;
+    if (ScreenArguments(source, sourceLength, sourceName, entryPoint, profile, &stage, &language, nullptr) != QP_OK)
+        return false;
+    StartFrontEnd();
+    PreparedText prepared;
+    if (!Prepare(source, sourceLength, sourceName, include, entryPoint, stage, prepared))
+        return false;
+    key = QP_ShaderCacheKey(prepared.expanded, prepared.messages, sourceName, entryPoint, profile);
+    return true;
+}
+
+const std::string& QP_ShaderCompilerVersion()
+{
+    static const std::string version = [] {
+        const glslang::Version frontEnd = glslang::GetVersion();
+        char text[256];
+        std::snprintf(text, sizeof(text), "front end %d.%d.%d%s; validator %s; GLSL writer %d.%d.%d; translation %d",
+                      frontEnd.major, frontEnd.minor, frontEnd.patch, frontEnd.flavor ? frontEnd.flavor : "",
+                      spvSoftwareVersionString(), SPVC_C_API_VERSION_MAJOR, SPVC_C_API_VERSION_MINOR,
+                      SPVC_C_API_VERSION_PATCH, kTranslationNumber);
+        return std::string(text);
+    }();
+    return version;
 }

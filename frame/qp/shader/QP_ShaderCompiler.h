@@ -27,6 +27,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // A counted byte buffer: compiled code or a NUL-terminated message text.
@@ -55,7 +56,9 @@ struct QP_CompileTimings
 };
 
 // Profiles: vs_4_0, vs_4_1, vs_5_0 and ps_4_0, ps_4_1, ps_5_0. sourceName may be empty; it
-// then reads as "0" in messages. Returns QP_OK with *code set, or QP_E_FAIL with *errors set to
+// then reads as "0" in messages. Each compile is looked up in the shader cache first
+// (QP_ShaderCache.h: on disk, shared by every run) and a successful one is kept there; a hit
+// gives the same code and warnings as the translation did. Returns QP_OK with *code set, or QP_E_FAIL with *errors set to
 // the message text (either out pointer may be null).
 QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
                      const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
@@ -82,7 +85,8 @@ bool QP_IsShaderCompilerIsolated();
 // the input ends. Returns the helper's exit code (0 at the end of input, 1 when the output
 // failed, 2 for a request that is not one).
 int QP_RunShaderCompilerHelper();
-// QP_Compile in this process, whatever the isolation (what the helper runs).
+// QP_Compile in this process, whatever the isolation, and never through the shader cache (what
+// the helper runs).
 QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const char* sourceName, const char* entryPoint,
                          const char* profile, QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors,
                          QP_CompileTimings* timings = nullptr);
@@ -92,3 +96,15 @@ QP_Result QP_CompileHere(const char* source, std::size_t sourceLength, const cha
 
 // The GLSL text inside compiled code (for tools and tests), or null when the bytes are not code.
 const char* QP_ShaderCodeText(const QP_Blob* code);
+
+// The shader cache's side of QP_Compile. QP_CompileHereCached: QP_CompileHere looked up in and
+// kept in the cache folder. QP_ShaderCacheKeyOf: the cache key of a compile (the text through
+// the preprocessor, includes answered by include), false when the text is refused before the
+// front end. QP_ShaderCompilerVersion: the front end's, validator's and GLSL writer's versions
+// and our own translation number, which the key quotes.
+QP_Result QP_CompileHereCached(const char* source, std::size_t sourceLength, const char* sourceName,
+                               QP_Include* include, const char* entryPoint, const char* profile,
+                               QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings = nullptr);
+bool QP_ShaderCacheKeyOf(const char* source, std::size_t sourceLength, const char* sourceName, QP_Include* include,
+                         const char* entryPoint, const char* profile, std::string& key);
+const std::string& QP_ShaderCompilerVersion();

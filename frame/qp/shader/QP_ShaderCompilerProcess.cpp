@@ -22,6 +22,7 @@
 
 #include "QC_Log.h"
 #include "QP_ExecutableFolder.h"
+#include "QP_ShaderCache.h"
 
 #include <memory>
 
@@ -511,7 +512,8 @@ QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* s
                      QP_CompileTimings* timings)
 {
     if (!QP_IsShaderCompilerIsolated())
-        return QP_CompileHere(source, sourceLength, sourceName, include, entryPoint, profile, code, errors, timings);
+        return QP_CompileHereCached(source, sourceLength, sourceName, include, entryPoint, profile, code, errors,
+                                    timings);
     if (code)
         code->Reset();
     if (errors)
@@ -525,8 +527,29 @@ QP_Result QP_Compile(const char* source, std::size_t sourceLength, const char* s
         (sourceName && std::strlen(sourceName) > kLargestName))
         return QP_CompileHere(source, sourceLength > kLargestSource ? 0x80000000u : sourceLength, sourceName,
                               include, entryPoint, profile, code, errors, timings);
+    // Looked up here, so a hit starts no helper. The preprocessor that makes the key runs in
+    // this process; the front end, where the crashes are, runs only on a miss, in the helper.
+    const std::string cacheFolder = QP_ShaderCacheFolder();
+    std::string key;
+    if (!cacheFolder.empty() &&
+        QP_ShaderCacheKeyOf(source, sourceLength, sourceName, include, entryPoint, profile, key) &&
+        QP_FindCachedShader(cacheFolder, key, code, errors))
+        return QP_OK;
+    QC_Ptr<QP_Blob> translated, messages;
     QP_Result result = QP_E_FAIL;
-    if (CompileInHelper(source, sourceLength, sourceName, include, entryPoint, profile, code, errors, &result))
-        return result;
-    return CompileInFork(source, sourceLength, sourceName, include, entryPoint, profile, code, errors);
+    if (!CompileInHelper(source, sourceLength, sourceName, include, entryPoint, profile, &translated, &messages,
+                         &result))
+        result = CompileInFork(source, sourceLength, sourceName, include, entryPoint, profile, &translated, &messages);
+    // The helper read the included files again: what it gave is kept only when they still make
+    // the text the key was made of (a file saved in between would otherwise be cached wrongly).
+    std::string keyAfter;
+    if (result == QP_OK && !key.empty() &&
+        QP_ShaderCacheKeyOf(source, sourceLength, sourceName, include, entryPoint, profile, keyAfter) &&
+        keyAfter == key)
+        QP_StoreCachedShader(cacheFolder, key, translated.Get(), messages.Get());
+    if (code)
+        *code = translated;
+    if (errors)
+        *errors = messages;
+    return result;
 }

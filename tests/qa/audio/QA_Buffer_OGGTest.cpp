@@ -9,6 +9,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
+
+// The reference decode below uses the decoder directly (its implementation is in frame/qa).
+#define STB_VORBIS_HEADER_ONLY
+#include <stb/stb_vorbis.h>
 
 namespace
 {
@@ -326,4 +332,75 @@ TEST(QA_Buffer_OGGTest, InputsThatWouldBreakTheDecoderFailSoftly)
         ++checked;
     }
     EXPECT_GE(checked, 2);
+}
+
+namespace
+{
+// The whole stream decoded by one decoder from the start, up to its stated length: what the
+// loader's halves must add up to, sample for sample.
+std::string DecodeWithOneDecoder(const std::string& path)
+{
+    int error = 0;
+    stb_vorbis* decoder = stb_vorbis_open_filename(path.c_str(), &error, nullptr);
+    if (!decoder)
+        return std::string();
+    const std::uint32_t frames = stb_vorbis_stream_length_in_samples(decoder);
+    std::vector<short> samples(std::size_t(frames) * 2);
+    std::uint32_t decoded = 0;
+    for (int got = 1; got > 0 && decoded < frames; decoded += std::uint32_t(got))
+        got = stb_vorbis_get_samples_short_interleaved(decoder, 2, samples.data() + std::size_t(decoded) * 2,
+                                                       int(frames - decoded) * 2);
+    stb_vorbis_close(decoder);
+    return std::string(reinterpret_cast<const char*>(samples.data()), std::size_t(decoded) * 4);
+}
+
+std::string Bytes(const QA_Buffer& pcm)
+{
+    return std::string(reinterpret_cast<const char*>(pcm.Data()), pcm.Size());
+}
+
+// A sweep, so that no two packets of the stream are alike.
+std::string WriteSweep(const TempFolder& folder, const char* name, double seconds, double claimedExtraSeconds)
+{
+    OggWriteOptions options;
+    options.frames = std::uint64_t(seconds * 44100);
+    options.lastGranuleShift = std::int64_t(claimedExtraSeconds * 44100);
+    options.sample = [](std::uint64_t frame, int channel) {
+        const double t = double(frame) / 44100.0;
+        return float(0.4 * std::sin(2.0 * kPi * (200.0 + 30.0 * t) * t + channel));
+    };
+    const std::string path = folder.File(name);
+    EXPECT_TRUE(WriteOgg(path, options)) << path;
+    return path;
+}
+} // namespace
+
+TEST(QA_Buffer_OGGTest, LongMusicDecodedInHalvesHasTheSamplesOfOneDecoder)
+{
+    CapturedLog log;
+    TempFolder folder;
+    struct Case
+    {
+        const char* what;
+        std::string path;
+    } cases[] = {
+        {"the demo's music", std::string(VC_SOURCE_DIR) + "/assets/music.ogg"},
+        {"a whole 25 s stream", WriteSweep(folder, "whole.ogg", 25.0, 0.0)},
+        // The second half starts inside the audio, which ends before the stated length.
+        {"25 s claiming 45 s", WriteSweep(folder, "ends-in-second-half.ogg", 25.0, 20.0)},
+        // The audio ends before the second half starts: nothing after the gap may count.
+        {"12 s claiming 42 s", WriteSweep(folder, "ends-in-first-half.ogg", 12.0, 30.0)},
+    };
+    std::size_t lastSize = 0;
+    for (const Case& c : cases) {
+        const std::string expected = DecodeWithOneDecoder(c.path);
+        ASSERT_GT(expected.size(), 10u * 44100u * 4u) << c.what;
+        QC_Ptr<QA_Buffer> pcm;
+        ASSERT_TRUE(QA_Buffer_OGG::Load(c.path.c_str(), pcm)) << c.what;
+        EXPECT_EQ(pcm->Size(), expected.size()) << c.what;
+        EXPECT_TRUE(Bytes(*pcm) == expected) << c.what << ": the samples differ from one decoder's";
+        lastSize = pcm->Size();
+    }
+    EXPECT_TRUE(log.Contains(QC_LOG_ERROR, "Ogg " + cases[3].path + " ended after " + std::to_string(lastSize / 4) +
+                                               " of its " + std::to_string(42 * 44100) + " frames."));
 }
