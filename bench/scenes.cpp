@@ -355,19 +355,28 @@ bool SceneDraws(SceneRig& rig, std::int32_t scene)
     return rig.Triangles() > 0;
 }
 
+// Whether the scripts parse and the scene is on the timeline (at a beat not negative); the
+// benchmark is skipped with the reason otherwise.
+bool CanMeasure(benchmark::State& state, const SceneRig& rig, float beatOnTimeline)
+{
+    if (!rig.HasScripts()) {
+        state.SkipWithError("a script of assets/ does not parse");
+        return false;
+    }
+    if (beatOnTimeline < 0.0f) {
+        state.SkipWithError("the scene is not on the timeline");
+        return false;
+    }
+    return true;
+}
+
 void Scene(benchmark::State& state)
 {
     const auto scene = static_cast<std::int32_t>(state.range(0));
     SceneRig& rig = Rig();
-    if (!rig.HasScripts()) {
-        state.SkipWithError("a script of assets/ does not parse");
-        return;
-    }
     const float middle = rig.MiddleOf(scene);
-    if (middle < 0.0f) {
-        state.SkipWithError("the scene is not on the timeline");
+    if (!CanMeasure(state, rig, middle))
         return;
-    }
     rig.UseSceneSwapChain();
     rig.SetBeat(middle);
     rig.SceneChanged();
@@ -408,15 +417,9 @@ void Composed(benchmark::State& state)
 {
     const auto scene = static_cast<std::int32_t>(state.range(0));
     SceneRig& rig = Rig();
-    if (!rig.HasScripts()) {
-        state.SkipWithError("a script of assets/ does not parse");
-        return;
-    }
     const float start = rig.StartOf(scene);
-    if (start < 0.0f) {
-        state.SkipWithError("the scene is not on the timeline");
+    if (!CanMeasure(state, rig, start))
         return;
-    }
     LM1_Demo& demo = rig.Demo();
     if (!demo.MusicStarted()) {
         state.SkipWithError("the demo's assets did not all load");
