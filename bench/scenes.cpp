@@ -11,9 +11,22 @@
 //   (counter allocs/frame: operator new calls per measured frame, expected 0)
 //   (counter beat: where on the timeline the scene is measured)
 //
+//   Composed/N   the demo's whole frame while scene N comes in: LM1_Demo's Render (both scenes
+//                of a cross-fade while the timeline fades, then the composition with post.qcs and
+//                the vignette), EndFrame and the present of a 1280 x 720 headless swap chain,
+//                over the first two beats of the scene's first range on the timeline, entered
+//                from the scene before it as the demo enters it (its fade-in included, where
+//                the timeline fades). The clock moves on by a sixtieth of a second a frame.
+//                Each frame ends with the back buffer read back, as a window's present copies
+//                the picture out, so real time includes the rasteriser's work; CPU time is the
+//                process's, as for Scene/N.
+//   (counter fps: composed frames a second of real time)
+//   (counter fade_cpu_ms: process CPU time of the frames drawn during the fade, per frame)
+//
 // A scene whose assets are not in assets/ yet (or that draws nothing) is skipped with a reason.
-// Five repetitions each; the aggregates include the median.
+// Scene/N: five repetitions each, Composed/N: three; the aggregates include the median.
 
+#include "LM1_Demo.h"
 #include "LM1_Draw2D.h"
 #include "LM1_O.h"
 #include "LM1_P.h"
@@ -25,8 +38,10 @@
 #include "QD_Assets.h"
 #include "QD_Sequencer_QCS.h"
 #include "QD_Sync.h"
+#include "QA_Audio.h"
 #include "QM_Quad.h"
 #include "QR_Renderer.h"
+#include "QU_Font.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,6 +50,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <new>
@@ -47,9 +63,19 @@ namespace
 {
 constexpr std::int32_t kWidth = 1280;
 constexpr std::int32_t kHeight = 720;
-const std::string kAssets = VC_SOURCE_DIR "/assets/";
+// VC_BENCH_ASSETS names another asset folder (ending in /): the same build measured on an
+// earlier version of the shaders, for before-and-after figures from one run.
+std::string AssetFolder()
+{
+    const char* chosen = std::getenv("VC_BENCH_ASSETS");
+    return chosen && *chosen ? std::string(chosen) : std::string(VC_SOURCE_DIR "/assets/");
+}
+const std::string kAssets = AssetFolder();
 // Sixty frames a second at 120 beats a minute.
 constexpr float kBeatsPerFrame = 2.0f / 60.0f;
+// The composed stretch: two beats from the scene's entry, its one-beat fade-in and a beat alone.
+constexpr float kComposedBeats = 2.0f;
+constexpr std::int64_t kComposedFrames = 60;
 
 // Draws texture slot 0 through a point sampler: the one-pixel copy that waits for a target.
 const char* const kCopySource = R"(samplers
@@ -121,6 +147,41 @@ public:
         return found == middles.end() ? -1.0f : found->second;
     }
 
+    // Where the scene's first range on the timeline starts; negative when it is not on it.
+    float StartOf(std::int32_t scene) const
+    {
+        const auto found = starts.find(scene);
+        return found == starts.end() ? -1.0f : found->second;
+    }
+
+    // The demo object on the real assets, with a 1280 x 720 headless swap chain of its own, built
+    // on first use (the scene benchmarks alone never pay for it) and bound for composed frames.
+    LM1_Demo& Demo()
+    {
+        if (!demo)
+            BuildDemo();
+        context->SetSwapChain(composedSwapChain.Get());
+        context->SetViewport(0, 0, kWidth, kHeight);
+        return *demo;
+    }
+
+    // Binds the one-pixel swap chain the scene benchmarks copy into.
+    void UseSceneSwapChain() { context->SetSwapChain(swapChain.Get()); }
+
+    // One frame of the demo at beat as the main loop runs it, then waits for the rasteriser by
+    // reading the back buffer back, as presenting to a window copies the picture out.
+    void ComposedFrame(float beat)
+    {
+        QC_GetTasks()->RunMainThreadTasks();
+        QD_GetAssets()->Update();
+        SetBeat(beat);
+        demo->UpdateStatistics();
+        demo->Render();
+        demo->EndFrame();
+        composedSwapChain->Present();
+        composedSwapChain->ReadBackBuffer(*composedPicture);
+    }
+
     bool HasScripts() const { return o && p && t; }
 
     void SetBeat(float beat) { QD_GetSync()->UpdateAtMilliseconds(std::llround(double(beat) * 500.0)); }
@@ -161,6 +222,25 @@ public:
     void ResetTriangles() { renderer->ResetTriangleCount(); }
 
 private:
+    void BuildDemo()
+    {
+        QU_InitFonts();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        QA_CreateAudio(QA_AudioSettings{.enabled = false});
+        composedSwapChain = renderer->CreateSwapChain(kWidth, kHeight);
+        composedPicture = QC_Ptr<QC_Image>(new QC_Image(kWidth, kHeight));
+        context->SetSwapChain(composedSwapChain.Get());
+        context->SetViewport(0, 0, kWidth, kHeight);
+        demo = new LM1_Demo;
+        demo->Init(kWidth, kHeight);
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!demo->StartWhenLoaded() && std::chrono::steady_clock::now() < end) {
+            QC_GetTasks()->RunMainThreadTasks();
+            QD_GetAssets()->Update();
+            QC_Sleep(2);
+        }
+    }
+
     void BuildCopy()
     {
         const QC_StaticString<4096> source(kCopySource);
@@ -214,7 +294,6 @@ private:
     {
         if (!timeline)
             return;
-        std::map<std::int32_t, float> starts;
         std::int32_t current = -1;
         for (float beat = 0.0f; beat <= 448.0f; beat += 0.25f) {
             SetBeat(beat);
@@ -244,6 +323,11 @@ private:
     QC_Ptr<QD_Sequencer> p;
     QC_Ptr<QD_Sequencer> t;
     std::map<std::int32_t, float> middles;
+    std::map<std::int32_t, float> starts;
+    // The demo object and its output, for the composed frames.
+    LM1_Demo* demo = nullptr;
+    QC_Ptr<QR_SwapChain> composedSwapChain;
+    QC_Ptr<QC_Image> composedPicture;
     QC_Ptr<QR_ShaderState> copyState;
     QC_Ptr<QR_SamplerState> copySampler;
     QC_Ptr<QM_Quad> copyQuad;
@@ -271,19 +355,29 @@ bool SceneDraws(SceneRig& rig, std::int32_t scene)
     return rig.Triangles() > 0;
 }
 
+// Whether the scripts parse and the scene is on the timeline (at a beat not negative); the
+// benchmark is skipped with the reason otherwise.
+bool CanMeasure(benchmark::State& state, const SceneRig& rig, float beatOnTimeline)
+{
+    if (!rig.HasScripts()) {
+        state.SkipWithError("a script of assets/ does not parse");
+        return false;
+    }
+    if (beatOnTimeline < 0.0f) {
+        state.SkipWithError("the scene is not on the timeline");
+        return false;
+    }
+    return true;
+}
+
 void Scene(benchmark::State& state)
 {
     const auto scene = static_cast<std::int32_t>(state.range(0));
     SceneRig& rig = Rig();
-    if (!rig.HasScripts()) {
-        state.SkipWithError("a script of assets/ does not parse");
-        return;
-    }
     const float middle = rig.MiddleOf(scene);
-    if (middle < 0.0f) {
-        state.SkipWithError("the scene is not on the timeline");
+    if (!CanMeasure(state, rig, middle))
         return;
-    }
+    rig.UseSceneSwapChain();
     rig.SetBeat(middle);
     rig.SceneChanged();
     if (!SceneDraws(rig, scene)) {
@@ -317,6 +411,58 @@ void Scene(benchmark::State& state)
     state.counters["beat"] = middle;
 }
 
+double ProcessCpuMilliseconds() { return 1000.0 * double(std::clock()) / double(CLOCKS_PER_SEC); }
+
+void Composed(benchmark::State& state)
+{
+    const auto scene = static_cast<std::int32_t>(state.range(0));
+    SceneRig& rig = Rig();
+    const float start = rig.StartOf(scene);
+    if (!CanMeasure(state, rig, start))
+        return;
+    LM1_Demo& demo = rig.Demo();
+    if (!demo.MusicStarted()) {
+        state.SkipWithError("the demo's assets did not all load");
+        return;
+    }
+    // Entered from the scene before it, as the demo plays into it: one frame of that scene
+    // just before the change, outside the measurement, so the change itself fades or cuts as the
+    // timeline says. The first entry warms shaders, textures and buffers up over a few frames.
+    const float before = start > kBeatsPerFrame ? start - kBeatsPerFrame : 0.0f;
+    demo.RestartScene();
+    rig.ComposedFrame(before);
+    if (start > 0.0f && demo.CurrentScene() == scene) {
+        state.SkipWithError("the timeline did not show the scene before this one");
+        return;
+    }
+    for (int frame = 0; frame < 3; ++frame)
+        rig.ComposedFrame(start + kBeatsPerFrame * float(frame));
+    demo.RestartScene();
+    rig.ComposedFrame(before);
+
+    std::int64_t frame = 0;
+    std::int64_t fadeFrames = 0;
+    double fadeCpu = 0.0;
+    const std::uint64_t allocationsBefore = gAllocations.load();
+    for (auto _ : state) {
+        const float beat = start + kComposedBeats * float(frame % kComposedFrames) / float(kComposedFrames);
+        const double cpuBefore = ProcessCpuMilliseconds();
+        rig.ComposedFrame(beat);
+        if (demo.Fade() < 1.0f) {
+            fadeCpu += ProcessCpuMilliseconds() - cpuBefore;
+            ++fadeFrames;
+        }
+        ++frame;
+    }
+    if (demo.CurrentScene() != scene)
+        state.SkipWithError("the timeline showed another scene in the measured stretch");
+    const std::uint64_t allocations = gAllocations.load() - allocationsBefore;
+    state.counters["allocs/frame"] = double(allocations) / double(frame ? frame : 1);
+    state.counters["beat"] = start;
+    state.counters["fps"] = benchmark::Counter(double(frame), benchmark::Counter::kIsRate);
+    state.counters["fade_cpu_ms"] = fadeFrames ? fadeCpu / double(fadeFrames) : 0.0;
+}
+
 void RegisterScenes()
 {
     std::vector<std::int32_t> scenes;
@@ -333,6 +479,15 @@ void RegisterScenes()
             ->MeasureProcessCPUTime()
             ->UseRealTime()
             ->MinTime(0.2)
+            ->Unit(benchmark::kMillisecond);
+    for (std::int32_t scene : scenes)
+        benchmark::RegisterBenchmark("Composed", Composed)
+            ->Arg(scene)
+            ->Repetitions(3)
+            ->ReportAggregatesOnly(true)
+            ->MeasureProcessCPUTime()
+            ->UseRealTime()
+            ->Iterations(kComposedFrames)
             ->Unit(benchmark::kMillisecond);
 }
 

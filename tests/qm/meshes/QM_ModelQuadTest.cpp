@@ -1,9 +1,12 @@
 // Models and the full-screen quad on the headless device: triangle counts of their draws, the
-// mesh vertex layout read by a shader, and the quad's picture orientation.
+// mesh vertex layout read by a shader, the quad's picture orientation, and values its corners
+// share reaching every pixel unchanged.
 
 #include "support/QR_RendererTestSupport.h"
 #include "QM_Model.h"
 #include "QM_Quad.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -43,6 +46,51 @@ pixel
   void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord, out QR_Target outColour)
   {
     outColour = float4(inTexCoord.x, inTexCoord.y, 0, 1);
+  }
+}
+)";
+
+// The scenes' full-screen shaders work out what every pixel shares once per corner and pass it
+// on; that is only the same picture when the pixels receive it bit for bit. The vertex stage
+// passes such values, the pixel stage works them out again from the same constants and shows,
+// per component, whether the two are equal (255) or not (0).
+const char* const sharedValuesShader = R"(constants
+{
+  custom
+  {
+    float4 clock;
+  }
+}
+vertex
+{
+  float4 Shared()
+  {
+    float t = custom.clock.x;
+    return float4(sin(t * 0.23) * 1.4, exp(-frac(t) * 5.0), custom.clock.y / custom.clock.z,
+                  1.0 - 0.04 * sin(t * 0.2));
+  }
+
+  void main(in QR_Position inPosition, in QR_TexCoord0 inTexCoord,
+            out QR_Position outPosition, out QR_TexCoord1_Float4 outShared)
+  {
+    outPosition = inPosition;
+    outShared = Shared();
+  }
+}
+pixel
+{
+  float4 Shared()
+  {
+    float t = custom.clock.x;
+    return float4(sin(t * 0.23) * 1.4, exp(-frac(t) * 5.0), custom.clock.y / custom.clock.z,
+                  1.0 - 0.04 * sin(t * 0.2));
+  }
+
+  void main(in QR_Position inPosition, in QR_TexCoord1_Float4 inShared, out QR_Target outColour)
+  {
+    float4 expected = Shared();
+    outColour = float4(inShared.x == expected.x ? 1.0 : 0.0, inShared.y == expected.y ? 1.0 : 0.0,
+                       inShared.z == expected.z ? 1.0 : 0.0, inShared.w == expected.w ? 1.0 : 0.0);
   }
 }
 )";
@@ -180,4 +228,32 @@ TEST_F(QM_ModelQuadTest, QuadDrawsTwoTrianglesWithTextureOriginAtTheTopLeft)
     quad->SetShaderState(nullptr);
     quad->Draw();
     EXPECT_EQ(TakeErrors(), std::vector<std::string>{"Quad drawn without a shader state."});
+}
+
+TEST_F(QM_ModelQuadTest, QuadPassesWhatItsCornersShareToEveryPixelUnchanged)
+{
+    QC_Ptr<QM_Quad> quad(new QM_Quad);
+    quad->Init();
+    QC_Ptr<QR_ShaderState> state = State(sharedValuesShader);
+    QC_Ptr<QR_ConstantBuffer> constants = renderer->CreateConstantBuffer(QR_Usage::Dynamic, 16, nullptr);
+    state->SetConstantBuffer(constants.Get());
+    quad->SetShaderState(state.Get());
+    // Song times as the scenes see them, fractions of a beat and odd aspects among them.
+    const float clocks[][4] = {{0.0f, 1280.0f, 720.0f, 0.0f}, {123.456f, 1280.0f, 720.0f, 0.0f},
+                               {447.99f, 320.0f, 180.0f, 0.0f}, {7.3f, 1366.0f, 768.0f, 0.0f}};
+    for (const auto& clock : clocks) {
+        auto* block = static_cast<float*>(context->MapConstantBuffer(constants.Get(), QR_Access::Write));
+        ASSERT_NE(block, nullptr);
+        std::copy(clock, clock + 4, block);
+        context->UnmapConstantBuffer(constants.Get());
+        ClearTarget();
+        quad->Draw();
+        ReadBack();
+        int differing = 0;
+        for (std::uint32_t y = 0; y < size; ++y)
+            for (std::uint32_t x = 0; x < size; ++x)
+                differing += PixelNear(Pixel(x, y), {255, 255, 255, 255}, 0) ? 0 : 1;
+        EXPECT_EQ(differing, 0) << "at song time " << clock[0];
+    }
+    EXPECT_TRUE(TakeErrors().empty());
 }
