@@ -100,6 +100,30 @@ TEST(LM1_CommandLineTest, QualityGoesWithVideoFilesOnly)
     EXPECT_FALSE(LM1_IsVideoOutput("demo.avi"));
 }
 
+TEST(LM1_CommandLineTest, PresetTakesTheEncodersSpeedNamesWithVideoFilesOnly)
+{
+    LM1_CommandLine line;
+    ASSERT_TRUE(Parse({"--render", "demo.mp4"}, line)) << line.error;
+    EXPECT_EQ(line.render.preset, "") << "none given: the encoder's default for a capture";
+    EXPECT_TRUE(LM1_IsVideoPreset(LM1_DefaultVideoPreset()));
+    for (const char* name : {"ultrafast", "veryfast", "medium", "veryslow"}) {
+        ASSERT_TRUE(Parse({"--render", "a.webm", "--preset", name}, line)) << line.error;
+        EXPECT_EQ(line.render.preset, name);
+    }
+    // Names are the encoder's, exactly: no case folding, no guessing, no numbers.
+    for (const char* wrong : {"Fast", "placebo", "", "4", "fast "}) {
+        EXPECT_FALSE(Parse({"--render", "a.mp4", "--preset", wrong}, line)) << "'" << wrong << "'";
+        EXPECT_NE(line.error.find(std::string("--preset takes one of ") + LM1_VideoPresetNames()), std::string::npos)
+            << line.error;
+    }
+    EXPECT_FALSE(Parse({"--render", "a.mp4", "--preset"}, line));
+    EXPECT_FALSE(Parse({"--render", "frames", "--preset", "fast"}, line));
+    EXPECT_EQ(line.error, "--preset goes with a video file (.mp4, .mkv or .webm)");
+    EXPECT_FALSE(Parse({"--dev", "--preset", "fast"}, line));
+    // The usage names the default where the names are listed.
+    EXPECT_NE(std::string(LM1_Usage()).find(std::string(LM1_DefaultVideoPreset()) + " (the default)"), std::string::npos);
+}
+
 TEST(LM1_CommandLineTest, DevModeTakesSizeAndStartAndRefusesTheRest)
 {
     LM1_CommandLine line;
@@ -197,4 +221,8 @@ TEST(LM1_CommandLineTest, TheProgramAnswersHelpVersionAndWrongLinesLikeAConsoleT
     EXPECT_EQ(wrong.output, "");
     EXPECT_NE(wrong.errors.find("velvet-cascade: --size"), std::string::npos) << wrong.errors;
     EXPECT_NE(wrong.errors.find(LM1_Usage()), std::string::npos) << wrong.errors;
+    const CommandRun preset = RunProgram("--render x.mp4 --preset warp");
+    EXPECT_EQ(preset.exitCode, 2);
+    EXPECT_NE(preset.errors.find("velvet-cascade: --preset takes one of ultrafast,"), std::string::npos)
+        << preset.errors;
 }
