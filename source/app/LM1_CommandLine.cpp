@@ -233,7 +233,7 @@ const char* LM1_Usage()
            "                                       render a video with the music: H.264 and AAC (MP4, MKV) or\n"
            "                                       VP9 and Opus (WebM); CRF 18 unless given, 0 lossless;\n"
            "                                       NAME the encoder's speed, fastest first: ultrafast,\n"
-           "                                       superfast, veryfast (the default), faster, fast, medium,\n"
+           "                                       superfast (the default), veryfast, faster, fast, medium,\n"
            "                                       slow, slower, veryslow\n"
            "       velvet-cascade --dev [--size WxH] [--start BEAT]\n"
            "                                       the workbench: a resizable window (1280x720), the music\n"
