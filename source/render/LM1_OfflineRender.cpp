@@ -396,7 +396,7 @@ void ReportVideo(const OfflineRun& run, std::int64_t frames, double loopSeconds,
     const double stages = run.renderSeconds + run.readBackSeconds + run.writeSeconds;
     auto percent = [stages](double part) { return stages > 0.0 ? 100.0 * part / stages : 0.0; };
     std::fprintf(stderr,
-                 "velvet-cascade: %lld frames (%.2f s of video at %d fps) to %s, %.2f MiB, in %.1f s after %.1f s "
+                 "velvet-cascade: %lld frames (%.2f s of video at %d fps) to %s, %.2f MiB, in %.2f s after %.1f s "
                  "of loading: %.3fx real time; rendering %.0f %%, read-back %.0f %%, encoding %.0f %%\n",
                  static_cast<long long>(frames), videoSeconds, run.line.framesPerSecond, run.line.folder.c_str(),
                  static_cast<double>(run.video->OutputBytes()) / (1024.0 * 1024.0), loopSeconds, loadSeconds,
@@ -410,7 +410,7 @@ void ReportRenderOnly(const OfflineRun& run, std::int64_t frames, double loopSec
 {
     const double videoSeconds = static_cast<double>(frames) / run.line.framesPerSecond;
     std::fprintf(stderr,
-                 "velvet-cascade: %lld frames (%.2f s of video at %d fps) drawn without read-back or output, in %.1f s "
+                 "velvet-cascade: %lld frames (%.2f s of video at %d fps) drawn without read-back or output, in %.2f s "
                  "after %.1f s of loading: %.3fx real time\n",
                  static_cast<long long>(frames), videoSeconds, run.line.framesPerSecond, loopSeconds, loadSeconds,
                  loopSeconds > 0.0 ? videoSeconds / loopSeconds : 0.0);
