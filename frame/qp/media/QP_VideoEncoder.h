@@ -73,11 +73,11 @@ public:
     bool Finish();
 
     // Every speed preset, fastest first, separated by ", "; the one a capture gets unless told:
-    // cheap beside a software renderer's drawing, for files about half as large again as
-    // "veryfast" makes at the same quality.
+    // a software renderer draws the frames slowly enough that any slower preset makes the
+    // encoding, not the drawing, set the pace on a small machine.
     static const char* SpeedPresetNames();
     static bool IsSpeedPreset(const std::string& name);
-    static constexpr const char* kDefaultSpeedPreset = "superfast";
+    static constexpr const char* kDefaultSpeedPreset = "ultrafast";
 
     // The names of the encoders in use (empty before Open).
     const std::string& PictureEncoderName() const;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -121,7 +122,11 @@ TEST(LM1_CommandLineTest, PresetTakesTheEncodersSpeedNamesWithVideoFilesOnly)
     EXPECT_EQ(line.error, "--preset goes with a video file (.mp4, .mkv or .webm)");
     EXPECT_FALSE(Parse({"--dev", "--preset", "fast"}, line));
     // The usage names the default where the names are listed.
-    EXPECT_NE(std::string(LM1_Usage()).find(std::string(LM1_DefaultVideoPreset()) + " (the default)"), std::string::npos);
+    const std::string usage = LM1_Usage();
+    const std::size_t defaultName = usage.find(std::string(LM1_DefaultVideoPreset()) + "\n");
+    ASSERT_NE(defaultName, std::string::npos) << usage;
+    EXPECT_EQ(usage.find("(the default)"), usage.find_first_not_of(' ', defaultName + std::strlen(LM1_DefaultVideoPreset()) + 1))
+        << usage;
 }
 
 TEST(LM1_CommandLineTest, DevModeTakesSizeAndStartAndRefusesTheRest)
