@@ -11,7 +11,7 @@ LM1_SinkThread::LM1_SinkThread(LM1_FrameSink& frameSink, std::uint32_t width, st
     const std::size_t count = std::max<std::size_t>(depth, 1);
     for (std::size_t i = 0; i < count; ++i) {
         pictures.push_back(QC_Ptr<QC_Image>(new QC_Image(width, height)));
-        free.push_back(count - 1 - i); // taken from the back: picture 0 first
+        freePictures.push_back(count - 1 - i); // taken from the back: picture 0 first
     }
     inHand = pictures.size();
     worker = QC_StartJoinableThread("Encoder", QC_Bind(&LM1_SinkThread::WorkerLoop, this));
@@ -30,11 +30,11 @@ QC_Image* LM1_SinkThread::Acquire()
         return nullptr;
     }
     // Back-pressure: the caller waits here while the worker is behind by the whole ring.
-    changed.wait(lock, [this] { return failed || stopping || !free.empty(); });
+    changed.wait(lock, [this] { return failed || stopping || !freePictures.empty(); });
     if (failed || stopping)
         return nullptr;
-    inHand = free.back();
-    free.pop_back();
+    inHand = freePictures.back();
+    freePictures.pop_back();
     return pictures[inHand].Get();
 }
 
@@ -93,11 +93,11 @@ void LM1_SinkThread::WorkerLoop()
         lock.unlock();
         const bool written = sink.WriteFrame(next.frame, *pictures[next.picture]);
         lock.lock();
-        free.push_back(next.picture);
+        freePictures.push_back(next.picture);
         if (!written) {
             failed = true;
             for (const QueuedFrame& dropped : queued)
-                free.push_back(dropped.picture);
+                freePictures.push_back(dropped.picture);
             queued.clear();
         }
         lock.unlock();

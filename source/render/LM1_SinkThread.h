@@ -64,7 +64,7 @@ private:
     std::condition_variable changed;
     // Guarded by mutex: the pictures free to fill, those queued for the worker in order, and
     // the one the caller holds (pictures.size() when none).
-    std::vector<std::size_t> free;
+    std::vector<std::size_t> freePictures;
     std::deque<QueuedFrame> queued;
     std::size_t inHand;
     bool stopping = false;
