@@ -12,9 +12,20 @@
 //                            seconds of video per second of the process's CPU time, less that
 //                            of a run of one frame (the loading) - steadier than wall time on
 //                            a shared machine, and above x_realtime where threads run at once
+//                            The same frames are also drawn alone (VC_RENDER_ONLY=1: no
+//                            read-back, no encoding) in the same run: render_only_s, and
+//                            capture_over_render, the capture's wall time over that (the
+//                            outputs' cost; 1 would be free), and cpu_capture_over_render, the
+//                            same in CPU time, loading taken off both. With
+//                            VC_BENCH_VIDEO_BASELINE=PROGRAM an older velvet-cascade captures
+//                            the same frames too: baseline_over_render and
+//                            baseline_x_realtime, for a before-and-after in one run;
+//                            VC_BENCH_VIDEO_OPTIONS adds options to this build's capture
+//                            (--preset NAME, to weigh a preset against the drawing)
 //   WholeDemoEstimate        the samples weighted by the length of their scenes: the capture
-//                            time of the whole demo, its x_realtime and shares. Needs the
-//                            samples in the same run (the default filter runs them all)
+//                            time of the whole demo, its x_realtime, shares and the ratios
+//                            above. Needs the samples in the same run (the default filter runs
+//                            them all)
 //
 // The scenes and their lengths are read from assets/scene.qcs (channel 10 to the end of the
 // run at beat 448), so the list follows the timeline. Run from anywhere; the demo runs in the
@@ -52,15 +63,24 @@ struct Scene
     double endBeat = 0.0;
 };
 
-struct Sample
+// One run of the program over a sample's frames, as its summary line and its CPU time tell.
+struct Run
 {
-    double beats = 0.0;           // the scene's length
-    double loopSeconds = 0.0;     // capture wall time of the sample
-    double sampleBeats = 0.0;
+    double loopSeconds = 0.0;     // the frame loop's wall time
+    double cpuSeconds = 0.0;      // of the frames, the loading taken off
     double renderShare = 0.0;
     double readBackShare = 0.0;
     double encodeShare = 0.0;
-    double cpuSeconds = 0.0;      // of the frames, the loading taken off
+    double mebibytes = 0.0;
+};
+
+struct Sample
+{
+    double beats = 0.0;           // the scene's length
+    double sampleBeats = 0.0;
+    Run capture;
+    Run renderOnly;
+    Run baseline;                 // loopSeconds 0 without VC_BENCH_VIDEO_BASELINE
 };
 
 std::vector<Sample>& Samples()
@@ -129,25 +149,52 @@ int RunCounted(const std::string& command, double& cpuSeconds)
     return status;
 }
 
-std::string RenderCommand(const std::string& video, const std::string& log, double from, double to)
+// The ways a sample's frames are run: this build's capture, its drawing alone, and an older
+// build's capture.
+enum Mode
+{
+    kCapture,
+    kRenderOnly,
+    kBaseline,
+    kModeCount,
+};
+
+std::string BaselineProgram()
+{
+    const char* program = std::getenv("VC_BENCH_VIDEO_BASELINE");
+    return program ? program : "";
+}
+
+std::string CaptureOptions()
+{
+    const char* options = std::getenv("VC_BENCH_VIDEO_OPTIONS");
+    return options ? std::string(" ") + options : "";
+}
+
+std::string RenderCommand(Mode mode, const std::string& video, const std::string& log, double from, double to)
 {
     char range[96];
     std::snprintf(range, sizeof(range), " --from %.4f --to %.4f", from, to);
-    return "cd '" VC_SOURCE_DIR "' && '" VC_BINARY_DIR "/velvet-cascade' --render '" + video +
-           "' --size 1280x720 --fps 60" + range + " 2>'" + log + "' >/dev/null";
+    const std::string program = mode == kBaseline ? BaselineProgram() : VC_BINARY_DIR "/velvet-cascade";
+    return std::string("cd '" VC_SOURCE_DIR "' && ") + (mode == kRenderOnly ? "VC_RENDER_ONLY=1 " : "") + "'" +
+           program + "' --render '" + video + "' --size 1280x720 --fps 60" + range +
+           (mode == kCapture ? CaptureOptions() : "") +
+           // An older program kept anywhere is told where the data is.
+           (mode == kBaseline ? " --assets '" VC_SOURCE_DIR "/assets'" : "") + " 2>'" + log + "' >/dev/null";
 }
 
-// CPU seconds of a capture of one frame: start-up, loading and shut-down, taken off each sample.
-double LoadingCpuSeconds(const std::string& base)
+// CPU seconds of a run of one frame: start-up, loading and shut-down, taken off each sample of
+// the same mode.
+double LoadingCpuSeconds(Mode mode, const std::string& base)
 {
-    static double seconds = -1.0;
-    if (seconds < 0.0) {
-        RunCounted(RenderCommand(base + "-load.mp4", base + "-load.log", 0.0, 1.0 / 30.0), seconds);
+    static double seconds[kModeCount] = {-1.0, -1.0, -1.0};
+    if (seconds[mode] < 0.0) {
+        RunCounted(RenderCommand(mode, base + "-load.mp4", base + "-load.log", 0.0, 1.0 / 30.0), seconds[mode]);
         std::error_code ignored;
         std::filesystem::remove(base + "-load.mp4", ignored);
         std::filesystem::remove(base + "-load.log", ignored);
     }
-    return seconds;
+    return seconds[mode];
 }
 
 // The number after marker in text, or -1.
@@ -167,77 +214,124 @@ double NumberBefore(const std::string& text, const std::string& marker)
     return std::atof(text.c_str() + (begin == std::string::npos ? 0 : begin + 1));
 }
 
+// Runs the sample's frames in mode; false with why when the run failed or said nothing.
+bool RunSample(Mode mode, double from, double to, Run& run, std::string& why)
+{
+    const std::string base =
+        (std::filesystem::temp_directory_path() / ("vc-bench-video-" + std::to_string(getpid()))).string();
+    const std::string video = base + ".mp4";
+    const std::string log = base + ".log";
+    const double loadingCpu = LoadingCpuSeconds(mode, base);
+    double cpu = 0.0;
+    const int status = RunCounted(RenderCommand(mode, video, log, from, to), cpu);
+    std::ifstream in(log);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::error_code ignored;
+    std::filesystem::remove(video, ignored);
+    std::filesystem::remove(log, ignored);
+    const std::size_t summary = text.find("s of video at 60 fps");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || summary == std::string::npos) {
+        why = "velvet-cascade --render failed: " + text.substr(text.size() > 400 ? text.size() - 400 : 0);
+        return false;
+    }
+    const std::string line = text.substr(text.rfind('\n', summary) + 1);
+    run.loopSeconds = NumberAfter(line, ", in ");
+    run.renderShare = NumberAfter(line, "rendering ");
+    run.readBackShare = NumberAfter(line, "read-back ");
+    run.encodeShare = NumberAfter(line, "encoding ");
+    run.mebibytes = NumberBefore(line, " MiB");
+    run.cpuSeconds = std::max(cpu - loadingCpu, 1e-3);
+    return true;
+}
+
+double Ratio(double part, double whole)
+{
+    return whole > 0.0 ? part / whole : 0.0;
+}
+
 void CaptureScene(benchmark::State& state, const Scene& scene)
 {
     const double beats = SampleBeats();
     const double from = scene.startBeat + std::min(kSampleOffsetBeats, (scene.endBeat - scene.startBeat) / 2.0);
     const double to = std::min(from + beats, scene.endBeat);
-    const std::string base = (std::filesystem::temp_directory_path() / ("vc-bench-video-" + std::to_string(getpid()))).string();
-    const std::string video = base + ".mp4";
-    const std::string log = base + ".log";
-    const std::string command = RenderCommand(video, log, from, to);
-    const double loadingCpu = LoadingCpuSeconds(base);
+    const bool withBaseline = !BaselineProgram().empty();
     for (auto _ : state) {
-        double cpu = 0.0;
-        const int status = RunCounted(command, cpu);
-        std::ifstream in(log);
-        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::error_code ignored;
-        std::filesystem::remove(video, ignored);
-        std::filesystem::remove(log, ignored);
-        const std::size_t summary = text.find("s of video at 60 fps");
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || summary == std::string::npos) {
-            state.SkipWithError(("velvet-cascade --render failed: " + text.substr(text.size() > 400 ? text.size() - 400 : 0)).c_str());
-            return;
-        }
-        const std::string line = text.substr(text.rfind('\n', summary) + 1);
         Sample sample;
         sample.beats = scene.endBeat - scene.startBeat;
         sample.sampleBeats = to - from;
-        sample.loopSeconds = NumberAfter(line, " MiB, in ");
-        sample.renderShare = NumberAfter(line, "rendering ");
-        sample.readBackShare = NumberAfter(line, "read-back ");
-        sample.encodeShare = NumberAfter(line, "encoding ");
-        sample.cpuSeconds = std::max(cpu - loadingCpu, 1e-3);
+        std::string why;
+        if (!RunSample(kCapture, from, to, sample.capture, why) || !RunSample(kRenderOnly, from, to, sample.renderOnly, why) ||
+            (withBaseline && !RunSample(kBaseline, from, to, sample.baseline, why))) {
+            state.SkipWithError(why.c_str());
+            return;
+        }
+        const Run& capture = sample.capture;
         const double videoSeconds = sample.sampleBeats * kSecondsPerBeat;
-        state.SetIterationTime(sample.loopSeconds);
-        state.counters["x_realtime"] = sample.loopSeconds > 0.0 ? videoSeconds / sample.loopSeconds : 0.0;
-        state.counters["fps"] = sample.loopSeconds > 0.0 ? videoSeconds * 60.0 / sample.loopSeconds : 0.0;
-        state.counters["render_pct"] = sample.renderShare;
-        state.counters["readback_pct"] = sample.readBackShare;
-        state.counters["encode_pct"] = sample.encodeShare;
-        state.counters["cpu_x_realtime"] = videoSeconds / sample.cpuSeconds;
-        state.counters["MiB_per_s"] = NumberBefore(line, " MiB") / videoSeconds;
+        state.SetIterationTime(capture.loopSeconds);
+        state.counters["x_realtime"] = Ratio(videoSeconds, capture.loopSeconds);
+        state.counters["fps"] = Ratio(videoSeconds * 60.0, capture.loopSeconds);
+        state.counters["render_pct"] = capture.renderShare;
+        state.counters["readback_pct"] = capture.readBackShare;
+        state.counters["encode_pct"] = capture.encodeShare;
+        state.counters["cpu_x_realtime"] = videoSeconds / capture.cpuSeconds;
+        state.counters["MiB_per_s"] = capture.mebibytes / videoSeconds;
+        state.counters["render_only_s"] = sample.renderOnly.loopSeconds;
+        state.counters["capture_over_render"] = Ratio(capture.loopSeconds, sample.renderOnly.loopSeconds);
+        state.counters["cpu_capture_over_render"] = Ratio(capture.cpuSeconds, sample.renderOnly.cpuSeconds);
+        if (withBaseline) {
+            state.counters["baseline_x_realtime"] = Ratio(videoSeconds, sample.baseline.loopSeconds);
+            state.counters["baseline_over_render"] = Ratio(sample.baseline.loopSeconds, sample.renderOnly.loopSeconds);
+            state.counters["cpu_baseline_over_render"] = Ratio(sample.baseline.cpuSeconds, sample.renderOnly.cpuSeconds);
+        }
         Samples().push_back(sample);
     }
+}
+
+// A run's seconds per beat over the whole scene.
+double OverScene(const Sample& sample, double seconds)
+{
+    return seconds / sample.sampleBeats * sample.beats;
 }
 
 void WholeDemoEstimate(benchmark::State& state)
 {
     for (auto _ : state) {
         double captureSeconds = 0.0, demoBeats = 0.0, render = 0.0, readBack = 0.0, encode = 0.0, cpu = 0.0;
+        double renderOnlySeconds = 0.0, renderOnlyCpu = 0.0, baselineSeconds = 0.0, baselineCpu = 0.0;
         for (const Sample& sample : Samples()) {
-            // The sample's seconds per beat over the whole scene.
-            const double seconds = sample.loopSeconds / sample.sampleBeats * sample.beats;
+            const double seconds = OverScene(sample, sample.capture.loopSeconds);
             captureSeconds += seconds;
-            cpu += sample.cpuSeconds / sample.sampleBeats * sample.beats;
+            cpu += OverScene(sample, sample.capture.cpuSeconds);
+            renderOnlySeconds += OverScene(sample, sample.renderOnly.loopSeconds);
+            renderOnlyCpu += OverScene(sample, sample.renderOnly.cpuSeconds);
+            baselineSeconds += OverScene(sample, sample.baseline.loopSeconds);
+            baselineCpu += OverScene(sample, sample.baseline.cpuSeconds);
             demoBeats += sample.beats;
-            render += seconds * sample.renderShare;
-            readBack += seconds * sample.readBackShare;
-            encode += seconds * sample.encodeShare;
+            render += seconds * sample.capture.renderShare;
+            readBack += seconds * sample.capture.readBackShare;
+            encode += seconds * sample.capture.encodeShare;
         }
         if (captureSeconds <= 0.0) {
             state.SkipWithError("no scene samples in this run: run the Capture720p60 benchmarks with it");
             return;
         }
+        const double demoSeconds = demoBeats * kSecondsPerBeat;
         state.SetIterationTime(captureSeconds);
-        state.counters["x_realtime"] = demoBeats * kSecondsPerBeat / captureSeconds;
-        state.counters["cpu_x_realtime"] = demoBeats * kSecondsPerBeat / cpu;
-        state.counters["demo_s"] = demoBeats * kSecondsPerBeat;
+        state.counters["x_realtime"] = demoSeconds / captureSeconds;
+        state.counters["cpu_x_realtime"] = demoSeconds / cpu;
+        state.counters["demo_s"] = demoSeconds;
         state.counters["capture_min"] = captureSeconds / 60.0;
         state.counters["render_pct"] = render / captureSeconds;
         state.counters["readback_pct"] = readBack / captureSeconds;
         state.counters["encode_pct"] = encode / captureSeconds;
+        state.counters["render_only_min"] = renderOnlySeconds / 60.0;
+        state.counters["capture_over_render"] = Ratio(captureSeconds, renderOnlySeconds);
+        state.counters["cpu_capture_over_render"] = Ratio(cpu, renderOnlyCpu);
+        if (baselineSeconds > 0.0) {
+            state.counters["baseline_x_realtime"] = demoSeconds / baselineSeconds;
+            state.counters["baseline_over_render"] = Ratio(baselineSeconds, renderOnlySeconds);
+            state.counters["cpu_baseline_over_render"] = Ratio(baselineCpu, renderOnlyCpu);
+        }
     }
 }
 

@@ -24,10 +24,23 @@ public:
     // the picture. False with a log line otherwise.
     virtual bool ReadBackBuffer(QC_Image& image) = 0;
 
+    // Read-back without waiting for the picture, for a caller that draws the next frames
+    // meanwhile: QueueReadBack starts copying the back buffer as the commands given so far
+    // leave it and returns at once; CollectReadBack waits for the oldest copy still queued and
+    // puts it into image (Width() x Height()). At most kReadBackQueueDepth copies are queued,
+    // so the copy of frame N need be waited for only after frames N + 1 and N + 2 are drawn.
+    // False with a log line on a full queue, an empty one or an image of the wrong size (the
+    // copy then stays queued). A Resize drops the queued copies.
+    static constexpr std::uint32_t kReadBackQueueDepth = 3;
+    virtual bool QueueReadBack() = 0;
+    virtual bool CollectReadBack(QC_Image& image) = 0;
+    std::uint32_t QueuedReadBacks() const { return queuedReadBacks; }
+
     std::uint32_t Width() const { return width; }
     std::uint32_t Height() const { return height; }
 
 protected:
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    std::uint32_t queuedReadBacks = 0;
 };

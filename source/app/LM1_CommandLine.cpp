@@ -36,7 +36,7 @@ constexpr OptionRule kOptions[] = {
     {"--render", true, kRender}, {"--dev", false, kDev},     {"--size", true, kRender | kDev},
     {"--fps", true, kRender},    {"--from", true, kRender},  {"--to", true, kRender},
     {"--quality", true, kRender}, {"--start", true, kDev},    {"--assets", true, kEveryMode},
-    {"--verbose", false, kEveryMode},
+    {"--preset", true, kRender},  {"--verbose", false, kEveryMode},
 };
 
 const OptionRule* FindOption(const std::string& name)
@@ -118,8 +118,8 @@ bool FindMode(int argc, const char* const* argv, LM1_CommandLine& line)
     return true;
 }
 
-bool ReadRenderValue(const std::string& option, const char* value, LM1_RenderOptions& render, bool& sawQuality,
-                     LM1_CommandLine& line)
+bool ReadRenderValue(const std::string& option, const char* value, LM1_RenderOptions& render,
+                     const char*& videoOnlyOption, LM1_CommandLine& line)
 {
     if (option == "--render") {
         if (!*value)
@@ -134,7 +134,12 @@ bool ReadRenderValue(const std::string& option, const char* value, LM1_RenderOpt
     } else if (option == "--quality") {
         if (!ParseInt(value, 0, kMaxQuality, render.quality))
             return Refuse(line, std::string("--quality takes a whole number from 0 (lossless) to 63, not ") + value);
-        sawQuality = true;
+        videoOnlyOption = "--quality";
+    } else if (option == "--preset") {
+        if (!LM1_IsVideoPreset(value))
+            return Refuse(line, std::string("--preset takes one of ") + LM1_VideoPresetNames() + ", not " + value);
+        render.preset = value;
+        videoOnlyOption = "--preset";
     } else if (option == "--from") {
         if (!ParseBeat(value, render.fromBeat))
             return Refuse(line, std::string("--from takes a beat of 0 or more, not ") + value);
@@ -182,7 +187,8 @@ bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& li
     if (line.mode == LM1_RunMode::Help || line.mode == LM1_RunMode::Version)
         return true;
     const unsigned mode = line.mode == LM1_RunMode::Render ? kRender : line.mode == LM1_RunMode::Dev ? kDev : kDemo;
-    bool sawQuality = false;
+    // The last option given that only a video file takes.
+    const char* videoOnlyOption = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const OptionRule* rule = FindOption(option);
@@ -201,13 +207,13 @@ bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& li
                 return false;
             continue;
         }
-        const bool read = mode == kRender ? ReadRenderValue(option, value, line.render, sawQuality, line)
+        const bool read = mode == kRender ? ReadRenderValue(option, value, line.render, videoOnlyOption, line)
                                           : ReadDevValue(option, value, line.dev, line);
         if (!read)
             return false;
     }
-    if (sawQuality && !LM1_IsVideoOutput(line.render.folder))
-        return Refuse(line, "--quality goes with a video file (.mp4, .mkv or .webm)");
+    if (videoOnlyOption && !LM1_IsVideoOutput(line.render.folder))
+        return Refuse(line, std::string(videoOnlyOption) + " goes with a video file (.mp4, .mkv or .webm)");
     if (line.render.hasToBeat && line.render.toBeat <= line.render.fromBeat)
         return Refuse(line, "--to must come after --from");
     line.render.assetFolder = line.dev.assetFolder = line.assetFolder;
@@ -223,9 +229,12 @@ const char* LM1_Usage()
            "                                       without display or sound; defaults 1280x720, 60 fps,\n"
            "                                       from beat 0 until the demo ends\n"
            "       velvet-cascade --render FILE.mp4|FILE.mkv|FILE.webm [--size WxH] [--fps N] [--from BEAT]\n"
-           "                      [--to BEAT] [--quality CRF]\n"
+           "                      [--to BEAT] [--quality CRF] [--preset NAME]\n"
            "                                       render a video with the music: H.264 and AAC (MP4, MKV) or\n"
-           "                                       VP9 and Opus (WebM); CRF 18 unless given, 0 lossless\n"
+           "                                       VP9 and Opus (WebM); CRF 18 unless given, 0 lossless;\n"
+           "                                       NAME the encoder's speed, fastest first: ultrafast\n"
+           "                                       (the default), superfast, veryfast, faster, fast,\n"
+           "                                       medium, slow, slower, veryslow\n"
            "       velvet-cascade --dev [--size WxH] [--start BEAT]\n"
            "                                       the workbench: a resizable window (1280x720), the music\n"
            "                                       and the timeline from BEAT (0), the assets watched and\n"

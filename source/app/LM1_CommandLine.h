@@ -3,6 +3,7 @@
 // always has (launcher, window, music); the other modes:
 //
 //   velvet-cascade --render DIR|FILE [--size WxH] [--fps N] [--from BEAT] [--to BEAT] [--quality CRF]
+//                                   [--preset NAME]
 //   velvet-cascade --dev [--size WxH] [--start BEAT]
 //   velvet-cascade --help | -h        the usage of every mode, on standard output
 //   velvet-cascade --version
@@ -46,7 +47,8 @@ struct LM1_CommandLine
 // line.error set, for an unknown option, a missing or malformed value, a value out of range
 // (render sizes 1-16384 and window sizes 64-16384, 1-1000 frames per second, beats from 0 on and
 // --to after --from, a quality of 0-63), an option of another mode than the one named, --render
-// together with --dev, or --quality without a video file.
+// together with --dev, a --preset the encoder does not have, or --quality or --preset without a
+// video file.
 bool LM1_ParseCommandLine(int argc, const char* const* argv, LM1_CommandLine& line);
 
 // The usage text of every mode, one option a line.

@@ -5,6 +5,7 @@
 #include "LM1_Draw2D.h"
 #include "LM1_FrameSink.h"
 #include "LM1_RenderProgress.h"
+#include "LM1_SinkThread.h"
 #include "LM1_Startup.h"
 #include "LM1_VideoSink.h"
 #include "QA_Audio.h"
@@ -48,6 +49,9 @@ constexpr double kMillisecondsPerBeat = 60000.0 / kTempo;
 constexpr std::int64_t kGiveUpAfterErrorMilliseconds = 5000;
 constexpr std::int64_t kLoadTimeOutMilliseconds = 300000;
 constexpr int kFailureExitCode = 1;
+// Pictures between the read-back and the sink's thread: one being written, one waiting, one
+// being filled.
+constexpr std::size_t kSinkQueueDepth = 3;
 
 // The main thread's CPU time in milliseconds: what the frame costs this process's main thread,
 // without the rasteriser's own threads.
@@ -99,8 +103,19 @@ struct OfflineRun
     // Where the frames go; video is the same object when it is a video file (else null).
     std::unique_ptr<LM1_FrameSink> sink;
     LM1_VideoSink* video = nullptr;
-    // Wall time of the frame loop's three stages: the demo's frame (drawing commands), the
-    // read-back (which waits for the rasteriser to finish the frame) and the output.
+    // The sink's thread: after the sink, so that it goes first and the sink is never destroyed
+    // under a running worker.
+    std::unique_ptr<LM1_SinkThread> writer;
+    // Frames handed to the writer so far: the read-backs come back in the order they were
+    // queued, so this is also the next collected frame's number.
+    std::int64_t framesDelivered = 0;
+    // VC_RENDER_ONLY=1: the frames are drawn and nothing is read back or written, to measure
+    // what the outputs cost against the drawing alone.
+    bool renderOnly = false;
+    // Wall time of the frame loop's three stages on the main thread: the demo's frame (drawing
+    // commands), the read-back (starting the copies and waiting for the oldest, which waits for
+    // the rasteriser to finish that frame) and the output (waiting for room in the sink's
+    // queue while the encoder is behind).
     double renderSeconds = 0.0;
     double readBackSeconds = 0.0;
     double writeSeconds = 0.0;
@@ -248,30 +263,66 @@ double StageSeconds(std::chrono::steady_clock::time_point start)
 }
 
 // One frame as the main loop runs it, with the clock set to beat. False when the run channel
-// ended the demo (nothing was drawn) or the frame could not be written.
-bool RenderFrame(OfflineRun& run, std::int64_t frame, float beat, bool* ended)
+// ended the demo: nothing was drawn.
+bool DrawFrame(OfflineRun& run, float beat)
 {
-    const double cpuStart = ThreadCpuMilliseconds();
-    const auto stage = std::chrono::steady_clock::now();
     QC_GetTasks()->RunMainThreadTasks();
     QD_GetAssets()->Update();
     QD_GetSync()->UpdateAtMilliseconds(std::llround(static_cast<double>(beat) * kMillisecondsPerBeat));
     run.demo->UpdateStatistics();
     run.demo->Render();
     run.demo->EndFrame();
-    if (!run.demo->IsRunning()) {
+    return run.demo->IsRunning();
+}
+
+// Waits for the oldest read-back in flight and hands its picture to the sink's thread as the
+// next frame. False when the sink has failed (it said why) or the read-back did.
+bool DeliverOldestFrame(OfflineRun& run)
+{
+    const auto stage = std::chrono::steady_clock::now();
+    QC_Image* picture = run.writer->Acquire();
+    const double acquired = StageSeconds(stage);
+    run.writeSeconds += acquired;
+    if (!picture || !run.swapChain->CollectReadBack(*picture))
+        return false;
+    run.readBackSeconds += StageSeconds(stage) - acquired;
+    run.writer->Submit(run.framesDelivered++);
+    return true;
+}
+
+// Hands every read-back still in flight to the sink's thread, oldest first.
+bool DeliverQueuedFrames(OfflineRun& run)
+{
+    while (run.swapChain->QueuedReadBacks() > 0)
+        if (!DeliverOldestFrame(run))
+            return false;
+    return true;
+}
+
+// Draws frame and starts its read-back; the frame reaches the sink two frames later, when the
+// ring of read-backs is full, so the rasteriser finishes it while the next ones are drawn.
+// True with *ended set when the run channel ended the demo (nothing drawn); false when a frame
+// could not be read back or handed on.
+bool RenderFrame(OfflineRun& run, std::int64_t frame, float beat, bool* ended)
+{
+    const double cpuStart = ThreadCpuMilliseconds();
+    const auto stage = std::chrono::steady_clock::now();
+    if (!DrawFrame(run, beat)) {
         *ended = true;
         return true;
     }
-    const double rendered = StageSeconds(stage);
-    run.renderSeconds += rendered;
-    if (!run.swapChain->ReadBackBuffer(*run.backBuffer))
+    run.renderSeconds += StageSeconds(stage);
+    if (run.renderOnly) {
+        // As the live loop: the frame's commands go to the rasteriser now.
+        run.swapChain->Present();
+        return true;
+    }
+    const auto queued = std::chrono::steady_clock::now();
+    if (!run.swapChain->QueueReadBack())
         return false;
-    const double readBack = StageSeconds(stage);
-    run.readBackSeconds += readBack - rendered;
-    if (!run.sink->WriteFrame(frame, *run.backBuffer))
+    run.readBackSeconds += StageSeconds(queued);
+    if (run.swapChain->QueuedReadBacks() == QR_SwapChain::kReadBackQueueDepth && !DeliverOldestFrame(run))
         return false;
-    run.writeSeconds += StageSeconds(stage) - readBack;
     if (!run.table)
         return true;
     const double cpu = ThreadCpuMilliseconds() - cpuStart;
@@ -300,7 +351,8 @@ public:
         return true;
     }
 
-    // Two jobs: the main thread fills one while a worker writes the other.
+    // On the sink's thread. Two jobs: that thread fills one while a worker of the pool writes
+    // the other.
     bool WriteFrame(std::int64_t frame, const QC_Image& picture) override
     {
         PngJob& job = jobs[frame % 2];
@@ -344,12 +396,24 @@ void ReportVideo(const OfflineRun& run, std::int64_t frames, double loopSeconds,
     const double stages = run.renderSeconds + run.readBackSeconds + run.writeSeconds;
     auto percent = [stages](double part) { return stages > 0.0 ? 100.0 * part / stages : 0.0; };
     std::fprintf(stderr,
-                 "velvet-cascade: %lld frames (%.2f s of video at %d fps) to %s, %.2f MiB, in %.1f s after %.1f s "
+                 "velvet-cascade: %lld frames (%.2f s of video at %d fps) to %s, %.2f MiB, in %.2f s after %.1f s "
                  "of loading: %.3fx real time; rendering %.0f %%, read-back %.0f %%, encoding %.0f %%\n",
                  static_cast<long long>(frames), videoSeconds, run.line.framesPerSecond, run.line.folder.c_str(),
                  static_cast<double>(run.video->OutputBytes()) / (1024.0 * 1024.0), loopSeconds, loadSeconds,
                  loopSeconds > 0.0 ? videoSeconds / loopSeconds : 0.0, percent(run.renderSeconds),
                  percent(run.readBackSeconds), percent(run.writeSeconds));
+}
+
+// The one line a run without outputs ends with: the same figures as a capture's, to set beside
+// them.
+void ReportRenderOnly(const OfflineRun& run, std::int64_t frames, double loopSeconds, double loadSeconds)
+{
+    const double videoSeconds = static_cast<double>(frames) / run.line.framesPerSecond;
+    std::fprintf(stderr,
+                 "velvet-cascade: %lld frames (%.2f s of video at %d fps) drawn without read-back or output, in %.2f s "
+                 "after %.1f s of loading: %.3fx real time\n",
+                 static_cast<long long>(frames), videoSeconds, run.line.framesPerSecond, loopSeconds, loadSeconds,
+                 loopSeconds > 0.0 ? videoSeconds / loopSeconds : 0.0);
 }
 
 // Conventional exit code of a job ended by a signal: a script can tell a stopped run from a
@@ -378,7 +442,7 @@ std::int64_t FrameCount(const LM1_RenderOptions& line)
 int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceStart)
 {
     const std::int64_t frameCount = FrameCount(run.line);
-    if (!run.video) {
+    if (!run.video && !run.renderOnly) {
         const std::string tablePath = (std::filesystem::path(run.line.folder) / "frames.tsv").string();
         run.table = std::fopen(tablePath.c_str(), "w");
         if (!run.table) {
@@ -390,6 +454,9 @@ int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceS
     // Without --to the music's length stands for the demo's, which the timeline decides.
     LM1_RenderProgress progress(frameCount >= 0 ? frameCount : (run.video ? run.video->FramesToMusicEnd() : 0),
                                 QP_ErrorStreamIsTerminal(), QP_ErrorStreamColumns(80));
+    if (!run.renderOnly)
+        run.writer = std::make_unique<LM1_SinkThread>(*run.sink, static_cast<std::uint32_t>(run.line.width),
+                                                      static_cast<std::uint32_t>(run.line.height), kSinkQueueDepth);
     const auto loopStart = std::chrono::steady_clock::now();
     bool stopped = false;
     std::int64_t frame = 0;
@@ -424,8 +491,19 @@ int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceS
                          static_cast<double>(beat), run.demo->CurrentScene());
         }
     }
+    // The frames still in flight belong to the output too, whatever ended the loop but a failure.
+    if (exitCode == 0 && !run.renderOnly && !DeliverQueuedFrames(run))
+        exitCode = kFailureExitCode;
+    // Without outputs, the last frame's drawing must still be waited for to be counted.
+    if (run.renderOnly && frame > 0 && !run.swapChain->ReadBackBuffer(*run.backBuffer))
+        exitCode = kFailureExitCode;
     progress.End();
     const double loopSeconds = StageSeconds(loopStart);
+    if (run.renderOnly) {
+        if (exitCode == 0)
+            ReportRenderOnly(run, frame, loopSeconds, startedAtMilliseconds / 1000.0);
+        return stopped && exitCode == 0 ? StoppedExitCode() : exitCode;
+    }
     if (run.video && frame == 0 && exitCode == 0) {
         // A video without a frame plays nothing and some players refuse it: none is kept.
         if (stopped)
@@ -436,7 +514,7 @@ int RenderFrames(OfflineRun& run, double startedAtMilliseconds, QC_Timer& sinceS
                          static_cast<double>(run.line.fromBeat));
         return stopped ? StoppedExitCode() : kFailureExitCode;
     }
-    if (exitCode == 0 && !run.sink->Finish())
+    if (exitCode == 0 && !run.writer->Finish())
         exitCode = kFailureExitCode;
     if (stopped && exitCode == 0) {
         std::fprintf(stderr, "velvet-cascade: stopped by %s after %lld frames; %s holds them all%s\n", StopSignalName(),
@@ -469,6 +547,8 @@ int LM1_RunOfflineRender(const LM1_RenderOptions& line)
     run.assetRoot = LM1_FindAssetFolder(line.assetFolder);
     if (run.assetRoot.empty())
         return kFailureExitCode;
+    const char* renderOnly = std::getenv("VC_RENDER_ONLY");
+    run.renderOnly = renderOnly && std::strcmp(renderOnly, "1") == 0;
     if (LM1_IsVideoOutput(line.folder)) {
         auto video = std::make_unique<LM1_VideoSink>(line);
         run.video = video.get();
@@ -478,7 +558,7 @@ int LM1_RunOfflineRender(const LM1_RenderOptions& line)
     }
     // A stop from here on ends the run between frames (or during loading) with whole output.
     QP_CatchStopSignals();
-    if (!run.sink->Open())
+    if (!run.renderOnly && !run.sink->Open())
         return kFailureExitCode;
     QC_Timer sinceStart;
     sinceStart.Start();
@@ -492,6 +572,9 @@ int LM1_RunOfflineRender(const LM1_RenderOptions& line)
         std::fprintf(stderr, "velvet-cascade: stopped by %s while loading; no frame was written\n", StopSignalName());
         exitCode = StoppedExitCode();
     }
+    // The sink's thread ends (after a failure, without writing what is queued) before the pool
+    // and the renderer it may still reach.
+    run.writer.reset();
     StopSubsystems(run);
     return exitCode;
 }

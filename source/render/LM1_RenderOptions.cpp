@@ -1,5 +1,7 @@
 #include "LM1_RenderOptions.h"
 
+#include "QP_VideoEncoder.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -12,4 +14,19 @@ bool LM1_IsVideoOutput(const std::string& output)
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension == ".mp4" || extension == ".mkv" || extension == ".webm";
+}
+
+const char* LM1_VideoPresetNames()
+{
+    return QP_VideoEncoder::SpeedPresetNames();
+}
+
+const char* LM1_DefaultVideoPreset()
+{
+    return QP_VideoEncoder::kDefaultSpeedPreset;
+}
+
+bool LM1_IsVideoPreset(const std::string& name)
+{
+    return QP_VideoEncoder::IsSpeedPreset(name);
 }

@@ -19,6 +19,9 @@ struct LM1_RenderOptions
     float toBeat = 0.0f;
     // The video's constant rate factor (0 lossless); only with a video file.
     std::int32_t quality = 18;
+    // The encoder's speed preset (LM1_VideoPresetNames); empty: LM1_DefaultVideoPreset. Only
+    // with a video file.
+    std::string preset;
     // The folder --assets named (empty: LM1_FindAssetFolder's search); information and debug
     // lines on standard error (--verbose).
     std::string assetFolder;
@@ -28,3 +31,9 @@ struct LM1_RenderOptions
 // True when the output names a video file (.mp4, .mkv or .webm, in any case) rather than a
 // folder.
 bool LM1_IsVideoOutput(const std::string& output);
+
+// The video encoder's speed presets, fastest first, as one line ("ultrafast, superfast, ...").
+const char* LM1_VideoPresetNames();
+// The preset a capture gets when --preset is not given.
+const char* LM1_DefaultVideoPreset();
+bool LM1_IsVideoPreset(const std::string& name);

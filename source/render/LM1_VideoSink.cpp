@@ -76,6 +76,7 @@ bool LM1_VideoSink::Open()
     settings.height = line.height;
     settings.framesPerSecond = line.framesPerSecond;
     settings.quality = line.quality;
+    settings.speedPreset = line.preset;
     settings.soundRate = kSampleRate;
     settings.soundChannels = kChannels;
     settings.pictureEncoder = Environment("VC_VIDEO_ENCODER");
@@ -90,9 +91,9 @@ bool LM1_VideoSink::Open()
         QC_ERROR("Cannot make the video %s: the music %s could not be read.", line.folder.c_str(), kMusicPath);
         return false;
     }
-    QC_INFO("Writing %s: %s and %s, %d x %d at %d frames per second, quality %d.", line.folder.c_str(),
+    QC_INFO("Writing %s: %s and %s, %d x %d at %d frames per second, quality %d, preset %s.", line.folder.c_str(),
             encoder.PictureEncoderName().c_str(), encoder.SoundEncoderName().c_str(), line.width, line.height,
-            line.framesPerSecond, line.quality);
+            line.framesPerSecond, line.quality, line.preset.empty() ? LM1_DefaultVideoPreset() : line.preset.c_str());
     return true;
 }
 

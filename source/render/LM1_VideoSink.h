@@ -11,7 +11,7 @@
 // exactly (k + 1) x 44100 / fps samples are written (rounded down), so the sound never runs
 // ahead of or behind the pictures by a sample more than the rounding. Past the music's end the
 // sound is silence. MP4 and Matroska get H.264 and AAC, WebM gets VP9 and Opus; --quality is
-// the constant rate factor (18 unless given), 0 lossless.
+// the constant rate factor (18 unless given), 0 lossless; --preset the encoder's speed preset.
 // The environment variables VC_VIDEO_ENCODER and VC_AUDIO_ENCODER name other encoders (for
 // checking what happens when one is missing).
 

@@ -26,6 +26,7 @@ QP_SwapChain::~QP_SwapChain()
     // The window may go away after this: the context returns to the device's own window.
     if (desc.outputWindow)
         glContext->MakeCurrent(nullptr);
+    ReleaseStaging();
     glDeleteFramebuffers(1, &glReadFramebuffer);
 }
 
@@ -189,4 +190,92 @@ QP_Result QP_SwapChain::ReadPresented(void* pixels, std::uint32_t rowPitch, std:
         std::memcpy(rows + static_cast<std::size_t>(bottom) * rowPitch, swap.data(), rowBytes);
     }
     return QP_OK;
+}
+
+// --- staging: read-back without waiting ------------------------------------------------------
+
+QP_Result QP_SwapChain::CopyToStaging(std::uint32_t slot)
+{
+    if (slot >= kStagingSlots || staging[slot].mapped)
+        return QP_E_INVALIDARG;
+    Staging& stage = staging[slot];
+    stage.width = desc.bufferDesc.width;
+    stage.height = desc.bufferDesc.height;
+    const std::size_t bytes = static_cast<std::size_t>(stage.width) * stage.height * 4;
+    if (stage.capacity < bytes) {
+        // Buffer storage is immutable: a larger back buffer gets a new buffer.
+        if (stage.glBuffer)
+            glDeleteBuffers(1, &stage.glBuffer);
+        glCreateBuffers(1, &stage.glBuffer);
+        glNamedBufferStorage(stage.glBuffer, static_cast<GLsizeiptr>(bytes), nullptr, GL_MAP_READ_BIT);
+        stage.capacity = bytes;
+    }
+    if (stage.fence)
+        glDeleteSync(static_cast<GLsync>(stage.fence));
+    // Texture rows come back in memory order: row 0 is the top of the picture. Only this call
+    // binds a pack buffer, and it unbinds it at once, so ReadBackBuffer's client memory
+    // read-back is never redirected into a buffer.
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, stage.glBuffer);
+    glGetTextureImage(backBuffer->glTexture, 0, GL_RGBA, GL_UNSIGNED_BYTE, static_cast<GLsizei>(bytes), nullptr);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    stage.fence = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    // The copy starts now, behind the frame's drawing, not when someone first waits for it. A
+    // GPU driver queues it; Mesa's software rasteriser makes it at once on this thread, after
+    // waiting for the frame, so there the ring saves nothing but does no harm (measured).
+    glFlush();
+    QP_CHECK_GL();
+    return stage.fence ? QP_OK : QP_E_FAIL;
+}
+
+QP_Result QP_SwapChain::MapStaging(std::uint32_t slot, QP_MappedSubresource* mapped)
+{
+    if (slot >= kStagingSlots || !mapped || !staging[slot].fence || staging[slot].mapped)
+        return QP_E_INVALIDARG;
+    Staging& stage = staging[slot];
+    // A software rasteriser may take seconds for a large frame: the wait has no limit, in
+    // slices of a second so that a lost context still ends it.
+    constexpr GLuint64 kWaitSliceNanoseconds = 1000000000ull;
+    GLenum waited = GL_TIMEOUT_EXPIRED;
+    while (waited == GL_TIMEOUT_EXPIRED)
+        waited = glClientWaitSync(static_cast<GLsync>(stage.fence), GL_SYNC_FLUSH_COMMANDS_BIT, kWaitSliceNanoseconds);
+    glDeleteSync(static_cast<GLsync>(stage.fence));
+    stage.fence = nullptr;
+    if (waited == GL_WAIT_FAILED) {
+        QC_INFO("MapStaging: the wait for slot %u failed.", slot);
+        return QP_E_FAIL;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(stage.width) * stage.height * 4;
+    void* data = glMapNamedBufferRange(stage.glBuffer, 0, static_cast<GLsizeiptr>(bytes), GL_MAP_READ_BIT);
+    QP_CHECK_GL();
+    if (!data) {
+        QC_INFO("MapStaging: slot %u could not be mapped.", slot);
+        return QP_E_FAIL;
+    }
+    stage.mapped = true;
+    mapped->data = data;
+    mapped->rowPitch = stage.width * 4;
+    mapped->depthPitch = static_cast<std::uint32_t>(bytes);
+    return QP_OK;
+}
+
+void QP_SwapChain::UnmapStaging(std::uint32_t slot)
+{
+    if (slot >= kStagingSlots || !staging[slot].mapped)
+        return;
+    glUnmapNamedBuffer(staging[slot].glBuffer);
+    staging[slot].mapped = false;
+    QP_CHECK_GL();
+}
+
+void QP_SwapChain::ReleaseStaging()
+{
+    for (std::uint32_t slot = 0; slot < kStagingSlots; ++slot) {
+        UnmapStaging(slot);
+        Staging& stage = staging[slot];
+        if (stage.fence)
+            glDeleteSync(static_cast<GLsync>(stage.fence));
+        if (stage.glBuffer)
+            glDeleteBuffers(1, &stage.glBuffer);
+        stage = Staging();
+    }
 }

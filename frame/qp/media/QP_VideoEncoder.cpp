@@ -61,6 +61,31 @@ constexpr std::int64_t kOpusBitRate = 160000;
 constexpr int kMaxH264Quality = 51;
 constexpr int kMaxVp9Quality = 63;
 
+// The encoders' speed presets, fastest first; VP9 has no names, only a speed from 8 to 0.
+struct SpeedPreset
+{
+    const char* name;
+    int vp9Speed;
+};
+constexpr SpeedPreset kSpeedPresets[] = {
+    {"ultrafast", 8}, {"superfast", 7}, {"veryfast", 6}, {"faster", 5},   {"fast", 4},
+    {"medium", 3},    {"slow", 2},      {"slower", 1},   {"veryslow", 0},
+};
+constexpr const char* kSpeedPresetNames = "ultrafast, superfast, veryfast, faster, fast, medium, slow, slower, veryslow";
+
+const SpeedPreset* FindSpeedPreset(const std::string& name)
+{
+    for (const SpeedPreset& preset : kSpeedPresets)
+        if (name == preset.name)
+            return &preset;
+    return nullptr;
+}
+
+std::string SpeedPresetOf(const QP_VideoSettings& settings)
+{
+    return settings.speedPreset.empty() ? QP_VideoEncoder::kDefaultSpeedPreset : settings.speedPreset;
+}
+
 std::string ErrorString(int code)
 {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -179,6 +204,16 @@ const std::string& QP_VideoEncoder::SoundEncoderName() const
     return state ? state->soundName : none;
 }
 
+const char* QP_VideoEncoder::SpeedPresetNames()
+{
+    return kSpeedPresetNames;
+}
+
+bool QP_VideoEncoder::IsSpeedPreset(const std::string& name)
+{
+    return FindSpeedPreset(name) != nullptr;
+}
+
 bool QP_VideoEncoder::Fail(const std::string& what, int code)
 {
     errorText = code < 0 ? what + ": " + ErrorString(code) : what;
@@ -203,6 +238,10 @@ bool QP_VideoEncoder::Open(const QP_VideoSettings& settings)
     if (settings.quality < 0 || settings.quality > maxQuality)
         return Fail("the quality (CRF) must be 0 to " + std::to_string(maxQuality) + ", not " +
                         std::to_string(settings.quality),
+                    0);
+    if (!IsSpeedPreset(SpeedPresetOf(settings)))
+        return Fail("the speed preset must be one of " + std::string(kSpeedPresetNames) + ", not " +
+                        SpeedPresetOf(settings),
                     0);
     const int formatResult =
         avformat_alloc_output_context2(&state->format, nullptr, MuxerName(settings.container), state->partPath.c_str());
@@ -255,19 +294,20 @@ bool QP_VideoEncoder::OpenPicture()
     if (s.format->oformat->flags & AVFMT_GLOBALHEADER)
         codec.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     AVDictionary* options = nullptr;
+    const SpeedPreset* preset = FindSpeedPreset(SpeedPresetOf(settings));
     if (s.pictureName == "libvpx-vp9") {
-        // Constant quality: CRF with no bit-rate cap; "good" at speed 4 with row threads is the
-        // usual balance for a capture.
+        // Constant quality: CRF with no bit-rate cap, the "good" deadline at the preset's
+        // speed, with row threads.
         codec.bit_rate = 0;
         SetOption(&options, "crf", settings.quality);
-        SetOption(&options, "cpu-used", 4);
+        SetOption(&options, "cpu-used", preset->vp9Speed);
         SetOption(&options, "row-mt", 1);
         av_dict_set(&options, "deadline", "good", 0);
         if (lossless)
             SetOption(&options, "lossless", 1);
     } else {
         SetOption(&options, "crf", settings.quality);
-        av_dict_set(&options, "preset", "fast", 0);
+        av_dict_set(&options, "preset", preset->name, 0);
     }
     const int result = avcodec_open2(s.picture, s.pictureCodec, &options);
     av_dict_free(&options);

@@ -37,6 +37,10 @@ struct QP_VideoSettings
     // Constant rate factor: 0 is lossless (the RGB values come back exactly, in 4:4:4 RGB); up to
     // 51 for H.264 and 63 for VP9, higher is smaller and worse.
     std::int32_t quality = 18;
+    // How much time the picture encoder spends per frame for a given quality: one of
+    // SpeedPresetNames(), fastest first (empty: kDefaultSpeedPreset). H.264 takes the name as
+    // its own preset; VP9 takes the place in the list as its speed, 8 (ultrafast) down to 0.
+    std::string speedPreset;
     // Sound given to WriteSound: signed 16-bit interleaved samples. 0 channels: no sound stream.
     std::int32_t soundRate = 44100;
     std::int32_t soundChannels = 2;
@@ -67,6 +71,13 @@ public:
     bool WriteSound(const std::int16_t* samples, std::int64_t frames);
     // Drains the encoders, completes the file and gives it its name.
     bool Finish();
+
+    // Every speed preset, fastest first, separated by ", "; the one a capture gets unless told:
+    // a software renderer draws the frames slowly enough that any slower preset makes the
+    // encoding, not the drawing, set the pace on a small machine.
+    static const char* SpeedPresetNames();
+    static bool IsSpeedPreset(const std::string& name);
+    static constexpr const char* kDefaultSpeedPreset = "ultrafast";
 
     // The names of the encoders in use (empty before Open).
     const std::string& PictureEncoderName() const;

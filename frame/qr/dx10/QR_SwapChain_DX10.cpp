@@ -4,6 +4,8 @@
 #include "QR_DepthStencil_DX10.h"
 #include "QR_RenderContext_DX10.h"
 
+#include <cstring>
+
 QR_SwapChain_DX10::QR_SwapChain_DX10(QP_Factory* platformFactory, QP_Device* platformDevice)
     : factory(platformFactory), device(platformDevice)
 {
@@ -105,6 +107,7 @@ void QR_SwapChain_DX10::Resize()
         context->ReleaseSwapChain(this);
     renderTargetView = nullptr;
     depthStencilView = nullptr;
+    queuedReadBacks = 0;
     if (QP_Failed(swapChain->ResizeBuffers(0, 0, 0, QP_FORMAT_UNKNOWN, 0))) {
         QC_ERROR("Failed to resize swap chain buffers.");
         return;
@@ -125,5 +128,44 @@ bool QR_SwapChain_DX10::ReadBackBuffer(QC_Image& image)
         QC_ERROR("ReadBackBuffer: the platform could not read the back buffer.");
         return false;
     }
+    return true;
+}
+
+bool QR_SwapChain_DX10::QueueReadBack()
+{
+    if (queuedReadBacks == kReadBackQueueDepth) {
+        QC_ERROR("QueueReadBack: %u read-backs are queued already; collect one first.", queuedReadBacks);
+        return false;
+    }
+    const std::uint32_t slot = (oldestReadBackSlot + queuedReadBacks) % kReadBackQueueDepth;
+    if (QP_Failed(swapChain->CopyToStaging(slot))) {
+        QC_ERROR("QueueReadBack: the platform could not start the copy of the back buffer.");
+        return false;
+    }
+    ++queuedReadBacks;
+    return true;
+}
+
+bool QR_SwapChain_DX10::CollectReadBack(QC_Image& image)
+{
+    if (queuedReadBacks == 0) {
+        QC_ERROR("CollectReadBack: no read-back is queued.");
+        return false;
+    }
+    if (image.Width() != width || image.Height() != height) {
+        QC_ERROR("CollectReadBack: the image is %ux%u, the back buffer %ux%u.", image.Width(), image.Height(), width,
+                 height);
+        return false;
+    }
+    const std::uint32_t slot = oldestReadBackSlot;
+    oldestReadBackSlot = (oldestReadBackSlot + 1) % kReadBackQueueDepth;
+    --queuedReadBacks;
+    QP_MappedSubresource mapped;
+    if (QP_Failed(swapChain->MapStaging(slot, &mapped))) {
+        QC_ERROR("CollectReadBack: the platform could not read the back buffer.");
+        return false;
+    }
+    std::memcpy(image.Pixels(), mapped.data, static_cast<std::size_t>(image.ByteSize()));
+    swapChain->UnmapStaging(slot);
     return true;
 }

@@ -13,6 +13,9 @@
 #include "QR_DisplayMode.h"
 #include "QR_SwapChain.h"
 
+static_assert(QR_SwapChain::kReadBackQueueDepth <= QP_SwapChain::kStagingSlots,
+              "every queued read-back needs a staging slot of its own");
+
 class QR_RenderContext_DX10;
 
 class QR_SwapChain_DX10 : public QR_SwapChain
@@ -32,6 +35,8 @@ public:
     void Present() override;
     void Resize() override;
     bool ReadBackBuffer(QC_Image& image) override;
+    bool QueueReadBack() override;
+    bool CollectReadBack(QC_Image& image) override;
 
     // Maintained by the render context only: the context that has this swap chain bound.
     void SetBoundContext(QR_RenderContext_DX10* context) { boundContext = context; }
@@ -57,4 +62,7 @@ protected:
     QC_Ptr<QP_Device> device;
     QR_RenderContext_DX10* boundContext = nullptr;
     std::uint32_t syncInterval = 0;
+    // The platform's staging slot of the oldest queued read-back; the others follow it round
+    // the ring.
+    std::uint32_t oldestReadBackSlot = 0;
 };

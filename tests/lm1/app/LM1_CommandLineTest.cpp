@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,34 @@ TEST(LM1_CommandLineTest, QualityGoesWithVideoFilesOnly)
     EXPECT_FALSE(LM1_IsVideoOutput("frames.mp4/"));
     EXPECT_FALSE(LM1_IsVideoOutput("caps.mp4.d/frames"));
     EXPECT_FALSE(LM1_IsVideoOutput("demo.avi"));
+}
+
+TEST(LM1_CommandLineTest, PresetTakesTheEncodersSpeedNamesWithVideoFilesOnly)
+{
+    LM1_CommandLine line;
+    ASSERT_TRUE(Parse({"--render", "demo.mp4"}, line)) << line.error;
+    EXPECT_EQ(line.render.preset, "") << "none given: the encoder's default for a capture";
+    EXPECT_TRUE(LM1_IsVideoPreset(LM1_DefaultVideoPreset()));
+    for (const char* name : {"ultrafast", "veryfast", "medium", "veryslow"}) {
+        ASSERT_TRUE(Parse({"--render", "a.webm", "--preset", name}, line)) << line.error;
+        EXPECT_EQ(line.render.preset, name);
+    }
+    // Names are the encoder's, exactly: no case folding, no guessing, no numbers.
+    for (const char* wrong : {"Fast", "placebo", "", "4", "fast "}) {
+        EXPECT_FALSE(Parse({"--render", "a.mp4", "--preset", wrong}, line)) << "'" << wrong << "'";
+        EXPECT_NE(line.error.find(std::string("--preset takes one of ") + LM1_VideoPresetNames()), std::string::npos)
+            << line.error;
+    }
+    EXPECT_FALSE(Parse({"--render", "a.mp4", "--preset"}, line));
+    EXPECT_FALSE(Parse({"--render", "frames", "--preset", "fast"}, line));
+    EXPECT_EQ(line.error, "--preset goes with a video file (.mp4, .mkv or .webm)");
+    EXPECT_FALSE(Parse({"--dev", "--preset", "fast"}, line));
+    // The usage names the default where the names are listed.
+    const std::string usage = LM1_Usage();
+    const std::size_t defaultName = usage.find(std::string(LM1_DefaultVideoPreset()) + "\n");
+    ASSERT_NE(defaultName, std::string::npos) << usage;
+    EXPECT_EQ(usage.find("(the default)"), usage.find_first_not_of(' ', defaultName + std::strlen(LM1_DefaultVideoPreset()) + 1))
+        << usage;
 }
 
 TEST(LM1_CommandLineTest, DevModeTakesSizeAndStartAndRefusesTheRest)
@@ -197,4 +226,8 @@ TEST(LM1_CommandLineTest, TheProgramAnswersHelpVersionAndWrongLinesLikeAConsoleT
     EXPECT_EQ(wrong.output, "");
     EXPECT_NE(wrong.errors.find("velvet-cascade: --size"), std::string::npos) << wrong.errors;
     EXPECT_NE(wrong.errors.find(LM1_Usage()), std::string::npos) << wrong.errors;
+    const CommandRun preset = RunProgram("--render x.mp4 --preset warp");
+    EXPECT_EQ(preset.exitCode, 2);
+    EXPECT_NE(preset.errors.find("velvet-cascade: --preset takes one of ultrafast,"), std::string::npos)
+        << preset.errors;
 }

@@ -316,7 +316,10 @@ TEST(LM1_VideoRenderTest, LosslessMkvFramesEqualThePngFramesOfTheSameRange)
     TempDir folder;
     const std::string video = folder.File("lossless.mkv");
     const std::string pictures = folder.File("png");
-    const std::vector<std::string> range = {"--size", kSize, "--fps", "8", "--from", "12", "--to", "13"};
+    // 8 frames: more than the read-backs in flight and the pictures queued for the encoder
+    // together, so both rings wrap before the end.
+    constexpr int kFrames = 8;
+    const std::vector<std::string> range = {"--size", kSize, "--fps", "8", "--from", "12", "--to", "14"};
     std::vector<std::string> videoOptions = {"--render", video, "--quality", "0"};
     videoOptions.insert(videoOptions.end(), range.begin(), range.end());
     std::vector<std::string> folderOptions = {"--render", pictures};
@@ -325,15 +328,16 @@ TEST(LM1_VideoRenderTest, LosslessMkvFramesEqualThePngFramesOfTheSameRange)
     ASSERT_EQ(Render(videoOptions, folder, &log), 0) << log;
     ASSERT_EQ(Render(folderOptions, folder, &log), 0) << log;
     const Probe probe = ProbeFile(video, folder);
-    ExpectWholeCapture(probe, 4, "h264", "aac", kSampleRate);
+    ExpectWholeCapture(probe, kFrames, "h264", "aac", kSampleRate);
 
     const std::string raw = folder.File("frames.rgb");
     ASSERT_TRUE(RunTool("ffmpeg -v error -y -i '" + video + "' -f rawvideo -pix_fmt rgb24 '" + raw + "'",
                         folder.File("ffmpeg.txt")));
     const std::string decoded = ReadAll(raw);
     const std::size_t frameBytes = std::size_t(kWidth) * kHeight * 3;
-    ASSERT_EQ(decoded.size(), frameBytes * 4);
-    for (int frame = 0; frame < 4; ++frame) {
+    ASSERT_EQ(decoded.size(), frameBytes * kFrames);
+    std::vector<unsigned char> previous;
+    for (int frame = 0; frame < kFrames; ++frame) {
         char name[32];
         std::snprintf(name, sizeof(name), "/frame_%06d.png", frame);
         std::vector<unsigned char> png;
@@ -344,7 +348,33 @@ TEST(LM1_VideoRenderTest, LosslessMkvFramesEqualThePngFramesOfTheSameRange)
         for (std::size_t i = 0; i < frameBytes; ++i)
             differing += png[i] != static_cast<unsigned char>(decoded[frame * frameBytes + i]);
         EXPECT_EQ(differing, 0u) << "frame " << frame << " differs from " << name << " in " << differing << " values";
+        // Neighbours differ, so frames out of order or repeated could not pass the comparison.
+        EXPECT_NE(png, previous) << name << " repeats the frame before";
+        previous = png;
     }
+}
+
+TEST(LM1_VideoRenderTest, ThePresetReachesTheEncoderAndDrawingAloneWritesNothing)
+{
+    TempDir folder;
+    const std::string video = folder.File("preset.mp4");
+    const std::vector<std::string> range = {"--size", kSize, "--fps", "8", "--from", "4", "--to", "6"};
+    std::vector<std::string> options = {"--render", video, "--preset", "ultrafast", "--verbose"};
+    options.insert(options.end(), range.begin(), range.end());
+    std::string log;
+    ASSERT_EQ(Render(options, folder, &log), 0) << log;
+    EXPECT_NE(log.find("quality 18, preset ultrafast."), std::string::npos) << log;
+    ExpectWholeCapture(ProbeFile(video, folder), 8, "h264", "aac", kSampleRate);
+
+    // The same frames drawn for the time they take alone: no file, and a summary to compare.
+    const std::string drawn = folder.File("drawn.mp4");
+    options = {"--render", drawn};
+    options.insert(options.end(), range.begin(), range.end());
+    ASSERT_EQ(Render(options, folder, &log, {"VC_RENDER_ONLY=1"}), 0) << log;
+    EXPECT_NE(log.find("8 frames (1.00 s of video at 8 fps) drawn without read-back or output, in "),
+              std::string::npos)
+        << log;
+    EXPECT_FALSE(FileExists(drawn) || FileExists(drawn + ".part"));
 }
 
 TEST(LM1_VideoRenderTest, FailuresNameTheirCauseExitWithOneAndLeaveNoFile)

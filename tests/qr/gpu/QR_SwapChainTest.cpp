@@ -1,6 +1,7 @@
 // Swap chains of the renderer: sizes and sync intervals for a display mode, for a window and
 // without one, Resize with and without a bound context, and a failed resize that leaves the
-// swap chain unbound and reported. Window tests run under a private X server.
+// swap chain unbound and reported, and read-backs queued without waiting. Window tests run under
+// a private X server.
 
 #include "support/QR_RendererTestSupport.h"
 
@@ -8,6 +9,8 @@
 #include "QR_RenderContext_DX10.h"
 #include "QR_SwapChain_DX10.h"
 #include "support/XvfbServer.h"
+
+#include <iterator>
 
 class QR_SwapChainTest : public QR_RendererTest
 {
@@ -53,6 +56,45 @@ TEST_F(QR_SwapChainTest, AFailedResizeIsReportedAndLeavesTheSwapChainUnbound)
     // Binding the swap chain again works once it has views; here it has none yet.
     context->SetSwapChain(swapChain.Get());
     EXPECT_EQ(backend->BoundContext(), static_cast<QR_RenderContext_DX10*>(context.Get()));
+}
+
+TEST_F(QR_SwapChainTest, QueuedReadBacksComeBackOldestFirstEachAsItWasWhenQueued)
+{
+    // Six frames through the ring of three, each cleared to its own colour: every copy holds
+    // its own frame, not the last one drawn, and they come back in the order they were queued.
+    const QR_Colour colours[] = {{255, 0, 0, 255},   {0, 255, 0, 255},     {0, 0, 255, 255},
+                                 {10, 20, 30, 255},  {200, 100, 50, 255},  {1, 2, 3, 4}};
+    auto packed = [](const QR_Colour& c) {
+        return std::uint32_t(c.r) | std::uint32_t(c.g) << 8 | std::uint32_t(c.b) << 16 | std::uint32_t(c.a) << 24;
+    };
+    QC_Ptr<QC_Image> picture(new QC_Image(size, size));
+    std::size_t collected = 0;
+    for (std::size_t frame = 0; frame < std::size(colours); ++frame) {
+        context->Clear(colours[frame]);
+        ASSERT_TRUE(swapChain->QueueReadBack()) << "frame " << frame;
+        if (swapChain->QueuedReadBacks() < QR_SwapChain::kReadBackQueueDepth)
+            continue;
+        // A full ring refuses another copy until the oldest is collected.
+        EXPECT_FALSE(swapChain->QueueReadBack());
+        EXPECT_EQ(TakeErrors().size(), 1u);
+        ASSERT_TRUE(swapChain->CollectReadBack(*picture));
+        EXPECT_EQ(picture->Pixels()[0], packed(colours[collected])) << "collected " << collected;
+        EXPECT_EQ(picture->Pixels()[size * size - 1], packed(colours[collected]));
+        ++collected;
+    }
+    // A wrongly sized image is refused and the copy stays queued for a right one.
+    QC_Ptr<QC_Image> small(new QC_Image(8, 8));
+    EXPECT_FALSE(swapChain->CollectReadBack(*small));
+    EXPECT_EQ(swapChain->QueuedReadBacks(), QR_SwapChain::kReadBackQueueDepth - 1);
+    while (swapChain->QueuedReadBacks() > 0) {
+        ASSERT_TRUE(swapChain->CollectReadBack(*picture));
+        EXPECT_EQ(picture->Pixels()[size * 2 + 3], packed(colours[collected])) << "collected " << collected;
+        ++collected;
+    }
+    EXPECT_EQ(collected, std::size(colours));
+    // Nothing queued: nothing to wait for, and said so.
+    EXPECT_FALSE(swapChain->CollectReadBack(*picture));
+    EXPECT_EQ(TakeErrors().size(), 2u);
 }
 
 TEST(QR_WindowedSwapChainTest, WindowSwapChainsTakeTheClientSizeAndFollowResizes)
