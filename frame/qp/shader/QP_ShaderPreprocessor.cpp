@@ -390,6 +390,7 @@ bool QP_PreprocessShader(const char* source, std::size_t length, const char* sou
 // An entry point parameter named before the guards run (QP_RewriteHlslForms names those with a
 // semantic) passes them. Interface and class declarations are refused by name: dynamic shader
 // linkage has no GLSL form, and the front end would only report a syntax error.
+// The last operand of a ?: must name a value when it is a bare name (BareNameThatIsNoValue).
 // Preprocessor lines left in the expanded text are #line (followed for the messages), #pragma and
 // #extension, which hold no code; each ends at its line break, since continued lines were joined
 // before the preprocessor ran. A string goes on past a line break that a backslash escapes, as
@@ -562,6 +563,56 @@ private:
     std::vector<Group> groups; // each ( open in the size
 };
 
+// The front end crashes when the last operand of a ?: is a bare name (brackets around it
+// allowed) that names no variable: one not declared before it, or a function's. HLSL declares
+// before use, so a name's first appearance there is undeclared; a name that has appeared only
+// right before a ( names a function. Returns the offending operand's token, or -1.
+long BareNameThatIsNoValue(const std::vector<QP_HlslScanner::Token>& tokens, const char* text)
+{
+    auto is = [&](std::size_t t, char c) {
+        return tokens[t].kind == QP_HlslScanner::PUNCTUATION && tokens[t].end - tokens[t].begin == 1 &&
+               text[tokens[t].begin] == c;
+    };
+    auto sameName = [&](std::size_t a, std::size_t b) {
+        const std::size_t size = tokens[a].end - tokens[a].begin;
+        return tokens[b].kind == QP_HlslScanner::NAME && tokens[b].end - tokens[b].begin == size &&
+               std::strncmp(text + tokens[a].begin, text + tokens[b].begin, size) == 0;
+    };
+    std::vector<int> openQuestions; // unmatched ? at each bracket depth
+    openQuestions.push_back(0);
+    for (std::size_t t = 0; t < tokens.size(); ++t) {
+        if (is(t, '(') || is(t, '[') || is(t, '{')) {
+            openQuestions.push_back(0);
+        } else if ((is(t, ')') || is(t, ']') || is(t, '}')) && openQuestions.size() > 1) {
+            openQuestions.pop_back();
+        } else if (is(t, '?')) {
+            ++openQuestions.back();
+        } else if (is(t, ':') && openQuestions.back() > 0 && !(t + 1 < tokens.size() && is(t + 1, ':'))) {
+            --openQuestions.back();
+            std::size_t name = t + 1, brackets = 0;
+            while (name < tokens.size() && is(name, '('))
+                ++name, ++brackets;
+            std::size_t after = name + 1;
+            while (brackets > 0 && after < tokens.size() && is(after, ')'))
+                ++after, --brackets;
+            // What may go on an operand: a member, an index, a call, a binary operator.
+            const bool goesOn = after < tokens.size() && tokens[after].kind == QP_HlslScanner::PUNCTUATION &&
+                                std::strchr(".[(+-*/%<>=&|^!?", text[tokens[after].begin]) != nullptr;
+            if (name >= tokens.size() || tokens[name].kind != QP_HlslScanner::NAME || brackets > 0 || goesOn)
+                continue;
+            bool value = false;
+            for (std::size_t before = 0; before < t && !value; ++before)
+                value = sameName(name, before) && !(before + 1 < tokens.size() && is(before + 1, '('));
+            const std::size_t size = tokens[name].end - tokens[name].begin;
+            const bool literal = (size == 4 && std::strncmp(text + tokens[name].begin, "true", 4) == 0) ||
+                                 (size == 5 && std::strncmp(text + tokens[name].begin, "false", 5) == 0);
+            if (!value && !literal)
+                return static_cast<long>(name);
+        }
+    }
+    return -1;
+}
+
 } // namespace
 
 bool QP_CheckShaderText(const char* text, std::size_t length, const char* sourceName, std::string& errors,
@@ -693,6 +744,18 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
         std::snprintf(what, sizeof(what), "'%c' : bracket opened here is never closed",
                       expected[depth - 1] == ')' ? '(' : expected[depth - 1] == ']' ? '[' : '{');
         return failIn(openFiles[depth - 1], openLines[depth - 1], what);
+    }
+    std::vector<QP_HlslScanner::Token> tokens;
+    QP_HlslScanner again(text, length, sourceName, QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS);
+    while (again.Next(token))
+        tokens.push_back(token);
+    const long operand = BareNameThatIsNoValue(tokens, text);
+    if (operand >= 0) {
+        const QP_HlslScanner::Token& name = tokens[static_cast<std::size_t>(operand)];
+        char what[128];
+        std::snprintf(what, sizeof(what), "'%.*s' : undeclared identifier, or a function used as a value",
+                      static_cast<int>(std::min<std::size_t>(name.end - name.begin, 48)), text + name.begin);
+        return failIn(name.file, name.line, what);
     }
     return true;
 }

@@ -141,7 +141,8 @@ TEST(QP_ShaderCompilerTest, KeptCrashersUnbalancedBracketsAndStrayModifiersFailW
                                     "shader_compile-glslang-reserved-gl-name",
                                     "shader_compile-glslang-entry-parameter-unnamed",
                                     "shader_compile-spirv-legalise-mismatched-texture-local",
-                                    "shader_compile-glslang-malformed-global-array-size"};
+                                    "shader_compile-glslang-malformed-global-array-size",
+                                    "shader_compile-glslang-conditional-bare-name"};
     for (const char* name : crashers) {
         FILE* file = std::fopen((folder + name).c_str(), "rb");
         ASSERT_NE(file, nullptr) << name;
@@ -211,6 +212,21 @@ TEST(QP_ShaderCompilerTest, KeptCrashersUnbalancedBracketsAndStrayModifiersFailW
                           "vs_4_0", &code, &errors),
               QP_OK)
         << QP_BlobText(errors.Get());
+    // The last operand of ?: as a bare name that is no value crashed the front end: refused at
+    // its line. Declared names, members, calls, literals and longer operands pass.
+    for (const char* operand : {"fl", "(fl)", "fl~x", "Pick"}) {
+        const std::string text = "float Pick(float a) { return a; }\nfloat4 QR_Main() : SV_TARGET\n{ return 1 ? 2 : " +
+                                 std::string(operand) + "; }";
+        EXPECT_EQ(CompileText(text.c_str(), "ps_4_0", &code, &errors), QP_E_FAIL) << operand;
+        EXPECT_NE(std::string(QP_BlobText(errors.Get())).find("ERROR: 0:3: '"), std::string::npos)
+            << operand << ": " << QP_BlobText(errors.Get());
+    }
+    for (const char* operand : {"k", "(k)", "s.a", "Pick(k)", "true", "k + 1", "k ? k : k"}) {
+        const std::string text = "struct S { float a; }; static const float k = 2; static const S s = { 1 };\n"
+                                 "float Pick(float a) { return a; }\nfloat4 QR_Main() : SV_TARGET { return 1 ? 2 : " +
+                                 std::string(operand) + "; }";
+        EXPECT_EQ(CompileText(text.c_str(), "ps_4_0", &code, &errors), QP_OK) << operand << ": " << QP_BlobText(errors.Get());
+    }
     // A macro may hold half a bracket pair; the guards see the brackets where it is used.
     EXPECT_EQ(CompileText("#define OPEN (\nfloat4 QR_Main() : SV_TARGET { return 1; }", "ps_4_0", &code, &errors), QP_OK)
         << QP_BlobText(errors.Get());
