@@ -258,8 +258,8 @@ TEST_F(LM1_DevSessionTest, ABrokenShaderShowsItsErrorOverTheLastGoodOneUntilItIs
 TEST_F(LM1_DevSessionTest, TheCompileChainsKeptCrashersSavedAsAShaderLeaveTheSessionRunning)
 {
     StartSession();
-    // Each kept crasher of the compile chain as the whole file, and the unguarded front-end
-    // crash (a ternary with an undeclared operand inside call arguments) inside a valid shader.
+    // Each kept crasher of the compile chain as the whole file, and an unguarded front-end crash
+    // (mul of a float2 by a float4x1) inside a valid shader.
     std::vector<std::string> texts;
     const std::filesystem::path crashers = std::filesystem::path(VC_SOURCE_DIR) / "tests/fuzz/crashers";
     for (const auto& entry : std::filesystem::directory_iterator(crashers))
@@ -268,7 +268,7 @@ TEST_F(LM1_DevSessionTest, TheCompileChainsKeptCrashersSavedAsAShaderLeaveTheSes
     ASSERT_GE(texts.size(), 13u);
     // Held, so the scene under the shader stays the same however long the saves take.
     session->Press(QP_Key::Space, false);
-    texts.push_back(Composition("float3(inTexCoord.x == 1 ? 3.0 : -1.0, inTexCoord.y == 2 ? -3.0 : G1.0, 0.5)"));
+    texts.push_back(Composition("0, 0, 0, 1.0); float4x1 m = 0; outColour = float4(mul(inTexCoord, m).xxx"));
 
     QD_Asset* composition = nullptr;
     for (const QC_Ptr<QD_Asset>& asset : QD_GetAssets()->GetAssets())
