@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace
@@ -570,43 +572,37 @@ private:
 long BareNameThatIsNoValue(const std::vector<QP_HlslScanner::Token>& tokens, const char* text)
 {
     auto is = [&](std::size_t t, char c) {
-        return tokens[t].kind == QP_HlslScanner::PUNCTUATION && tokens[t].end - tokens[t].begin == 1 &&
-               text[tokens[t].begin] == c;
+        return t < tokens.size() && tokens[t].kind == QP_HlslScanner::PUNCTUATION &&
+               tokens[t].end - tokens[t].begin == 1 && text[tokens[t].begin] == c;
     };
-    auto sameName = [&](std::size_t a, std::size_t b) {
-        const std::size_t size = tokens[a].end - tokens[a].begin;
-        return tokens[b].kind == QP_HlslScanner::NAME && tokens[b].end - tokens[b].begin == size &&
-               std::strncmp(text + tokens[a].begin, text + tokens[b].begin, size) == 0;
-    };
-    std::vector<int> openQuestions; // unmatched ? at each bracket depth
+    auto word = [&](std::size_t t) { return std::string_view(text + tokens[t].begin, tokens[t].end - tokens[t].begin); };
+    std::unordered_set<std::string_view> values; // names seen so far other than right before a (
+    std::vector<int> openQuestions;              // unmatched ? at each bracket depth
     openQuestions.push_back(0);
     for (std::size_t t = 0; t < tokens.size(); ++t) {
+        if (tokens[t].kind == QP_HlslScanner::NAME && !is(t + 1, '('))
+            values.insert(word(t));
         if (is(t, '(') || is(t, '[') || is(t, '{')) {
             openQuestions.push_back(0);
         } else if ((is(t, ')') || is(t, ']') || is(t, '}')) && openQuestions.size() > 1) {
             openQuestions.pop_back();
         } else if (is(t, '?')) {
             ++openQuestions.back();
-        } else if (is(t, ':') && openQuestions.back() > 0 && !(t + 1 < tokens.size() && is(t + 1, ':'))) {
+        } else if (is(t, ':') && openQuestions.back() > 0 && !is(t + 1, ':')) {
             --openQuestions.back();
             std::size_t name = t + 1, brackets = 0;
-            while (name < tokens.size() && is(name, '('))
+            while (is(name, '('))
                 ++name, ++brackets;
             std::size_t after = name + 1;
-            while (brackets > 0 && after < tokens.size() && is(after, ')'))
+            while (brackets > 0 && is(after, ')'))
                 ++after, --brackets;
             // What may go on an operand: a member, an index, a call, a binary operator.
             const bool goesOn = after < tokens.size() && tokens[after].kind == QP_HlslScanner::PUNCTUATION &&
                                 std::strchr(".[(+-*/%<>=&|^!?", text[tokens[after].begin]) != nullptr;
             if (name >= tokens.size() || tokens[name].kind != QP_HlslScanner::NAME || brackets > 0 || goesOn)
                 continue;
-            bool value = false;
-            for (std::size_t before = 0; before < t && !value; ++before)
-                value = sameName(name, before) && !(before + 1 < tokens.size() && is(before + 1, '('));
-            const std::size_t size = tokens[name].end - tokens[name].begin;
-            const bool literal = (size == 4 && std::strncmp(text + tokens[name].begin, "true", 4) == 0) ||
-                                 (size == 5 && std::strncmp(text + tokens[name].begin, "false", 5) == 0);
-            if (!value && !literal)
+            const std::string_view operand = word(name);
+            if (!values.count(operand) && operand != "true" && operand != "false")
                 return static_cast<long>(name);
         }
     }
@@ -641,7 +637,9 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
         return false;
     };
     auto fail = [&](int atLine, const char* what) { return failIn(file, atLine, what); };
+    std::vector<QP_HlslScanner::Token> tokens; // for the checks that look ahead
     while (scanner.Next(token)) {
+        tokens.push_back(token);
         const std::size_t i = token.begin;
         const int line = token.line;
         file = token.file;
@@ -745,10 +743,6 @@ bool QP_CheckShaderText(const char* text, std::size_t length, const char* source
                       expected[depth - 1] == ')' ? '(' : expected[depth - 1] == ']' ? '[' : '{');
         return failIn(openFiles[depth - 1], openLines[depth - 1], what);
     }
-    std::vector<QP_HlslScanner::Token> tokens;
-    QP_HlslScanner again(text, length, sourceName, QP_HlslScanner::ESCAPED_BREAKS_IN_STRINGS);
-    while (again.Next(token))
-        tokens.push_back(token);
     const long operand = BareNameThatIsNoValue(tokens, text);
     if (operand >= 0) {
         const QP_HlslScanner::Token& name = tokens[static_cast<std::size_t>(operand)];
