@@ -63,6 +63,13 @@ QC_Ptr<QA_SoundBuffer> QA_Audio::CreateSoundBuffer(std::uint32_t size)
     return QC_Ptr<QA_SoundBuffer>(new QA_SoundBuffer(memory, size));
 }
 
+QC_Ptr<QA_SoundBuffer> QA_Audio::CreateSoundBuffer(const QC_Ptr<QA_Buffer>& pcm)
+{
+    AssertMainThread();
+    QC_ASSERT(pcm, "Failed to create sound buffer.");
+    return QC_Ptr<QA_SoundBuffer>(new QA_SoundBuffer(pcm));
+}
+
 void* QA_Audio::Lock(QA_SoundBuffer* buffer)
 {
     AssertMainThread();
@@ -138,5 +145,6 @@ void QA_Audio::Play(QA_SoundBuffer* buffer)
     playing = buffer;
     if (buffer->IsLocked())
         HoldMixerFor(buffer);
-    device.Play(buffer->Pcm(), buffer->Size());
+    buffer->Want();
+    device.Play(buffer->Pcm(), buffer->Size(), buffer->FilledCounter());
 }

@@ -35,6 +35,9 @@ class QA_Audio
 public:
     // A new static buffer of size bytes (whole frames of the fixed format are played).
     QC_Ptr<QA_SoundBuffer> CreateSoundBuffer(std::uint32_t size);
+    // A static buffer that plays decoded PCM in place, with no copy (the music: its memory is
+    // the decoder's, and the part a streamed decode has not reached yet plays as silence).
+    QC_Ptr<QA_SoundBuffer> CreateSoundBuffer(const QC_Ptr<QA_Buffer>& pcm);
 
     // The whole buffer's memory for writing size bytes of PCM, until Unlock.
     void* Lock(QA_SoundBuffer* buffer);

@@ -5,12 +5,15 @@
 #include "QP_AudioResampler.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -306,16 +309,18 @@ bool DecodeConverted(stb_vorbis* decoder, std::uint32_t frames, std::uint32_t sa
     return true;
 }
 
-// Decodes an opened stream into a new buffer.
-bool Decode(stb_vorbis* decoder, const StreamBytes& stream, const char* name, QC_Ptr<QA_Buffer>& result)
+// The stream's rate and stated length in frames, checked against the limits; false after
+// logging the failed open.
+bool CheckStream(stb_vorbis* decoder, const char* name, std::uint32_t& sampleRate, std::uint32_t& frames)
 {
     const stb_vorbis_info info = stb_vorbis_get_info(decoder);
+    sampleRate = info.sample_rate;
     if (info.sample_rate < MinSampleRate || info.sample_rate > MaxSampleRate) {
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorSampleRate);
         return false;
     }
     // Sample frames per channel, from the last page's position; 0 when there is none.
-    const std::uint32_t frames = stb_vorbis_stream_length_in_samples(decoder);
+    frames = stb_vorbis_stream_length_in_samples(decoder);
     if (frames == 0) {
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorNoLength);
         return false;
@@ -324,10 +329,19 @@ bool Decode(stb_vorbis* decoder, const StreamBytes& stream, const char* name, QC
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorTooLong);
         return false;
     }
+    return true;
+}
+
+// Decodes an opened stream into a new buffer.
+bool Decode(stb_vorbis* decoder, const StreamBytes& stream, const char* name, QC_Ptr<QA_Buffer>& result)
+{
+    std::uint32_t sampleRate = 0, frames = 0;
+    if (!CheckStream(decoder, name, sampleRate, frames))
+        return false;
 
     // Bounded by the limits above: at most 3600 s at 44100 Hz (plus slack), about 635 MB.
-    const bool convert = info.sample_rate != kDeviceRate;
-    const std::uint64_t scaledFrames = (std::uint64_t(frames) * kDeviceRate + info.sample_rate - 1) / info.sample_rate;
+    const bool convert = sampleRate != kDeviceRate;
+    const std::uint64_t scaledFrames = (std::uint64_t(frames) * kDeviceRate + sampleRate - 1) / sampleRate;
     const std::uint64_t outputFrames = convert ? scaledFrames + kConversionSlackFrames : frames;
     static_assert(std::uint64_t(MaxSeconds) * kDeviceRate * kBytesPerFrame + kConversionSlackFrames * kBytesPerFrame <=
                   UINT32_MAX);
@@ -340,7 +354,7 @@ bool Decode(stb_vorbis* decoder, const StreamBytes& stream, const char* name, QC
     std::uint32_t decoded = 0;
     std::uint32_t bytes = 0;
     if (convert) {
-        if (!DecodeConverted(decoder, frames, info.sample_rate, *buffer, name, decoded, bytes)) {
+        if (!DecodeConverted(decoder, frames, sampleRate, *buffer, name, decoded, bytes)) {
             QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorConversion);
             return false;
         }
@@ -358,9 +372,10 @@ bool Decode(stb_vorbis* decoder, const StreamBytes& stream, const char* name, QC
     result = buffer;
     return true;
 }
-} // namespace
 
-bool Load(const char* path, QC_Ptr<QA_Buffer>& result)
+// Reads the whole file at path into a malloc'd block (the caller frees it); false after logging
+// the failed open.
+bool ReadWholeFile(const char* path, unsigned char*& bytes, std::size_t& byteCount)
 {
     FILE* file = std::fopen(path, "rb");
     if (!file) {
@@ -383,39 +398,184 @@ bool Load(const char* path, QC_Ptr<QA_Buffer>& result)
     }
     // The whole file is read first (a few MB for music; at most MaxFileBytes), so that a file
     // and a block in memory go through one decoding path.
-    auto* bytes = static_cast<unsigned char*>(std::malloc(size ? size : 1));
+    bytes = static_cast<unsigned char*>(std::malloc(size ? size : 1));
     const bool read = bytes && std::fread(bytes, 1, size, file) == size;
     std::fclose(file);
     if (!read) {
         const int failure = bytes ? int(VORBIS_file_open_failure) : int(ErrorOutOfMemory);
         std::free(bytes);
+        bytes = nullptr;
         QC_ERROR("Failed to open ogg %s. Error is %d.", path, failure);
         return false;
     }
-    const bool loaded = LoadFromMemory(bytes, size, path, result);
-    std::free(bytes);
-    return loaded;
+    byteCount = size;
+    return true;
 }
 
-bool LoadFromMemory(const void* data, std::size_t size, const char* name, QC_Ptr<QA_Buffer>& result)
+// Checks the headers and opens a decoder on the stream; false after logging the failed open.
+bool OpenStream(const unsigned char* bytes, std::size_t size, const char* name, OpenDecoder& opened,
+                std::uint32_t& commentBytes)
 {
     if (size > MaxFileBytes) {
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorFileTooLarge);
         return false;
     }
     static_assert(MaxFileBytes <= INT_MAX);
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    std::uint32_t commentBytes = 0;
+    commentBytes = 0;
     if (CheckCommentHeader(bytes, size, commentBytes) == CommentCheck::Unsafe) {
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorHeader);
         return false;
     }
-    OpenDecoder opened;
     int decoderError = 0;
     if (!opened.Open(bytes, static_cast<int>(size), commentBytes, decoderError)) {
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, decoderError);
         return false;
     }
+    return true;
+}
+
+// Music is streamed from this length on: the loader returns with its first seconds, and the
+// rest is decoded ahead of the play cursor.
+constexpr std::uint32_t kStreamFrames = kSplitDecodeFrames;
+constexpr std::uint32_t kStreamHeadFrames = 5 * kDeviceRate;
+// Frames decoded between two reports of progress (about a third of a second).
+constexpr std::uint32_t kStreamChunkFrames = 16384;
+
+// The rest of a streamed decode: once the buffer is wanted, decodes on a background thread of
+// its own, straight into the buffer, and publishes each chunk as it lands. It owns the file's bytes and the decoder, and
+// gives both back as soon as the stream is done.
+class StreamFill final : public QA_BufferFill
+{
+public:
+    StreamFill(unsigned char* fileBytes, std::unique_ptr<OpenDecoder> decoder, QA_Buffer& target,
+               std::uint32_t firstFrame, std::uint32_t streamFrames, const char* streamName)
+        : bytes(fileBytes), opened(std::move(decoder)), buffer(target), from(firstFrame), frames(streamFrames),
+          name(streamName)
+    {
+    }
+    ~StreamFill() override
+    {
+        stop.store(true, std::memory_order_relaxed);
+        buffer.Want(); // a decode still waiting for its first reader wakes to stop
+        Wait();
+        std::free(bytes);
+    }
+
+    void Start() { thread = QC_StartJoinableThread("Decoder", QC_Bind(&StreamFill::Run, this)); }
+    void Wait() override
+    {
+        if (thread)
+            QC_JoinThread(thread);
+        thread = nullptr;
+    }
+
+private:
+    static void Run(StreamFill* fill) { fill->DecodeRest(); }
+
+    void DecodeRest()
+    {
+        buffer.WaitUntilWanted();
+        QC_SetThreadBackground();
+        std::uint32_t done = from;
+        while (done < frames && !stop.load(std::memory_order_relaxed)) {
+            const std::uint32_t chunk = frames - done < kStreamChunkFrames ? frames - done : kStreamChunkFrames;
+            const std::uint32_t got = DecodeInPlace(opened->decoder, chunk, buffer, done);
+            done += got;
+            buffer.PublishFilled(done * kBytesPerFrame);
+            if (got < chunk)
+                break;
+        }
+        if (done < frames && !stop.load(std::memory_order_relaxed))
+            QC_ERROR("Ogg %s ended after %u of its %u frames.", name.c_str(), done, frames);
+        opened.reset();
+        std::free(bytes);
+        bytes = nullptr;
+        buffer.EndFilling();
+    }
+
+    unsigned char* bytes;
+    std::unique_ptr<OpenDecoder> opened;
+    QA_Buffer& buffer;
+    const std::uint32_t from;
+    const std::uint32_t frames;
+    const std::string name;
+    std::atomic<bool> stop{false};
+    QC_ThreadHandle* thread = nullptr;
+};
+
+// Decodes the head of a long 44100 Hz stream into a buffer of its whole stated length and hands
+// the rest to a StreamFill. Takes the file's bytes over (freed on every path).
+bool LoadHeadThenStream(unsigned char* bytes, std::unique_ptr<OpenDecoder> opened, std::uint32_t frames,
+                        const char* name, QC_Ptr<QA_Buffer>& result)
+{
+    QC_Ptr<QA_Buffer> buffer = QA_Buffer::Create(frames * kBytesPerFrame);
+    if (!buffer) {
+        std::free(bytes);
+        QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorOutOfMemory);
+        return false;
+    }
+    const std::uint32_t head = DecodeInPlace(opened->decoder, kStreamHeadFrames, *buffer);
+    if (head == 0) {
+        std::free(bytes);
+        QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorNoAudio);
+        return false;
+    }
+    if (head < kStreamHeadFrames) {
+        std::free(bytes);
+        QC_ERROR("Ogg %s ended after %u of its %u frames.", name, head, frames);
+        buffer->Truncate(head * kBytesPerFrame);
+        result = buffer;
+        return true;
+    }
+    auto fill = std::make_unique<StreamFill>(bytes, std::move(opened), *buffer, head, frames, name);
+    StreamFill* starting = fill.get();
+    buffer->BeginFilling(head * kBytesPerFrame, std::move(fill));
+    starting->Start();
+    result = buffer;
+    return true;
+}
+} // namespace
+
+bool Load(const char* path, QC_Ptr<QA_Buffer>& result)
+{
+    unsigned char* bytes = nullptr;
+    std::size_t size = 0;
+    if (!ReadWholeFile(path, bytes, size))
+        return false;
+    const bool loaded = LoadFromMemory(bytes, size, path, result);
+    std::free(bytes);
+    return loaded;
+}
+
+bool LoadStreamed(const char* path, QC_Ptr<QA_Buffer>& result)
+{
+    unsigned char* bytes = nullptr;
+    std::size_t size = 0;
+    if (!ReadWholeFile(path, bytes, size))
+        return false;
+    auto opened = std::make_unique<OpenDecoder>();
+    std::uint32_t commentBytes = 0, sampleRate = 0, frames = 0;
+    if (!OpenStream(bytes, size, path, *opened, commentBytes) ||
+        !CheckStream(opened->decoder, path, sampleRate, frames)) {
+        std::free(bytes);
+        return false;
+    }
+    if (sampleRate == kDeviceRate && frames >= kStreamFrames)
+        return LoadHeadThenStream(bytes, std::move(opened), frames, path, result);
+    // Short sounds and converted rates are decoded whole, as Load does.
+    const StreamBytes stream{bytes, static_cast<int>(size), commentBytes};
+    const bool loaded = Decode(opened->decoder, stream, path, result);
+    std::free(bytes);
+    return loaded;
+}
+
+bool LoadFromMemory(const void* data, std::size_t size, const char* name, QC_Ptr<QA_Buffer>& result)
+{
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    OpenDecoder opened;
+    std::uint32_t commentBytes = 0;
+    if (!OpenStream(bytes, size, name, opened, commentBytes))
+        return false;
     const StreamBytes stream{bytes, static_cast<int>(size), commentBytes};
     return Decode(opened.decoder, stream, name, result);
 }

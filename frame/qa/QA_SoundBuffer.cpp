@@ -4,7 +4,8 @@
 
 QA_SoundBuffer::~QA_SoundBuffer()
 {
-    std::free(data);
+    if (!decoded)
+        std::free(data);
 }
 
 void* QA_SoundBuffer::Lock()
@@ -12,6 +13,8 @@ void* QA_SoundBuffer::Lock()
     if (locked)
         QC_FATAL("Failed to lock buffer.");
     locked = true;
+    if (decoded)
+        decoded->WaitUntilFilled();
     return data;
 }
 

@@ -61,6 +61,12 @@ void QC_JoinThread(QC_ThreadHandle* thread)
     QP_JoinThread(thread);
 }
 
+void QC_SetThreadBackground()
+{
+    // Five steps: about a third of a normal thread's share when they compete.
+    QP_LowerCurrentThreadPriority(5);
+}
+
 void QC_SetThreadName(const char* name)
 {
     const QC_ThreadName checked(name);

@@ -29,6 +29,10 @@ QC_ThreadHandle* QC_StartJoinableThread(const char* name, const QC_Callback<void
 // Waits until the thread's body has returned; the handle is gone afterwards.
 void QC_JoinThread(QC_ThreadHandle* thread);
 
+// Makes the calling thread background work: on busy processors it gives way to the others
+// (a decode that only has to keep ahead of the music, say), and still runs when they idle.
+void QC_SetThreadBackground();
+
 // Names the calling thread for the system, debuggers and QC_GetThreadName.
 void QC_SetThreadName(const char* name);
 // The calling thread's name; empty until it is named.

@@ -3,7 +3,6 @@
 #include "QA_Audio.h"
 #include "QA_Buffer_OGG.h"
 
-#include <cstring>
 
 void QD_SoundAsset::Reload()
 {
@@ -18,7 +17,8 @@ bool QD_SoundAsset::Load()
     if (!BeginRead())
         return false;
     QC_Ptr<QA_Buffer> pcm;
-    const bool decodedWell = QA_Buffer_OGG::Load(path.CStr(), pcm);
+    // The music plays while the decode goes on: the loader returns with its first seconds.
+    const bool decodedWell = QA_Buffer_OGG::LoadStreamed(path.CStr(), pcm);
     if (!EndRead())
         return false;
     // A failure has been reported by the Ogg loader at level 2 ("Failed to open ogg ...").
@@ -39,11 +39,8 @@ void QD_SoundAsset::MainThreadStep()
     QC_ASSERT(audio != nullptr, "Sounds are loaded into the audio device: create it first.");
     if (!decoded)
         return;
-    QC_Ptr<QA_SoundBuffer> buffer = audio->CreateSoundBuffer(decoded->Size());
-    void* bytes = audio->Lock(buffer.Get());
-    std::memcpy(bytes, decoded->Data(), decoded->Size());
-    audio->Unlock(buffer.Get(), bytes);
-    pending = buffer;
+    // Played in place: no copy of the whole music on the main thread.
+    pending = audio->CreateSoundBuffer(decoded);
 }
 
 void QD_SoundAsset::MakePendingCurrent()

@@ -98,6 +98,11 @@ void LM1_DevTimelinePanel::SetMusic(const QC_Ptr<QA_SoundBuffer>& buffer)
 {
     if (!buffer || buffer == shownMusic)
         return;
+    // Music still decoding is drawn once whole; the old waveform stays until then.
+    if (buffer->IsFilling()) {
+        buffer->Want();
+        return;
+    }
     shownMusic = buffer;
     building = LM1_DevWaveformJob::Start(buffer);
 }

@@ -18,7 +18,7 @@ QC_Ptr<LM1_DevWaveformJob> LM1_DevWaveformJob::Start(const QC_Ptr<QA_SoundBuffer
 bool LM1_DevWaveformJob::Run(QC_Ptr<LM1_DevWaveformJob> job)
 {
     const auto start = std::chrono::steady_clock::now();
-    const std::uint32_t frames = job->buffer ? job->buffer->Size() / QP_AudioDevice::BytesPerFrame : 0;
+    const std::uint32_t frames = job->buffer ? job->buffer->Filled() / QP_AudioDevice::BytesPerFrame : 0;
     job->waveform = LM1_DevWaveform::Build(job->buffer ? job->buffer->Pcm() : nullptr, frames);
     job->buildMilliseconds = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     job->done.store(true, std::memory_order_release);

@@ -71,6 +71,7 @@ void QP_AudioDevice::Close()
     }
     source = nullptr;
     sourceSize = 0;
+    sourceFilled = nullptr;
     position = 0;
     if (subsystemStarted) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -78,13 +79,14 @@ void QP_AudioDevice::Close()
     }
 }
 
-void QP_AudioDevice::Play(const void* pcm, std::uint32_t bytes)
+void QP_AudioDevice::Play(const void* pcm, std::uint32_t bytes, const std::atomic<std::uint32_t>* filled)
 {
     if (deviceId == 0)
         return;
     SDL_LockAudioDevice(deviceId);
     source = static_cast<const std::uint8_t*>(pcm);
     sourceSize = pcm ? bytes - bytes % BytesPerFrame : 0;
+    sourceFilled = pcm ? filled : nullptr;
     position = 0;
     slowPhase = 0;
     SDL_UnlockAudioDevice(deviceId);
@@ -147,34 +149,44 @@ void QP_AudioDevice::UnlockSource()
         SDL_UnlockAudioDevice(deviceId);
 }
 
-void QP_AudioDevice::Fill(std::uint8_t* output, std::uint32_t bytes)
+std::uint32_t QP_AudioDevice::ReadableBytes() const
 {
-    // Runs on the mixer thread with the device lock held by SDL.
-    std::uint32_t copied = 0;
-    if (source && !paused && position < sourceSize && slowdown > 1) {
-        copied = FillSlowed(output, bytes);
-    } else if (source && !paused && position < sourceSize) {
-        copied = sourceSize - position;
-        if (copied > bytes)
-            copied = bytes;
-        std::memcpy(output, source + position, copied);
-        position += copied;
-    }
-    // Signed 16-bit silence is zero.
-    std::memset(output + copied, 0, bytes - copied);
+    if (!sourceFilled)
+        return sourceSize;
+    const std::uint32_t filled = sourceFilled->load(std::memory_order_acquire);
+    return filled < sourceSize ? filled - filled % BytesPerFrame : sourceSize;
 }
 
-std::uint32_t QP_AudioDevice::FillSlowed(std::uint8_t* output, std::uint32_t bytes)
+void QP_AudioDevice::Fill(std::uint8_t* output, std::uint32_t bytes)
+{
+    // Runs on the mixer thread with the device lock held by SDL. Signed 16-bit silence is zero.
+    std::uint32_t written = 0;
+    if (source && !paused && position < sourceSize && slowdown > 1) {
+        written = FillSlowed(output, bytes, ReadableBytes());
+    } else if (source && !paused && position < sourceSize) {
+        const std::uint32_t readable = ReadableBytes();
+        written = sourceSize - position < bytes ? sourceSize - position : bytes;
+        const std::uint32_t copied = position >= readable ? 0 : readable - position < written ? readable - position : written;
+        std::memcpy(output, source + position, copied);
+        std::memset(output + copied, 0, written - copied);
+        position += written;
+    }
+    std::memset(output + written, 0, bytes - written);
+}
+
+std::uint32_t QP_AudioDevice::FillSlowed(std::uint8_t* output, std::uint32_t bytes, std::uint32_t readable)
 {
     // Between the frame at the cursor and the next one, slowPhase / slowdown of the way; the
-    // last frame of the block holds its value.
+    // last frame of the block holds its value. Frames not yet readable count as silence.
     std::uint32_t written = 0;
     while (written + BytesPerFrame <= bytes && position < sourceSize) {
         const std::uint32_t next = position + BytesPerFrame < sourceSize ? position + BytesPerFrame : position;
         for (std::uint32_t channel = 0; channel < static_cast<std::uint32_t>(Channels); ++channel) {
             std::int16_t from = 0, to = 0;
-            std::memcpy(&from, source + position + channel * 2, 2);
-            std::memcpy(&to, source + next + channel * 2, 2);
+            if (position < readable)
+                std::memcpy(&from, source + position + channel * 2, 2);
+            if (next < readable)
+                std::memcpy(&to, source + next + channel * 2, 2);
             const std::int32_t value = from + (static_cast<std::int32_t>(to) - from) * static_cast<std::int32_t>(slowPhase) /
                                                   static_cast<std::int32_t>(slowdown);
             const std::int16_t sample = static_cast<std::int16_t>(value);

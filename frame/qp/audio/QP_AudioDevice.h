@@ -12,6 +12,7 @@
 // Main thread only. Nothing outside frame/qp includes a platform header; this file includes
 // none either.
 
+#include <atomic>
 #include <cstdint>
 
 class QP_AudioDevice
@@ -35,8 +36,11 @@ public:
     bool IsOpen() const { return deviceId != 0; }
 
     // Starts bytes of PCM (rounded down to whole frames) from the start, replacing whatever
-    // was playing. Playing the same block again restarts it.
-    void Play(const void* pcm, std::uint32_t bytes);
+    // was playing. Playing the same block again restarts it. With filled, the block is still
+    // being written from its start: the mixer reads only the bytes that filled counts (read
+    // with acquire, so what they hold is seen), and plays silence in their place beyond it,
+    // the cursor moving on as if they were there. The counter outlives the block's playing.
+    void Play(const void* pcm, std::uint32_t bytes, const std::atomic<std::uint32_t>* filled = nullptr);
     // Silence from the next mixer period on; the block is no longer read afterwards.
     void Stop();
     // The play cursor: the byte of the block the mixer reads next (0 without a block; the
@@ -64,14 +68,17 @@ public:
 
 private:
     void SetError(const char* context);
+    // The bytes of the block the mixer may read now.
+    std::uint32_t ReadableBytes() const;
     // Fills output from the block at 1 / slowdown speed; returns the bytes written.
-    std::uint32_t FillSlowed(std::uint8_t* output, std::uint32_t bytes);
+    std::uint32_t FillSlowed(std::uint8_t* output, std::uint32_t bytes, std::uint32_t readable);
 
     std::uint32_t deviceId = 0;
     bool subsystemStarted = false;
     // The block being played and the next byte to play; written under the mixer lock.
     const std::uint8_t* source = nullptr;
     std::uint32_t sourceSize = 0;
+    const std::atomic<std::uint32_t>* sourceFilled = nullptr;
     std::uint32_t position = 0;
     bool paused = false;
     std::uint32_t slowdown = 1;

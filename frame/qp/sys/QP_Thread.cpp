@@ -2,6 +2,7 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -85,6 +86,16 @@ void QP_GetCurrentThreadName(char* buffer, std::size_t size)
         return;
     std::strncpy(buffer, t_threadName, size - 1);
     buffer[size - 1] = '\0';
+}
+
+void QP_LowerCurrentThreadPriority(int steps)
+{
+    // Linux keeps a nice value per thread: the calling thread's id names it alone.
+    const id_t self = static_cast<id_t>(gettid());
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, self);
+    if (errno == 0)
+        setpriority(PRIO_PROCESS, self, current + steps);
 }
 
 std::uint32_t QP_GetProcessorCount()

@@ -30,6 +30,10 @@ void QP_SetCurrentThreadName(const char* name);
 // Copies the calling thread's name (empty until named) into buffer, cut to size - 1 bytes.
 void QP_GetCurrentThreadName(char* buffer, std::size_t size);
 
+// Lets the calling thread give way to the process's other threads when the processors are
+// busy: its scheduling priority drops by steps (a nice value; 19 at most). Best effort.
+void QP_LowerCurrentThreadPriority(int steps);
+
 // Number of processors online; at least 1.
 std::uint32_t QP_GetProcessorCount();
 // Sleeps for milliseconds; 0 gives the rest of the time slice to another ready thread.

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -136,4 +137,58 @@ TEST_F(QA_AudioSeekTest, WithoutMusicOrWithAudioDisabledTheCursorReadsZero)
     QA_GetAudio()->Play(music.Get());
     QA_GetAudio()->SetPlayPosition(100);
     EXPECT_EQ(QA_GetAudio()->GetPlayPosition(), 0u);
+}
+
+namespace
+{
+// Stands in for a decode: the test publishes the progress itself.
+class HeldFill final : public QA_BufferFill
+{
+public:
+    void Wait() override {}
+};
+} // namespace
+
+TEST_F(QA_AudioSeekTest, MusicStillDecodingPlaysWhatIsFilledThenSilenceAndTheCursorKeepsTime)
+{
+    const std::vector<std::uint8_t> pcm = CountingPcm(44100 * 4);
+    QC_Ptr<QA_Buffer> decoded = QA_Buffer::Create(static_cast<std::uint32_t>(pcm.size()));
+    std::memcpy(decoded->Data(), pcm.data(), pcm.size());
+    // Only the first 2,000 frames count as decoded; the rest stays unread until published.
+    decoded->BeginFilling(2000 * 4, std::make_unique<HeldFill>());
+    QA_Audio* audio = QA_GetAudio();
+    QC_Ptr<QA_SoundBuffer> music = audio->CreateSoundBuffer(decoded);
+    EXPECT_EQ(music->Pcm(), decoded->Data()) << "the music is played in place";
+    EXPECT_TRUE(music->IsFilling());
+    EXPECT_EQ(music->Filled(), 2000u * 4);
+
+    audio->Play(music.Get());
+    WaitFor([&] { return audio->GetPlayPosition() >= 8000; });
+    ASSERT_GE(audio->GetPlayPosition(), 8000u) << "the cursor stopped where the decode was";
+    decoded->PublishFilled(decoded->Size());
+    decoded->EndFilling();
+    const std::uint32_t publishedAt = audio->GetPlayPosition();
+    WaitFor([&] { return audio->GetPlayPosition() >= publishedAt + 8192; });
+    QA_DestroyAudio();
+
+    const std::vector<std::uint8_t> written = ReadBytes(output);
+    std::size_t at = 0;
+    while (at + 4 <= written.size() && written[at + 2] != 0x55)
+        at += 4;
+    ASSERT_LT(at + 2000 * 4, written.size());
+    EXPECT_TRUE(std::equal(pcm.begin(), pcm.begin() + 2000 * 4, written.begin() + std::ptrdiff_t(at)))
+        << "the decoded part plays as it is";
+    at += 2000 * 4;
+    std::size_t silent = 0;
+    while (at + 4 <= written.size() && written[at + 2] != 0x55) {
+        silent += 4;
+        at += 4;
+    }
+    EXPECT_GE(silent, (8000u - 2000u) * 4) << "bytes not yet decoded were played";
+    ASSERT_LT(at + 4, written.size()) << "nothing played after the rest was published";
+    // Play resumes where the cursor has got to, not where the decode stood.
+    const std::uint16_t left = std::uint16_t(written[at] | (written[at + 1] << 8));
+    EXPECT_GE(left, 8000u);
+    EXPECT_LE(left, publishedAt + 8192u);
+    QA_CreateAudio(QA_AudioSettings{.enabled = true}); // for TearDown
 }

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The reference decode below uses the decoder directly (its implementation is in frame/qa).
@@ -403,4 +406,66 @@ TEST(QA_Buffer_OGGTest, LongMusicDecodedInHalvesHasTheSamplesOfOneDecoder)
     }
     EXPECT_TRUE(log.Contains(QC_LOG_ERROR, "Ogg " + cases[3].path + " ended after " + std::to_string(lastSize / 4) +
                                                " of its " + std::to_string(42 * 44100) + " frames."));
+}
+
+TEST(QA_Buffer_OGGTest, StreamedMusicStartsWithItsHeadAndEndsWithTheSamplesOfOneDecoder)
+{
+    CapturedLog log;
+    TempFolder folder;
+    constexpr std::uint32_t kHeadBytes = 5 * 44100 * 4;
+    struct Case
+    {
+        const char* what;
+        std::string path;
+        bool streamed; // false: decoded whole before the loader returns
+    } cases[] = {
+        {"the demo's music", std::string(VC_SOURCE_DIR) + "/assets/music.ogg", true},
+        {"a whole 25 s stream", WriteSweep(folder, "whole.ogg", 25.0, 0.0), true},
+        {"12 s claiming 42 s", WriteSweep(folder, "ends-early.ogg", 12.0, 30.0), true},
+        {"3 s claiming 33 s", WriteSweep(folder, "ends-in-head.ogg", 3.0, 30.0), false},
+        {"a short 8 s sound", WriteSweep(folder, "short.ogg", 8.0, 0.0), false},
+    };
+    for (const Case& c : cases) {
+        const std::string expected = DecodeWithOneDecoder(c.path);
+        ASSERT_GT(expected.size(), 44100u * 4u) << c.what;
+        QC_Ptr<QA_Buffer> pcm;
+        ASSERT_TRUE(QA_Buffer_OGG::LoadStreamed(c.path.c_str(), pcm)) << c.what;
+        EXPECT_EQ(pcm->IsFilling(), c.streamed) << c.what;
+        if (c.streamed) {
+            // The head is there at once; the rest waits for the first reader.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            EXPECT_EQ(pcm->Filled(), kHeadBytes) << c.what;
+            EXPECT_EQ(std::memcmp(pcm->Data(), expected.data(), kHeadBytes), 0) << c.what;
+        }
+        pcm->WaitUntilFilled();
+        EXPECT_FALSE(pcm->IsFilling()) << c.what;
+        ASSERT_EQ(pcm->Filled(), expected.size()) << c.what;
+        EXPECT_EQ(std::memcmp(pcm->Data(), expected.data(), expected.size()), 0)
+            << c.what << ": the samples differ from one decoder's";
+        // The buffer keeps the stated length when the rest of a streamed decode ends early.
+        if (!c.streamed) {
+            EXPECT_EQ(pcm->Size(), expected.size()) << c.what;
+        }
+    }
+    for (const Case& c : {cases[2], cases[3]}) {
+        const std::size_t decoded = DecodeWithOneDecoder(c.path).size() / 4;
+        EXPECT_TRUE(log.Contains(QC_LOG_ERROR, "Ogg " + c.path + " ended after " + std::to_string(decoded) +
+                                                   " of its " + std::to_string(std::size_t(c.what[0] == '1' ? 42 : 33) * 44100) +
+                                                   " frames."))
+            << c.what;
+    }
+
+    // Dropped while it waits for a reader, and while it decodes: the decode stops, quietly.
+    const std::size_t linesBefore = log.lines.size();
+    QC_Ptr<QA_Buffer> waiting, decoding;
+    ASSERT_TRUE(QA_Buffer_OGG::LoadStreamed(cases[0].path.c_str(), waiting));
+    ASSERT_TRUE(QA_Buffer_OGG::LoadStreamed(cases[0].path.c_str(), decoding));
+    decoding->Want();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (decoding->Filled() == kHeadBytes && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_GT(decoding->Filled(), kHeadBytes);
+    waiting = nullptr;
+    decoding = nullptr;
+    EXPECT_EQ(log.lines.size(), linesBefore);
 }
