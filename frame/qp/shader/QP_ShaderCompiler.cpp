@@ -424,6 +424,42 @@ QP_Result Translate(PreparedText&& prepared, bool preprocessed, const char* sour
 // A compile, looked up in the shader cache folder first (none when empty) and kept there when it
 // succeeds. A hit hands back what the translation gave when it was stored: the same code and
 // warnings bytes.
+// A text with no '#' holds no directive: no include, no macro of its own. What the preprocessor
+// makes of it follows from the text and the key's other fields alone, so the text itself keys
+// the cache and a hit needs no preprocessing - on a hit, the front end's setup and preprocessor
+// were most of the cost. The marker stands where the preprocessor's messages stand in other
+// keys; no message can equal it.
+constexpr const char* kSourceTextMarker = "\x01source text, not preprocessed";
+
+bool KeyedBySourceText(const char* source, std::size_t sourceLength)
+{
+    return std::memchr(source, '#', sourceLength) == nullptr;
+}
+
+std::string SourceTextKey(const char* source, std::size_t sourceLength, const char* sourceName,
+                          const char* entryPoint, const char* profile)
+{
+    return QP_ShaderCacheKey(std::string(source, sourceLength), kSourceTextMarker, sourceName, entryPoint, profile);
+}
+
+// Looks key up; on a hit sets the caller's blobs and the timings (all preprocessing, if any).
+bool FindInCache(const std::string& cacheFolder, const std::string& key, std::int64_t start, QC_Ptr<QP_Blob>* code,
+                 QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings)
+{
+    QC_Ptr<QP_Blob> translated, messages;
+    if (!QP_FindCachedShader(cacheFolder, key, &translated, &messages))
+        return false;
+    if (timings) {
+        *timings = QP_CompileTimings{};
+        timings->preprocessNs = NowNs() - start;
+    }
+    if (code)
+        *code = translated;
+    if (errors)
+        *errors = messages;
+    return true;
+}
+
 QP_Result CompileThroughCache(const char* source, std::size_t sourceLength, const char* sourceName,
                               QP_Include* include, const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code,
                               QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings, const std::string& cacheFolder)
@@ -438,26 +474,22 @@ QP_Result CompileThroughCache(const char* source, std::size_t sourceLength, cons
                                                &language, errors);
     if (screened != QP_OK)
         return screened;
-    StartFrontEnd();
     const std::int64_t start = NowNs();
+    std::string key;
+    if (!cacheFolder.empty() && KeyedBySourceText(source, sourceLength)) {
+        key = SourceTextKey(source, sourceLength, sourceName, entryPoint, profile);
+        if (FindInCache(cacheFolder, key, start, code, errors, timings))
+            return QP_OK;
+    }
+    StartFrontEnd();
     PreparedText prepared;
     const bool preprocessed = Prepare(source, sourceLength, sourceName, include, entryPoint, stage, prepared);
-    std::string key;
-    QC_Ptr<QP_Blob> translated, messages;
-    if (preprocessed && !cacheFolder.empty()) {
+    if (preprocessed && !cacheFolder.empty() && key.empty()) {
         key = QP_ShaderCacheKey(prepared.expanded, prepared.messages, sourceName, entryPoint, profile);
-        if (QP_FindCachedShader(cacheFolder, key, &translated, &messages)) {
-            if (timings) {
-                *timings = QP_CompileTimings{};
-                timings->preprocessNs = NowNs() - start;
-            }
-            if (code)
-                *code = translated;
-            if (errors)
-                *errors = messages;
+        if (FindInCache(cacheFolder, key, start, code, errors, timings))
             return QP_OK;
-        }
     }
+    QC_Ptr<QP_Blob> translated, messages;
     const QP_Result result = Translate(std::move(prepared), preprocessed, sourceName, entryPoint, stage, language,
                                        start, &translated, &messages, timings);
     if (result == QP_OK && !key.empty())
@@ -518,6 +550,10 @@ bool QP_ShaderCacheKeyOf(const char* source, std::size_t sourceLength, const cha
     EShLanguage language = EShLangVertex;
     if (ScreenArguments(source, sourceLength, sourceName, entryPoint, profile, &stage, &language, nullptr) != QP_OK)
         return false;
+    if (KeyedBySourceText(source, sourceLength)) {
+        key = SourceTextKey(source, sourceLength, sourceName, entryPoint, profile);
+        return true;
+    }
     StartFrontEnd();
     PreparedText prepared;
     if (!Prepare(source, sourceLength, sourceName, include, entryPoint, stage, prepared))

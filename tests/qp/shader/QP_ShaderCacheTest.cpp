@@ -247,3 +247,28 @@ TEST_F(QP_ShaderCacheTest, KeptCrashersLeaveTheIsolatedCallerStandingAndAreNotKe
     EXPECT_GE(crashers, 13);
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
+
+TEST_F(QP_ShaderCacheTest, ATextWithoutDirectivesIsKeyedAsItStandsAndOneWithThemAfterThePreprocessor)
+{
+    const std::string plain = "// kept in the key\n" + kPixelStage;
+    const std::string defined = "#define KEPT 0.75\n// dropped from the key\n" +
+                                kPixelStage.substr(0, kPixelStage.rfind("0.75")) + "KEPT;\n}\n";
+    for (const std::string* text : {&plain, &defined}) {
+        setenv("VC_SHADER_CACHE", "off", 1);
+        const Compiled translated = Compile(*text);
+        ASSERT_EQ(translated.result, QP_OK) << translated.messages;
+        setenv("VC_SHADER_CACHE", folder.Path().c_str(), 1);
+        const QP_ShaderCacheCounts before = QP_GetShaderCacheCounts();
+        ExpectSame(translated, Compile(*text), "miss");
+        ExpectSame(translated, Compile(*text), "hit");
+        EXPECT_EQ(QP_GetShaderCacheCounts().hits - before.hits, 1u);
+        ASSERT_TRUE(QP_ShaderCacheKeyOf(text->data(), text->size(), "cached.hlsl", nullptr, "QR_Main", "ps_4_0", key));
+        EXPECT_TRUE(std::filesystem::exists(QP_ShaderCacheEntryPath(folder.Path().string(), key)));
+    }
+    // The comment travels in the key of the text without a directive only.
+    QP_ShaderCacheKeyOf(plain.data(), plain.size(), "cached.hlsl", nullptr, "QR_Main", "ps_4_0", key);
+    EXPECT_NE(key.find("// kept in the key"), std::string::npos);
+    QP_ShaderCacheKeyOf(defined.data(), defined.size(), "cached.hlsl", nullptr, "QR_Main", "ps_4_0", key);
+    EXPECT_EQ(key.find("dropped from the key"), std::string::npos);
+    EXPECT_EQ(key.find("KEPT;"), std::string::npos) << "the macro is expanded before the key is made";
+}
