@@ -16,10 +16,9 @@
 // The key is everything the translation depends on: the text the front end compiles (after the
 // preprocessor and the includes) with the messages the preprocessor wrote about it, the entry
 // point, the profile, the source name messages quote, and the compiler's version (front end,
-// validator, GLSL writer and our own translation number, QP_ShaderCompilerVersion). A text with
-// no '#' (no directive, so no include) is its own preprocessed form's whole cause: the compiler
-// keys it by the text as it stands, with a marker in the messages' place, and a hit skips the
-// preprocessor.
+// validator, GLSL writer and our own translation number, QP_ShaderCompilerVersion). A text that
+// includes no file is its own preprocessed form's whole cause: the compiler keys it by the text
+// as it stands, with a marker in the messages' place, and a hit skips the preprocessor.
 // The folder: VC_SHADER_CACHE when set ("off" turns the cache off), else
 // $XDG_CACHE_HOME/velvet-cascade/shaders, else ~/.cache/velvet-cascade/shaders.
 // One file per key, named by the key's hash, holding a header (magic, format, sizes, a checksum

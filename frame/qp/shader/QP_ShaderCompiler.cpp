@@ -35,6 +35,7 @@
 #include <exception>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 
 namespace {
@@ -424,16 +425,19 @@ QP_Result Translate(PreparedText&& prepared, bool preprocessed, const char* sour
 // A compile, looked up in the shader cache folder first (none when empty) and kept there when it
 // succeeds. A hit hands back what the translation gave when it was stored: the same code and
 // warnings bytes.
-// A text with no '#' holds no directive: no include, no macro of its own. What the preprocessor
-// makes of it follows from the text and the key's other fields alone, so the text itself keys
-// the cache and a hit needs no preprocessing - on a hit, the front end's setup and preprocessor
-// were most of the cost. The marker stands where the preprocessor's messages stand in other
-// keys; no message can equal it.
+// Of the preprocessor's inputs only an included file lies outside the text: what it makes of a
+// text that includes nothing (its macros, conditions and #line directives included) follows
+// from the text and the key's other fields alone. Such a text keys the cache as it stands, and
+// a hit needs no preprocessing - on a hit, the front end's setup and preprocessor were most of
+// the cost. Without the word "include" and a backslash (a line splice could build the word)
+// no include directive can be written. The marker stands where the preprocessor's messages
+// stand in other keys; no message can equal it.
 constexpr const char* kSourceTextMarker = "\x01source text, not preprocessed";
 
 bool KeyedBySourceText(const char* source, std::size_t sourceLength)
 {
-    return std::memchr(source, '#', sourceLength) == nullptr;
+    const std::string_view text(source, sourceLength);
+    return text.find("include") == std::string_view::npos && text.find('\\') == std::string_view::npos;
 }
 
 std::string SourceTextKey(const char* source, std::size_t sourceLength, const char* sourceName,

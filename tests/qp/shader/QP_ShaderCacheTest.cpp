@@ -248,27 +248,36 @@ TEST_F(QP_ShaderCacheTest, KeptCrashersLeaveTheIsolatedCallerStandingAndAreNotKe
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
-TEST_F(QP_ShaderCacheTest, ATextWithoutDirectivesIsKeyedAsItStandsAndOneWithThemAfterThePreprocessor)
+TEST_F(QP_ShaderCacheTest, ATextThatIncludesNothingIsKeyedAsItStandsAndOneThatDoesAfterThePreprocessor)
 {
+    folder.Write("shade.hlsl", "#define SHADE 0.75\n");
+    QP_FileInclude include(folder.Path().c_str());
+    const std::string tail = kPixelStage.substr(0, kPixelStage.rfind("0.75")) + "SHADE;\n}\n";
     const std::string plain = "// kept in the key\n" + kPixelStage;
-    const std::string defined = "#define KEPT 0.75\n// dropped from the key\n" +
-                                kPixelStage.substr(0, kPixelStage.rfind("0.75")) + "KEPT;\n}\n";
-    for (const std::string* text : {&plain, &defined}) {
+    const std::string directives = "#line 7\n#define SHADE 0.75\n// kept in the key\n" + tail;
+    const std::string including = "#include \"shade.hlsl\"\n// dropped from the key\n" + tail;
+    for (const std::string* text : {&plain, &directives, &including}) {
         setenv("VC_SHADER_CACHE", "off", 1);
-        const Compiled translated = Compile(*text);
+        const Compiled translated = Compile(*text, "cached.hlsl", &include);
         ASSERT_EQ(translated.result, QP_OK) << translated.messages;
         setenv("VC_SHADER_CACHE", folder.Path().c_str(), 1);
         const QP_ShaderCacheCounts before = QP_GetShaderCacheCounts();
-        ExpectSame(translated, Compile(*text), "miss");
-        ExpectSame(translated, Compile(*text), "hit");
+        ExpectSame(translated, Compile(*text, "cached.hlsl", &include), "miss");
+        ExpectSame(translated, Compile(*text, "cached.hlsl", &include), "hit");
         EXPECT_EQ(QP_GetShaderCacheCounts().hits - before.hits, 1u);
-        ASSERT_TRUE(QP_ShaderCacheKeyOf(text->data(), text->size(), "cached.hlsl", nullptr, "QR_Main", "ps_4_0", key));
+        ASSERT_TRUE(QP_ShaderCacheKeyOf(text->data(), text->size(), "cached.hlsl", &include, "QR_Main", "ps_4_0", key));
         EXPECT_TRUE(std::filesystem::exists(QP_ShaderCacheEntryPath(folder.Path().string(), key)));
+        EXPECT_EQ(key.find("// kept in the key") != std::string::npos, text != &including);
     }
-    // The comment travels in the key of the text without a directive only.
-    QP_ShaderCacheKeyOf(plain.data(), plain.size(), "cached.hlsl", nullptr, "QR_Main", "ps_4_0", key);
-    EXPECT_NE(key.find("// kept in the key"), std::string::npos);
-    QP_ShaderCacheKeyOf(defined.data(), defined.size(), "cached.hlsl", nullptr, "QR_Main", "ps_4_0", key);
+    // The included macro is expanded in the key, and a changed file is another key.
     EXPECT_EQ(key.find("dropped from the key"), std::string::npos);
-    EXPECT_EQ(key.find("KEPT;"), std::string::npos) << "the macro is expanded before the key is made";
+    EXPECT_EQ(key.find("SHADE;"), std::string::npos);
+    folder.Write("shade.hlsl", "#define SHADE 0.5\n");
+    std::string changed;
+    QP_ShaderCacheKeyOf(including.data(), including.size(), "cached.hlsl", &include, "QR_Main", "ps_4_0", changed);
+    EXPECT_NE(changed, key);
+    // A line splice could spell an include: such a text goes through the preprocessor too.
+    const std::string spliced = "#inc\\\nlude \"shade.hlsl\"\n" + tail;
+    ASSERT_TRUE(QP_ShaderCacheKeyOf(spliced.data(), spliced.size(), "cached.hlsl", &include, "QR_Main", "ps_4_0", key));
+    EXPECT_EQ(key.find("SHADE;"), std::string::npos) << "the spliced include was not expanded";
 }
