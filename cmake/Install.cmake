@@ -1,10 +1,11 @@
 # What `cmake --install` puts under its prefix, and the two packages CPack makes of it. The tree is
 # relocatable: the demo finds its data at ../share/velvet-cascade/assets and the shader compile
-# chain its helper at ../libexec/velvet-cascade, both relative to bin/ (LM1_DataFolders,
-# QP_ShaderCompilerProcess), so an unpacked archive runs where it lies.
+# chain its helper and the video encoder its codec module at ../libexec/velvet-cascade, all
+# relative to bin/ (LM1_DataFolders, QP_ShaderCompilerProcess, QP_VideoEncoder), so an unpacked
+# archive runs where it lies.
 #
 #   PREFIX/bin/velvet-cascade, vc-shader, vc-seq, vc-synth, the art tools
-#   PREFIX/libexec/velvet-cascade/vc-shader-helper
+#   PREFIX/libexec/velvet-cascade/vc-shader-helper, velvet-cascade-video.so
 #   PREFIX/share/velvet-cascade/assets/
 #   PREFIX/share/doc/velvet-cascade/     README, the manual, copyright and changelog.gz
 #   PREFIX/share/man/man6/velvet-cascade.6.gz and man1/ the tools' pages
@@ -15,7 +16,7 @@ include(GNUInstallDirs)
 
 set(VC_INSTALLED_TOOLS vc-shader vc-seq vc-synth vc-artwork vc-demo-art vc-scene-art-a vc-scene-art-b vc-scene-art-p)
 # Everything the install takes from the build: a suite that installs depends on all of it.
-set(VC_INSTALLED_TARGETS velvet-cascade vc-shader-helper ${VC_INSTALLED_TOOLS})
+set(VC_INSTALLED_TARGETS velvet-cascade vc-shader-helper velvet-cascade-video ${VC_INSTALLED_TOOLS})
 set(VC_PACKAGE_NAME velvet-cascade)
 set(VC_DATA_DESTINATION ${CMAKE_INSTALL_DATADIR}/${VC_PACKAGE_NAME})
 set(VC_DOC_DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VC_PACKAGE_NAME})
@@ -24,6 +25,7 @@ set(VC_ICON_SIZE 64x64)
 
 install(TARGETS velvet-cascade ${VC_INSTALLED_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS vc-shader-helper RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/${VC_PACKAGE_NAME})
+install(TARGETS velvet-cascade-video LIBRARY DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/${VC_PACKAGE_NAME})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/assets/ DESTINATION ${VC_DATA_DESTINATION}/assets)
 file(GLOB VC_MANUAL CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${VC_MANUAL} DESTINATION ${VC_DOC_DESTINATION})

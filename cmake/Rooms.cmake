@@ -38,7 +38,16 @@ vc_room(qp_text frame/qp/text LIBRARIES PkgConfig::FREETYPE PkgConfig::FONTCONFI
 vc_room(qp_window frame/qp/window USES qp_sys USES_PRIVATE qc qp_gpu qp_text
         LIBRARIES PkgConfig::SDL2 PkgConfig::IMGUI PkgConfig::EPOXY)
 vc_room(qp_audio frame/qp/audio LIBRARIES PkgConfig::SDL2 PkgConfig::RTMIDI)
-vc_room(qp_media frame/qp/media LIBRARIES PkgConfig::FFMPEG)
+# media loads its codec module at run time; only the module links the codec libraries, so the
+# program's start does not load them (see QP_VideoBackend.h).
+vc_room(qp_media frame/qp/media USES_PRIVATE qp_sys LIBRARIES ${CMAKE_DL_LIBS} EXCLUDE QP_FFmpegEncoder.cpp)
+add_library(velvet-cascade-video MODULE ${CMAKE_SOURCE_DIR}/frame/qp/media/QP_FFmpegEncoder.cpp)
+set_target_properties(velvet-cascade-video PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+    CXX_VISIBILITY_PRESET hidden)
+target_include_directories(velvet-cascade-video PRIVATE ${CMAKE_SOURCE_DIR}/frame/qp/media)
+target_link_libraries(velvet-cascade-video PRIVATE PkgConfig::FFMPEG)
+# Whatever links media gets the module built beside it.
+add_dependencies(qp_media velvet-cascade-video)
 # glslang is built without RTTI: the sanitiser's vptr check would need its type information, in
 # every unit that includes glslang's headers.
 set_source_files_properties(

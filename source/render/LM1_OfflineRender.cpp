@@ -550,7 +550,7 @@ int LM1_RunOfflineRender(const LM1_RenderOptions& line)
     const char* renderOnly = std::getenv("VC_RENDER_ONLY");
     run.renderOnly = renderOnly && std::strcmp(renderOnly, "1") == 0;
     if (LM1_IsVideoOutput(line.folder)) {
-        auto video = std::make_unique<LM1_VideoSink>(line);
+        auto video = std::make_unique<LM1_VideoSink>(line, run.assetRoot + "music.ogg");
         run.video = video.get();
         run.sink = std::move(video);
     } else {

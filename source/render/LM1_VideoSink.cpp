@@ -11,10 +11,10 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace
 {
-constexpr const char* kMusicPath = "assets/music.ogg";
 constexpr std::int32_t kSampleRate = 44100;
 constexpr std::int32_t kChannels = 2;
 // 120 beats a minute: half a second a beat.
@@ -39,7 +39,10 @@ std::string Environment(const char* name)
 }
 } // namespace
 
-LM1_VideoSink::LM1_VideoSink(const LM1_RenderOptions& commandLine) : line(commandLine) {}
+LM1_VideoSink::LM1_VideoSink(const LM1_RenderOptions& commandLine, std::string music)
+    : line(commandLine), musicPath(std::move(music))
+{
+}
 
 std::int64_t LM1_VideoSink::SamplesThrough(std::int64_t frame, std::int32_t framesPerSecond)
 {
@@ -87,8 +90,8 @@ bool LM1_VideoSink::Open()
     }
     // After the encoder, whose refusals are quick to find: the music takes a moment to decode.
     // The encoder removes its unfinished file when the sink goes without Finish.
-    if (!QA_Buffer_OGG::Load(kMusicPath, music)) {
-        QC_ERROR("Cannot make the video %s: the music %s could not be read.", line.folder.c_str(), kMusicPath);
+    if (!QA_Buffer_OGG::Load(musicPath.c_str(), music)) {
+        QC_ERROR("Cannot make the video %s: the music %s could not be read.", line.folder.c_str(), musicPath.c_str());
         return false;
     }
     QC_INFO("Writing %s: %s and %s, %d x %d at %d frames per second, quality %d, preset %s.", line.folder.c_str(),

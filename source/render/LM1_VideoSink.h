@@ -22,12 +22,14 @@
 #include "QP_VideoEncoder.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 class LM1_VideoSink final : public LM1_FrameSink
 {
 public:
-    explicit LM1_VideoSink(const LM1_RenderOptions& line);
+    // musicPath: the demo's music, in the asset folder the run found.
+    LM1_VideoSink(const LM1_RenderOptions& line, std::string musicPath);
 
     bool Open() override;
     bool WriteFrame(std::int64_t frame, const QC_Image& picture) override;
@@ -49,6 +51,7 @@ private:
     bool WriteSoundThrough(std::int64_t frame);
 
     const LM1_RenderOptions& line;
+    const std::string musicPath;
     QP_VideoEncoder encoder;
     QC_Ptr<QA_Buffer> music;
     std::int64_t firstSample = 0;

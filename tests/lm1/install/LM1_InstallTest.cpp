@@ -98,6 +98,11 @@ void ExpectTheInstalledDemoRuns(const std::filesystem::path& prefix)
     ASSERT_EQ(environment.exitCode, 0) << environment.errors;
     EXPECT_TRUE(HasLevel(environment.errors, "[INFO ]")) << environment.errors;
     EXPECT_FALSE(HasLevel(environment.errors, "[DEBUG]")) << environment.errors;
+
+    // A video: the program finds its codec module in the installed tree.
+    const CommandRun video = RunIn(elsewhere.Path().string(), demo + " --render out.mkv --fps 2 --to 1 --size 64x36");
+    ASSERT_EQ(video.exitCode, 0) << video.errors;
+    EXPECT_GT(std::filesystem::file_size(elsewhere.File("out.mkv")), 0u);
 }
 } // namespace
 
@@ -113,6 +118,7 @@ TEST(LM1_InstallTest, TheInstalledTreeRunsFromAnyFolderAndTakesTheAssetsItIsGive
                                 "bin/vc-demo-art", "bin/vc-scene-art-a", "bin/vc-scene-art-b", "bin/vc-scene-art-p",
                                 "libexec/velvet-cascade/vc-shader-helper"})
         EXPECT_TRUE(IsExecutable(root / program)) << program;
+    EXPECT_TRUE(std::filesystem::is_regular_file(root / "libexec/velvet-cascade/velvet-cascade-video.so"));
     for (const char* file : {"share/velvet-cascade/assets/scene.qcs", "share/velvet-cascade/assets/music.ogg",
                              "share/doc/velvet-cascade/README.md", "share/doc/velvet-cascade/shading-language.md",
                              "share/man/man6/velvet-cascade.6.gz", "share/applications/velvet-cascade.desktop",
@@ -211,6 +217,7 @@ TEST(LM1_InstallTest, TheDebianPackageCarriesItsNoticesAndPassesLintian)
     const CommandRun contents = RunIn(packages.Path().string(), "dpkg-deb -c '" + deb + "'");
     ASSERT_EQ(contents.exitCode, 0) << contents.errors;
     for (const char* file : {"./usr/bin/velvet-cascade", "./usr/libexec/velvet-cascade/vc-shader-helper",
+                             "./usr/libexec/velvet-cascade/velvet-cascade-video.so",
                              "./usr/share/velvet-cascade/assets/music.ogg", "./usr/share/doc/velvet-cascade/copyright",
                              "./usr/share/doc/velvet-cascade/changelog.gz", "./usr/share/man/man6/velvet-cascade.6.gz",
                              "./usr/share/man/man1/vc-shader.1.gz", "./usr/share/man/man1/vc-seq.1.gz",

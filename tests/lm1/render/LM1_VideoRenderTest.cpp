@@ -403,6 +403,15 @@ TEST(LM1_VideoRenderTest, FailuresNameTheirCauseExitWithOneAndLeaveNoFile)
     EXPECT_NE(log.find("the audio encoder vc-no-such-encoder is not available"), std::string::npos) << log;
     EXPECT_FALSE(FileExists(missingSound) || FileExists(missingSound + ".part"));
 
+    // The codecs are a module the program loads for a video: without it, a video is refused.
+    const std::string noModule = folder.File("no-module.mkv");
+    EXPECT_EQ(Render({"--render", noModule, "--size", kSize, "--fps", "8", "--to", "2"}, folder, &log,
+                     {"VC_VIDEO_MODULE=" + folder.File("missing-module.so")}),
+              1)
+        << log;
+    EXPECT_NE(log.find("the video module cannot be loaded (" + folder.File("missing-module.so")), std::string::npos) << log;
+    EXPECT_FALSE(FileExists(noModule) || FileExists(noModule + ".part"));
+
     // 4:2:0 pictures halve the chroma in both directions: an odd side is refused, not cropped.
     const std::string odd = folder.File("odd.mkv");
     EXPECT_EQ(Render({"--render", odd, "--size", "161x90", "--fps", "8", "--to", "2"}, folder, &log), 1) << log;
