@@ -9,6 +9,9 @@ namespace
 {
 // About 23 ms per period: short enough that music starts in the frame it is asked for.
 constexpr Uint16 kPeriodFrames = 1024;
+// The null output's thread sleeps a period at a time, and closing the device waits for it:
+// nobody hears it, so its periods are short and an offline render ends without that wait.
+constexpr Uint16 kSilentPeriodFrames = 256;
 
 void SDLCALL FillFromDevice(void* userdata, Uint8* stream, int length)
 {
@@ -43,7 +46,7 @@ bool QP_AudioDevice::Open(bool silent)
     wanted.freq = SampleRate;
     wanted.format = AUDIO_S16LSB; // the PCM blocks are little-endian 16-bit, left then right
     wanted.channels = Channels;
-    wanted.samples = kPeriodFrames;
+    wanted.samples = silent ? kSilentPeriodFrames : kPeriodFrames;
     wanted.callback = FillFromDevice;
     wanted.userdata = this;
     // No allowed changes: SDL converts to whatever the hardware takes, so Fill always writes
