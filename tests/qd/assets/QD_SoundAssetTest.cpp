@@ -1,10 +1,12 @@
 #include "support/AssetsTestSupport.h"
+#include "support/OggWriter.h"
 
 #include "QA_Audio.h"
 #include "QA_Buffer_OGG.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -59,6 +61,33 @@ TEST_F(QD_SoundAssetTest, MusicArrivesAsASoundBufferOfTheDecodedPcmAndIgnoresCha
     EXPECT_EQ(music->GetLoadsRun(), 1u);
     EXPECT_EQ(music->GetCurrent(), buffer);
     EXPECT_EQ(music->GetPendingReloads(), 0);
+}
+
+TEST_F(QD_SoundAssetTest, LongMusicLoadsWithItsFirstSecondsAndPlaysInPlaceWhileTheRestDecodes)
+{
+    const std::string path = dir.File("music.ogg");
+    OggWriteOptions options;
+    options.frames = 25 * 44100;
+    options.sample = [](std::uint64_t frame, int channel) { return 0.3f * std::sin(float(frame) * 0.013f + float(channel)); };
+    ASSERT_TRUE(WriteOgg(path, options));
+    QC_Ptr<QA_Buffer> expected;
+    ASSERT_TRUE(QA_Buffer_OGG::Load(path.c_str(), expected));
+
+    CreateAssets(false);
+    QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
+    ASSERT_TRUE(PumpUntil([&] { return music->IsLoaded() && Idle(*music); }));
+    QC_Ptr<QA_SoundBuffer> buffer = music->GetCurrent();
+    ASSERT_EQ(buffer->Size(), expected->Size());
+    // Loaded with the head alone: the rest waits for the music to be played or asked for.
+    EXPECT_TRUE(buffer->IsFilling());
+    EXPECT_LT(buffer->Filled(), buffer->Size());
+    EXPECT_EQ(std::memcmp(buffer->Pcm(), expected->Data(), buffer->Filled()), 0);
+    // Locking waits for the whole decode; the bytes are the whole-file decode's.
+    void* bytes = QA_GetAudio()->Lock(buffer.Get());
+    EXPECT_FALSE(buffer->IsFilling());
+    EXPECT_EQ(buffer->Filled(), expected->Size());
+    EXPECT_EQ(std::memcmp(bytes, expected->Data(), expected->Size()), 0);
+    QA_GetAudio()->Unlock(buffer.Get(), bytes);
 }
 
 TEST_F(QD_SoundAssetTest, MissingMusicIsReportedAndStaysNotLoaded)
