@@ -200,61 +200,6 @@ std::uint32_t DecodeInPlace(stb_vorbis* decoder, std::uint32_t frames, QA_Buffer
     return decoded;
 }
 
-// The encoded stream, for a second decoder of its own.
-struct StreamBytes
-{
-    const unsigned char* data;
-    int size;
-    std::uint32_t commentBytes;
-};
-
-// Music of this length and more is decoded in two halves at once, the later one on a thread of
-// its own: at start-up the music is the longest load, and the demo starts when it is done.
-// Shorter sounds are not worth a second decoder's headers and arena.
-constexpr std::uint32_t kSplitDecodeFrames = 20 * kDeviceRate;
-
-struct LaterHalf
-{
-    const StreamBytes* stream;
-    QA_Buffer* buffer;
-    std::uint32_t firstFrame;
-    std::uint32_t frames;
-    bool sought = false;
-    std::uint32_t decoded = 0;
-};
-
-void DecodeLaterHalf(LaterHalf* half)
-{
-    OpenDecoder opened;
-    int error = 0;
-    // Seeking decodes the packet before the target and drops it, so the overlap the target's
-    // packet adds to is the one a decode from the start has: the samples are the same.
-    if (!opened.Open(half->stream->data, half->stream->size, half->stream->commentBytes, error) ||
-        !stb_vorbis_seek(opened.decoder, half->firstFrame))
-        return;
-    half->sought = true;
-    half->decoded = DecodeInPlace(opened.decoder, half->frames, *half->buffer, half->firstFrame);
-}
-
-// DecodeInPlace of the whole stream, long ones in two halves at once. Returns the frames decoded
-// from the start without a gap, as one decoder would have: a stream that ends early ends there.
-std::uint32_t DecodeInPlaceSplit(stb_vorbis* decoder, const StreamBytes& stream, std::uint32_t frames,
-                                 QA_Buffer& buffer)
-{
-    if (frames < kSplitDecodeFrames || QC_GetProcessorCount() < 2)
-        return DecodeInPlace(decoder, frames, buffer);
-    LaterHalf later{&stream, &buffer, frames / 2, frames - frames / 2};
-    QC_ThreadHandle* thread = QC_StartJoinableThread("Decoder", QC_Bind(&DecodeLaterHalf, &later));
-    const std::uint32_t first = DecodeInPlace(decoder, later.firstFrame, buffer);
-    QC_JoinThread(thread);
-    if (first < later.firstFrame)
-        return first;
-    // A stream the second decoder could not seek in is decoded on by the first one.
-    if (!later.sought)
-        return first + DecodeInPlace(decoder, later.frames, buffer, later.firstFrame);
-    return first + later.decoded;
-}
-
 // Decodes up to frames frames in chunks, converting each to the device rate into the buffer.
 // Returns false when the converter fails; decodedFrames and writtenBytes tell how far it got.
 bool DecodeConverted(stb_vorbis* decoder, std::uint32_t frames, std::uint32_t sampleRate, QA_Buffer& buffer,
@@ -333,7 +278,7 @@ bool CheckStream(stb_vorbis* decoder, const char* name, std::uint32_t& sampleRat
 }
 
 // Decodes an opened stream into a new buffer.
-bool Decode(stb_vorbis* decoder, const StreamBytes& stream, const char* name, QC_Ptr<QA_Buffer>& result)
+bool Decode(stb_vorbis* decoder, const char* name, QC_Ptr<QA_Buffer>& result)
 {
     std::uint32_t sampleRate = 0, frames = 0;
     if (!CheckStream(decoder, name, sampleRate, frames))
@@ -359,7 +304,7 @@ bool Decode(stb_vorbis* decoder, const StreamBytes& stream, const char* name, QC
             return false;
         }
     } else {
-        decoded = DecodeInPlaceSplit(decoder, stream, frames, *buffer);
+        decoded = DecodeInPlace(decoder, frames, *buffer);
         bytes = decoded * kBytesPerFrame;
     }
     if (decoded == 0 || bytes == 0) {
@@ -413,15 +358,14 @@ bool ReadWholeFile(const char* path, unsigned char*& bytes, std::size_t& byteCou
 }
 
 // Checks the headers and opens a decoder on the stream; false after logging the failed open.
-bool OpenStream(const unsigned char* bytes, std::size_t size, const char* name, OpenDecoder& opened,
-                std::uint32_t& commentBytes)
+bool OpenStream(const unsigned char* bytes, std::size_t size, const char* name, OpenDecoder& opened)
 {
     if (size > MaxFileBytes) {
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorFileTooLarge);
         return false;
     }
     static_assert(MaxFileBytes <= INT_MAX);
-    commentBytes = 0;
+    std::uint32_t commentBytes = 0;
     if (CheckCommentHeader(bytes, size, commentBytes) == CommentCheck::Unsafe) {
         QC_ERROR("Failed to open ogg %s. Error is %d.", name, ErrorHeader);
         return false;
@@ -435,15 +379,15 @@ bool OpenStream(const unsigned char* bytes, std::size_t size, const char* name, 
 }
 
 // Music is streamed from this length on: the loader returns with its first seconds, and the
-// rest is decoded ahead of the play cursor.
-constexpr std::uint32_t kStreamFrames = kSplitDecodeFrames;
+// rest is decoded ahead of the play cursor. Shorter sounds are not worth a thread.
+constexpr std::uint32_t kStreamFrames = 20 * kDeviceRate;
 constexpr std::uint32_t kStreamHeadFrames = 5 * kDeviceRate;
 // Frames decoded between two reports of progress (about a third of a second).
 constexpr std::uint32_t kStreamChunkFrames = 16384;
 
 // The rest of a streamed decode: once the buffer is wanted, decodes on a background thread of
-// its own, straight into the buffer, and publishes each chunk as it lands. It owns the file's bytes and the decoder, and
-// gives both back as soon as the stream is done.
+// its own, straight into the buffer, and publishes each chunk as it lands. It owns the file's
+// bytes and the decoder, and gives both back as soon as the stream is done.
 class StreamFill final : public QA_BufferFill
 {
 public:
@@ -554,8 +498,8 @@ bool LoadStreamed(const char* path, QC_Ptr<QA_Buffer>& result)
     if (!ReadWholeFile(path, bytes, size))
         return false;
     auto opened = std::make_unique<OpenDecoder>();
-    std::uint32_t commentBytes = 0, sampleRate = 0, frames = 0;
-    if (!OpenStream(bytes, size, path, *opened, commentBytes) ||
+    std::uint32_t sampleRate = 0, frames = 0;
+    if (!OpenStream(bytes, size, path, *opened) ||
         !CheckStream(opened->decoder, path, sampleRate, frames)) {
         std::free(bytes);
         return false;
@@ -563,8 +507,7 @@ bool LoadStreamed(const char* path, QC_Ptr<QA_Buffer>& result)
     if (sampleRate == kDeviceRate && frames >= kStreamFrames)
         return LoadHeadThenStream(bytes, std::move(opened), frames, path, result);
     // Short sounds and converted rates are decoded whole, as Load does.
-    const StreamBytes stream{bytes, static_cast<int>(size), commentBytes};
-    const bool loaded = Decode(opened->decoder, stream, path, result);
+    const bool loaded = Decode(opened->decoder, path, result);
     std::free(bytes);
     return loaded;
 }
@@ -573,10 +516,8 @@ bool LoadFromMemory(const void* data, std::size_t size, const char* name, QC_Ptr
 {
     const auto* bytes = static_cast<const unsigned char*>(data);
     OpenDecoder opened;
-    std::uint32_t commentBytes = 0;
-    if (!OpenStream(bytes, size, name, opened, commentBytes))
+    if (!OpenStream(bytes, size, name, opened))
         return false;
-    const StreamBytes stream{bytes, static_cast<int>(size), commentBytes};
-    return Decode(opened.decoder, stream, name, result);
+    return Decode(opened.decoder, name, result);
 }
 } // namespace QA_Buffer_OGG

@@ -48,10 +48,10 @@ bool Load(const char* path, QC_Ptr<QA_Buffer>& result);
 // As Load, for music that plays while it decodes: a 44100 Hz stream of 20 s and more returns
 // with its first 5 seconds decoded into a buffer of its whole stated length, and the rest is
 // decoded on a background thread of its own once the buffer is wanted (QA_Buffer::Want: played,
-// or waited for whole), straight into that buffer (its Filled() grows;
-// the samples end the same as Load's). A stream that ends early logs "Ogg %s ended after %u of
-// its %u frames." from that thread and stays short of Size(). Shorter sounds and other rates
-// are decoded whole, as by Load. The decode stops when the buffer goes.
+// or waited for whole), straight into that buffer (its Filled() grows; the samples end the same
+// as Load's). A stream that ends early logs "Ogg %s ended after %u of its %u frames." from that
+// thread and stays short of Size(). Shorter sounds and other rates are decoded whole, as by
+// Load. The decode stops when the buffer goes.
 bool LoadStreamed(const char* path, QC_Ptr<QA_Buffer>& result);
 
 // The same for a file already in memory; name stands for the path in the log line.

@@ -3,7 +3,6 @@
 #include "QA_Audio.h"
 #include "QA_Buffer_OGG.h"
 
-
 void QD_SoundAsset::Reload()
 {
     if (requested && !reloadsOnChange)

@@ -1,10 +1,10 @@
 #pragma once
 // The music as an asset: an Ogg Vorbis file decoded on a worker into PCM that a static sound
 // buffer, made on the main thread, plays in place. Long music counts as loaded once its first
-// seconds are decoded; the rest is decoded on a background thread while it plays. Loaded once, as the demo wants it: changes to the file are
-// ignored. Made with reloading on (a workbench), a changed file is decoded again into a new
-// sound buffer, which becomes current; whoever plays the music sees the new buffer and decides
-// how to switch to it.
+// seconds are decoded; the rest is decoded on a background thread while it plays. Loaded once,
+// as the demo wants it: changes to the file are ignored. Made with reloading on (a workbench), a
+// changed file is decoded again into a new sound buffer, which becomes current; whoever plays
+// the music sees the new buffer and decides how to switch to it.
 //
 //   QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
 //   if (QC_Ptr<QA_SoundBuffer> buffer = music->GetCurrent()) QA_GetAudio()->Play(buffer.Get());

@@ -27,8 +27,8 @@ struct QP_VideoSettings
     // 51 for H.264 and 63 for VP9, higher is smaller and worse.
     std::int32_t quality = 18;
     // How much time the picture encoder spends per frame for a given quality: one of
-    // QP_SPEED_PRESET_NAMES, fastest first (empty: QP_DEFAULT_SPEED_PRESET). H.264 takes the name as
-    // its own preset; VP9 takes the place in the list as its speed, 8 (ultrafast) down to 0.
+    // QP_SPEED_PRESET_NAMES, fastest first (empty: QP_DEFAULT_SPEED_PRESET). H.264 takes the
+    // name as its own preset; VP9 takes the place in the list as its speed, 8 (ultrafast) to 0.
     std::string speedPreset;
     // Sound given to WriteSound: signed 16-bit interleaved samples. 0 channels: no sound stream.
     std::int32_t soundRate = 44100;

@@ -422,9 +422,6 @@ QP_Result Translate(PreparedText&& prepared, bool preprocessed, const char* sour
     return QP_OK;
 }
 
-// A compile, looked up in the shader cache folder first (none when empty) and kept there when it
-// succeeds. A hit hands back what the translation gave when it was stored: the same code and
-// warnings bytes.
 // Of the preprocessor's inputs only an included file lies outside the text: what it makes of a
 // text that includes nothing (its macros, conditions and #line directives included) follows
 // from the text and the key's other fields alone. Such a text keys the cache as it stands, and
@@ -464,6 +461,9 @@ bool FindInCache(const std::string& cacheFolder, const std::string& key, std::in
     return true;
 }
 
+// A compile, looked up in the shader cache folder first (none when empty) and kept there when it
+// succeeds. A hit hands back what the translation gave when it was stored: the same code and
+// warnings bytes.
 QP_Result CompileThroughCache(const char* source, std::size_t sourceLength, const char* sourceName,
                               QP_Include* include, const char* entryPoint, const char* profile, QC_Ptr<QP_Blob>* code,
                               QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings, const std::string& cacheFolder)

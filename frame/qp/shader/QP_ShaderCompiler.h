@@ -100,9 +100,9 @@ const char* QP_ShaderCodeText(const QP_Blob* code);
 // The shader cache's side of QP_Compile. QP_CompileHereCached: QP_CompileHere looked up in and
 // kept in the cache folder. QP_ShaderCacheKeyOf: the cache key of a compile (a text that
 // cannot include a file as it stands, any other through the preprocessor, includes answered by
-// include), false
-// when the text is refused before the front end. QP_ShaderCompilerVersion: the front end's, validator's and GLSL writer's versions
-// and our own translation number, which the key quotes.
+// include), false when the text is refused before the front end. QP_ShaderCompilerVersion: the
+// front end's, validator's and GLSL writer's versions and our own translation number, which the
+// key quotes.
 QP_Result QP_CompileHereCached(const char* source, std::size_t sourceLength, const char* sourceName,
                                QP_Include* include, const char* entryPoint, const char* profile,
                                QC_Ptr<QP_Blob>* code, QC_Ptr<QP_Blob>* errors, QP_CompileTimings* timings = nullptr);

@@ -340,7 +340,7 @@ TEST(QA_Buffer_OGGTest, InputsThatWouldBreakTheDecoderFailSoftly)
 namespace
 {
 // The whole stream decoded by one decoder from the start, up to its stated length: what the
-// loader's halves must add up to, sample for sample.
+// loader's whole and streamed decodes must give, sample for sample.
 std::string DecodeWithOneDecoder(const std::string& path)
 {
     int error = 0;
@@ -378,7 +378,7 @@ std::string WriteSweep(const TempFolder& folder, const char* name, double second
 }
 } // namespace
 
-TEST(QA_Buffer_OGGTest, LongMusicDecodedInHalvesHasTheSamplesOfOneDecoder)
+TEST(QA_Buffer_OGGTest, LongMusicDecodedWholeHasTheSamplesOfOneDecoder)
 {
     CapturedLog log;
     TempFolder folder;
@@ -389,9 +389,9 @@ TEST(QA_Buffer_OGGTest, LongMusicDecodedInHalvesHasTheSamplesOfOneDecoder)
     } cases[] = {
         {"the demo's music", std::string(VC_SOURCE_DIR) + "/assets/music.ogg"},
         {"a whole 25 s stream", WriteSweep(folder, "whole.ogg", 25.0, 0.0)},
-        // The second half starts inside the audio, which ends before the stated length.
+        // The audio ends past the middle of its stated length.
         {"25 s claiming 45 s", WriteSweep(folder, "ends-in-second-half.ogg", 25.0, 20.0)},
-        // The audio ends before the second half starts: nothing after the gap may count.
+        // The audio ends before the middle of its stated length: nothing after the end may count.
         {"12 s claiming 42 s", WriteSweep(folder, "ends-in-first-half.ogg", 12.0, 30.0)},
     };
     std::size_t lastSize = 0;

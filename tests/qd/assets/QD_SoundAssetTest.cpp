@@ -32,9 +32,27 @@ protected:
     }
     void TearDown() override
     {
+        buffer = nullptr;
+        music = nullptr;
         QD_AssetsTest::TearDown(); // the assets and their buffers go first
         QA_DestroyAudio();
     }
+
+    // Decodes the file at path as the reference, then loads it as the assets' music (watched or
+    // not) until its sound buffer is there, of the reference's size.
+    void LoadMusic(const std::string& path, bool watch)
+    {
+        ASSERT_TRUE(QA_Buffer_OGG::Load(path.c_str(), expected));
+        CreateAssets(watch);
+        music = QD_GetAssets()->LoadSound("music.ogg");
+        ASSERT_TRUE(PumpUntil([&] { return music->IsLoaded() && Idle(*music); }));
+        buffer = music->GetCurrent();
+        ASSERT_EQ(buffer->Size(), expected->Size());
+    }
+
+    QC_Ptr<QA_Buffer> expected;
+    QC_Ptr<QD_SoundAsset> music;
+    QC_Ptr<QA_SoundBuffer> buffer;
 };
 } // namespace
 
@@ -42,14 +60,7 @@ TEST_F(QD_SoundAssetTest, MusicArrivesAsASoundBufferOfTheDecodedPcmAndIgnoresCha
 {
     const std::string path = dir.File("music.ogg");
     std::filesystem::copy_file(SeedOgg("stereo-44100.ogg"), path);
-    QC_Ptr<QA_Buffer> expected;
-    ASSERT_TRUE(QA_Buffer_OGG::Load(path.c_str(), expected));
-
-    CreateAssets(true);
-    QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
-    ASSERT_TRUE(PumpUntil([&] { return music->IsLoaded() && Idle(*music); }));
-    QC_Ptr<QA_SoundBuffer> buffer = music->GetCurrent();
-    ASSERT_EQ(buffer->Size(), expected->Size());
+    ASSERT_NO_FATAL_FAILURE(LoadMusic(path, true));
     void* bytes = QA_GetAudio()->Lock(buffer.Get());
     EXPECT_EQ(std::memcmp(bytes, expected->Data(), expected->Size()), 0);
     QA_GetAudio()->Unlock(buffer.Get(), bytes);
@@ -70,14 +81,7 @@ TEST_F(QD_SoundAssetTest, LongMusicLoadsWithItsFirstSecondsAndPlaysInPlaceWhileT
     options.frames = 25 * 44100;
     options.sample = [](std::uint64_t frame, int channel) { return 0.3f * std::sin(float(frame) * 0.013f + float(channel)); };
     ASSERT_TRUE(WriteOgg(path, options));
-    QC_Ptr<QA_Buffer> expected;
-    ASSERT_TRUE(QA_Buffer_OGG::Load(path.c_str(), expected));
-
-    CreateAssets(false);
-    QC_Ptr<QD_SoundAsset> music = QD_GetAssets()->LoadSound("music.ogg");
-    ASSERT_TRUE(PumpUntil([&] { return music->IsLoaded() && Idle(*music); }));
-    QC_Ptr<QA_SoundBuffer> buffer = music->GetCurrent();
-    ASSERT_EQ(buffer->Size(), expected->Size());
+    ASSERT_NO_FATAL_FAILURE(LoadMusic(path, false));
     // Loaded with the head alone: the rest waits for the music to be played or asked for.
     EXPECT_TRUE(buffer->IsFilling());
     EXPECT_LT(buffer->Filled(), buffer->Size());
