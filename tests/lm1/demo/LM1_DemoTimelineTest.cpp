@@ -13,6 +13,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,6 +200,29 @@ TEST_F(LM1_DemoTimelineTest, ASwitchWithTransitionOneShowsBothScenesForOneBeat)
     EXPECT_EQ(demo->Fade(), 1.0f) << "one beat later only the new scene shows";
     EXPECT_FALSE(PaintedScene(101));
     EXPECT_TRUE(PixelNear(Composed(), kBlue, 0));
+    EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
+}
+
+// The demo's own composition, grain and all (the vignette is white here): during a fade both
+// scenes are mixed by it, before and after it only one scene shows.
+TEST_F(LM1_DemoTimelineTest, TheDemosCompositionMixesBothScenesOnlyDuringTheFade)
+{
+    std::ifstream file(VC_SOURCE_DIR "/assets/post.qcs");
+    const std::string composition((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(composition.empty());
+    StartDemo("1 = 1;\n2 = 1;\n3 = 10;\n10 = constant(0:101, 2:205, 1000:205);\n", composition.c_str());
+    LoadAndRunFirstFrame();
+    // The grain moves a pixel by at most 2.25 % of full scale.
+    constexpr int kGrain = 6;
+    Frame(1.9f);
+    EXPECT_TRUE(PixelNear(Composed(), kRed, kGrain));
+    Frame(2.0f);
+    Frame(2.5f);
+    EXPECT_TRUE(PixelNear(Composed(), {102, 0, 153, 255}, kGrain)) << "both colours, mixed by the fade";
+    Frame(3.0f);
+    EXPECT_TRUE(PixelNear(Composed(), kBlue, kGrain));
+    Frame(3.5f);
+    EXPECT_TRUE(PixelNear(Composed(), kBlue, kGrain));
     EXPECT_TRUE(log.Messages(QC_LOG_ERROR).empty()) << log.Errors();
 }
 
