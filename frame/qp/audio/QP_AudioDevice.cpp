@@ -1,6 +1,8 @@
 #include "QP_AudioDevice.h"
 
 #include <SDL.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -168,8 +170,8 @@ void QP_AudioDevice::Fill(std::uint8_t* output, std::uint32_t bytes)
         written = FillSlowed(output, bytes, ReadableBytes());
     } else if (source && !paused && position < sourceSize) {
         const std::uint32_t readable = ReadableBytes();
-        written = sourceSize - position < bytes ? sourceSize - position : bytes;
-        const std::uint32_t copied = position >= readable ? 0 : readable - position < written ? readable - position : written;
+        written = std::min(sourceSize - position, bytes);
+        const std::uint32_t copied = position < readable ? std::min(readable - position, written) : 0;
         std::memcpy(output, source + position, copied);
         std::memset(output + copied, 0, written - copied);
         position += written;

@@ -5,24 +5,17 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <mutex>
 
 namespace
 {
 // Where the codec module is looked for: VC_VIDEO_MODULE, else beside the program (a build
-// folder), else in the installed tree's libexec/velvet-cascade.
+// folder), else in the installed tree's libexec/velvet-cascade; with none there, the dynamic
+// loader's own search, whose failure names the module.
 std::string ModulePath()
 {
-    if (const char* named = std::getenv("VC_VIDEO_MODULE"))
-        return named;
-    const std::string folder = QP_ExecutableFolder();
-    if (folder.empty())
-        return QP_VIDEO_MODULE_NAME;
-    const std::string beside = folder + QP_VIDEO_MODULE_NAME;
-    if (access(beside.c_str(), R_OK) == 0)
-        return beside;
-    return folder + "../libexec/velvet-cascade/" + QP_VIDEO_MODULE_NAME;
+    const std::string found = QP_FindCompanionFile("VC_VIDEO_MODULE", QP_VIDEO_MODULE_NAME, R_OK);
+    return found.empty() ? QP_VIDEO_MODULE_NAME : found;
 }
 
 struct LoadedModule

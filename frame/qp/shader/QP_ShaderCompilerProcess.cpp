@@ -314,21 +314,11 @@ pid_t g_helperId = -1;
 int g_helperSocket = -1;
 bool g_helperMissingNoted = false;
 
-// The helper program: the one VC_SHADER_HELPER names, else beside the executable (a build
-// folder), else in the installed tree's libexec/velvet-cascade beside bin/ (an installed or
-// unpacked release). Empty when none of them is an executable file.
+// The helper program: the one VC_SHADER_HELPER names, else beside the executable or in the
+// installed tree's libexec/velvet-cascade. Empty when none of them is an executable file.
 std::string HelperPath()
 {
-    if (const char* named = std::getenv("VC_SHADER_HELPER"))
-        return named;
-    const std::string folder = QP_ExecutableFolder();
-    if (folder.empty())
-        return std::string();
-    for (const std::string& candidate :
-         {folder + kHelperName, folder + "../libexec/velvet-cascade/" + kHelperName})
-        if (access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-    return std::string();
+    return QP_FindCompanionFile("VC_SHADER_HELPER", kHelperName, X_OK);
 }
 
 // Ends the helper (if any) and returns how it ended.

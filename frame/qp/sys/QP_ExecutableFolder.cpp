@@ -1,6 +1,7 @@
 #include "QP_ExecutableFolder.h"
 
 #include <climits>
+#include <cstdlib>
 #include <unistd.h>
 
 std::string QP_ExecutableFolder()
@@ -16,4 +17,17 @@ std::string QP_ExecutableFolder()
         return std::string();
     path.erase(slash + 1);
     return path;
+}
+
+std::string QP_FindCompanionFile(const char* environmentName, const char* fileName, int accessMode)
+{
+    if (const char* named = std::getenv(environmentName))
+        return named;
+    const std::string folder = QP_ExecutableFolder();
+    if (folder.empty())
+        return std::string();
+    for (const std::string& candidate : {folder + fileName, folder + "../libexec/velvet-cascade/" + fileName})
+        if (access(candidate.c_str(), accessMode) == 0)
+            return candidate;
+    return std::string();
 }
